@@ -23,5 +23,25 @@ inline constexpr int32_t kInvalidProcedureCall = 5;
 inline constexpr int32_t kFileNotFound = 53;
 inline constexpr int32_t kPermissionDenied = 70;
 inline constexpr int32_t kPathNotFound = 76;
+// A regular expression that does not compile.
+inline constexpr int32_t kRegExpSyntax = 5017;
+inline constexpr int32_t kFileAlreadyExists = 58;
+
+// Run-time errors of the language used by the engine and the archive.
+inline constexpr int32_t kObjectNotSet = 91;        // object variable not set
+inline constexpr int32_t kInvalidUseOfNull = 94;    // a Null read as a number or text
+
+// Archive (database provider) errors. A database held by another process is kUnspecified.
+inline constexpr int32_t kArchiveFileNotFound = static_cast<int32_t>(0x80030002u);   // a file is missing
+inline constexpr int32_t kArchiveNotADatabase = static_cast<int32_t>(0x800300FBu);   // corrupt, foreign or wrongly keyed
+inline constexpr int32_t kArchiveAuthentication = static_cast<int32_t>(0x80040E4Du); // account or password refused
+inline constexpr int32_t kArchiveQuery = static_cast<int32_t>(0x80040E14u);          // a stored query failed
+inline constexpr int32_t kArchiveNoQuery = static_cast<int32_t>(0x80040E37u);        // no stored query of that name
+inline constexpr int32_t kArchiveParameter = static_cast<int32_t>(0x80040E10u);      // parameters do not match the query
+inline constexpr int32_t kArchiveDataOverflow = static_cast<int32_t>(0x80040E57u);   // a value longer than its size
+inline constexpr int32_t kArchiveConnectionString = static_cast<int32_t>(0x800A0BB9u); // bad connection string
+inline constexpr int32_t kRecordsetClosed = static_cast<int32_t>(0x800A0E78u);       // row set used after Close
+inline constexpr int32_t kRecordsetEof = static_cast<int32_t>(0x800A0BCDu);          // no current row
+inline constexpr int32_t kRecordsetNoField = static_cast<int32_t>(0x800A0CC1u);      // no field of that name
 
 }  // namespace vx::err

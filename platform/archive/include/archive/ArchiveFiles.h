@@ -1,0 +1,32 @@
+#pragma once
+// The archive's files: creating an empty archive and its workgroup file (the
+// build's template), and compaction into a checked, encrypted copy.
+#include <string>
+
+namespace vx::archive {
+
+// The file names of the archive in the program folder.
+inline constexpr const char* kArchiveFileName = "Vexilon.dat";
+inline constexpr const char* kWorkgroupFileName = "Vexilon.sec";
+inline constexpr const char* kBackupFileName = "Vexilon.bak";
+inline constexpr const char* kCompactFileName = "Vexilon.tmp";
+
+// Writes an empty archive (tables, cascade trigger and the seventeen stored
+// queries), encrypted with the archive key, owner-only. Fails when it exists.
+void CreateArchive(const std::string& path);
+// Writes the workgroup file (the two accounts and the archive key), owner-only.
+// An existing file is replaced.
+void CreateWorkgroup(const std::string& path);
+
+// Compacts the archive named by the source connection string (an administrator
+// account) into the file named by the destination string, encrypted, and checks
+// the copy (integrity and row counts of every table). The destination must not
+// exist; on any failure it is removed again and the source stays as it was.
+void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
+
+// The connection strings of an archive folder, in the program's forms.
+std::string UserConnectionString(const std::string& folderWithSlash);
+std::string AdminConnectionString(const std::string& folderWithSlash);
+std::string CompactTargetConnectionString(const std::string& folderWithSlash);
+
+}  // namespace vx::archive

@@ -1,0 +1,134 @@
+#include "archive/ArchiveFiles.h"
+
+#include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "ArchiveErrors.h"
+#include "ProcessLock.h"
+#include "Schema.h"
+#include "Secrets.h"
+#include "Workgroup.h"
+#include "archive/ConnectionString.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "sqlite/Database.h"
+
+namespace vx::archive {
+namespace {
+
+constexpr const char* kSource = "Archive";
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> Tables(vx::sqlite::Database& db, const std::string& schema) {
+  std::vector<std::string> names;
+  auto s = db.Prepare("SELECT name FROM " + schema + ".sqlite_master WHERE type = 'table' ORDER BY name");
+  while (s.Step()) names.push_back(s.Text(0));
+  return names;
+}
+
+int64_t Count(vx::sqlite::Database& db, const std::string& sql) {
+  auto s = db.Prepare(sql);
+  return s.Step() ? s.Int64(0) : -1;
+}
+
+}  // namespace
+
+void CreateArchive(const std::string& path) {
+  if (!detail::CreateOwnerOnlyFile(path))
+    throw ComError(err::kFileAlreadyExists, kSource, "Database '" + path + "' already exists.");
+  try {
+    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, std::string(detail::kArchiveKey));
+    detail::WriteSchema(db);
+  } catch (const vx::sqlite::SqliteError& e) {
+    std::remove(path.c_str());
+    detail::RaiseMapped(e, "Cannot create the archive database '" + path + "'");
+  }
+}
+
+void CreateWorkgroup(const std::string& path) {
+  try {
+    detail::WriteWorkgroupFile(path);
+  } catch (const vx::sqlite::SqliteError& e) {
+    std::remove(path.c_str());
+    detail::RaiseMapped(e, "Cannot write the workgroup information file '" + path + "'");
+  }
+}
+
+void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString) {
+  const ConnectionString src = ConnectionString::Parse(sourceConnectionString);
+  const ConnectionString dst = ConnectionString::Parse(destinationConnectionString);
+  const std::string srcPath = src.DataSource(), dstPath = dst.DataSource();
+  if (srcPath.empty() || dstPath.empty())
+    throw ComError(err::kArchiveConnectionString, kSource, "The connection string names no Data Source.");
+  if (!Exists(srcPath)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + srcPath + "'.");
+  const detail::Logon logon = detail::LogOn(src.SystemDatabase(), src.UserId(), src.Password());
+  if (!logon.administrator)
+    throw ComError(err::kArchiveAuthentication, kSource,
+                   "You do not have the necessary permissions to compact '" + srcPath + "'.");
+  if (!dst.SystemDatabase().empty()) {
+    // The destination's account must be valid too, as the copy is made for it.
+    detail::LogOn(dst.SystemDatabase(), dst.UserId(), dst.Password());
+  }
+  auto lock = detail::ProcessLock::Acquire(srcPath);
+  if (!detail::CreateOwnerOnlyFile(dstPath))
+    throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
+  try {
+    {
+      vx::sqlite::Database db(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+      db.Prepare("ATTACH DATABASE ?1 AS compact KEY ?2").Bind(1, dstPath).Bind(2, logon.databaseKey).Step();
+      db.Exec("SELECT sqlcipher_export('compact')");
+      // Check the copy: every table holds the same rows, and the schema is whole.
+      const auto tables = Tables(db, "main");
+      if (tables != Tables(db, "compact"))
+        throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is incomplete.");
+      for (const auto& t : tables) {
+        if (t == "sqlite_sequence") continue;
+        const std::string quoted = "\"" + t + "\"";
+        if (Count(db, "SELECT count(*) FROM main." + quoted) != Count(db, "SELECT count(*) FROM compact." + quoted))
+          throw ComError(err::kArchiveNotADatabase, kSource,
+                         "The compacted copy of '" + srcPath + "' differs from it in table " + t + ".");
+      }
+      if (Count(db, "SELECT count(*) FROM main.sqlite_master") !=
+          Count(db, "SELECT count(*) FROM compact.sqlite_master"))
+        throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is incomplete.");
+      db.Exec("DETACH DATABASE compact");
+    }
+    vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    auto ic = copy.Prepare("PRAGMA integrity_check");
+    if (!ic.Step() || ic.Text(0) != "ok")
+      throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
+  } catch (const vx::sqlite::SqliteError& e) {
+    std::remove(dstPath.c_str());
+    detail::RaiseMapped(e, "Cannot compact '" + srcPath + "'");
+  } catch (...) {
+    std::remove(dstPath.c_str());
+    throw;
+  }
+  ::chmod(dstPath.c_str(), 0600);
+}
+
+std::string UserConnectionString(const std::string& folder) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuoteConnectionValue(folder + kArchiveFileName) +
+         ";User ID=" + detail::kUserAccount + ";Password=" + detail::kUserPassword +
+         ";Jet OLEDB:System Database=" + QuoteConnectionValue(folder + kWorkgroupFileName);
+}
+
+std::string AdminConnectionString(const std::string& folder) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuoteConnectionValue(folder + kArchiveFileName) +
+         ";Jet OLEDB:System Database=" + QuoteConnectionValue(folder + kWorkgroupFileName) +
+         ";User ID=" + detail::kAdminAccount + ";Password=" + detail::kAdminPassword;
+}
+
+std::string CompactTargetConnectionString(const std::string& folder) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuoteConnectionValue(folder + kCompactFileName) +
+         ";Jet OLEDB:System Database=" + QuoteConnectionValue(folder + kWorkgroupFileName) +
+         ";Jet OLEDB:Encrypt Database=True;User ID=" + detail::kAdminAccount + ";Password=" + detail::kAdminPassword;
+}
+
+}  // namespace vx::archive

@@ -1,0 +1,67 @@
+#include "archive/Recordset.h"
+
+#include <strings.h>
+
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+
+namespace vx::archive {
+namespace {
+constexpr const char* kSource = "Recordset";
+}
+
+Recordset::Recordset(std::vector<std::string> columns, std::vector<std::vector<Value>> rows)
+    : columns_(std::move(columns)), rows_(std::move(rows)), open_(true) {}
+
+void Recordset::RequireOpen() const {
+  if (!open_) throw ComError(err::kRecordsetClosed, kSource, "Operation is not allowed when the object is closed.");
+}
+
+bool Recordset::IsEOF() const {
+  RequireOpen();
+  return position_ >= rows_.size();
+}
+
+int32_t Recordset::RecordCount() const {
+  RequireOpen();
+  return static_cast<int32_t>(rows_.size());
+}
+
+void Recordset::MoveNext() {
+  RequireOpen();
+  if (position_ >= rows_.size())
+    throw ComError(err::kRecordsetEof, kSource,
+                   "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                   "requires a current record.");
+  ++position_;
+}
+
+const Value& Recordset::Field(std::string_view name) const {
+  RequireOpen();
+  size_t col = columns_.size();
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i].size() == name.size() &&
+        strncasecmp(columns_[i].data(), name.data(), name.size()) == 0) {
+      col = i;
+      break;
+    }
+  }
+  if (col == columns_.size())
+    throw ComError(err::kRecordsetNoField, kSource,
+                   "Item cannot be found in the collection corresponding to the requested name or ordinal ('" +
+                       std::string(name) + "').");
+  if (position_ >= rows_.size())
+    throw ComError(err::kRecordsetEof, kSource,
+                   "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+                   "requires a current record.");
+  return rows_[position_][col];
+}
+
+void Recordset::Close() {
+  RequireOpen();
+  open_ = false;
+  rows_.clear();
+  position_ = 0;
+}
+
+}  // namespace vx::archive

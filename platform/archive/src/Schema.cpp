@@ -1,0 +1,157 @@
+#include "Schema.h"
+
+#include "sqlite/Database.h"
+
+namespace vx::archive::detail {
+namespace {
+
+// Automation date of the local time now (days since 30 Dec 1899).
+#define VX_LOCAL_NOW "(julianday('now', 'localtime') - 2415018.5)"
+
+constexpr const char* kTables = R"SQL(
+CREATE TABLE ArchiveInfo (
+  Name TEXT NOT NULL PRIMARY KEY,
+  Value TEXT);
+INSERT INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', '1');
+
+CREATE TABLE StoredQueries (
+  Name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+  Parameters TEXT NOT NULL,
+  ReturnsRows BOOLEAN NOT NULL,
+  Body TEXT NOT NULL);
+
+CREATE TABLE SQLServers (
+  SQLServerName TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+  LoginAuthenticationType INTEGER NOT NULL,
+  UserName TEXT,
+  Password TEXT);
+
+CREATE TABLE ArchivedObjects (
+  RowID INTEGER PRIMARY KEY AUTOINCREMENT,
+  ID INTEGER NOT NULL,
+  SQLServerName TEXT NOT NULL COLLATE NOCASE,
+  DatabaseID INTEGER NOT NULL,
+  OwnerName TEXT,
+  ObjectType INTEGER,
+  TableID INTEGER,
+  ObjectName TEXT,
+  Script TEXT,
+  AlterScript TEXT,
+  DropScriptHeader TEXT,
+  DropScript TEXT,
+  CreateScriptHeader TEXT,
+  CreateScript TEXT,
+  CreateDate DATETIME,
+  ArchivedDate DATETIME NOT NULL DEFAULT )SQL" VX_LOCAL_NOW R"SQL(,
+  SchemaVersion INTEGER,
+  QuotedIdentifierStatus BOOLEAN,
+  AnsiNullsStatus BOOLEAN);
+CREATE INDEX ArchivedObjectsKey ON ArchivedObjects (SQLServerName, DatabaseID, ID);
+
+-- Unregistering a server removes its archived objects with it.
+CREATE TRIGGER SQLServersDeleteCascade AFTER DELETE ON SQLServers
+BEGIN
+  DELETE FROM ArchivedObjects WHERE SQLServerName = OLD.SQLServerName;
+END;
+
+CREATE TABLE Log (
+  LogID INTEGER PRIMARY KEY AUTOINCREMENT,
+  DateTime DATETIME NOT NULL,
+  SQLServerName TEXT COLLATE NOCASE,
+  DatabaseName TEXT,
+  TableName TEXT,
+  OwnerName TEXT,
+  ObjectType INTEGER,
+  ObjectName TEXT,
+  Message TEXT,
+  Script TEXT);
+CREATE INDEX LogByDateTime ON Log (DateTime, LogID);
+)SQL";
+
+}  // namespace
+
+const std::vector<StoredQueryDefinition>& StoredQueries() {
+  static const std::vector<StoredQueryDefinition> queries = {
+      {"qryAddArchivedObject",
+       "@ID 3 0;@SQLServerName 202 128;@DatabaseID 3 0;@OwnerName 202 128;@ObjectType 3 0;@TableID 3 0;"
+       "@ObjectName 202 128;@Script 203 0;@AlterScript 203 0;@DropScriptHeader 203 0;@DropScript 203 0;"
+       "@CreateScriptHeader 203 0;@CreateScript 203 0;@CreateDate 7 0;@SchemaVersion 3 0;"
+       "@QuotedIdentifierStatus 11 0;@AnsiNullsStatus 11 0",
+       false,
+       "INSERT INTO ArchivedObjects (ID, SQLServerName, DatabaseID, OwnerName, ObjectType, TableID, ObjectName, "
+       "Script, AlterScript, DropScriptHeader, DropScript, CreateScriptHeader, CreateScript, CreateDate, "
+       "SchemaVersion, QuotedIdentifierStatus, AnsiNullsStatus) VALUES (@ID, @SQLServerName, @DatabaseID, "
+       "@OwnerName, @ObjectType, @TableID, @ObjectName, @Script, @AlterScript, @DropScriptHeader, @DropScript, "
+       "@CreateScriptHeader, @CreateScript, @CreateDate, @SchemaVersion, @QuotedIdentifierStatus, "
+       "@AnsiNullsStatus)"},
+      {"qryGetArchivedObject", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", true,
+       "SELECT ID, ObjectType, TableID, ObjectName, OwnerName, Script, DropScriptHeader, DropScript, "
+       "CreateScriptHeader, CreateScript, CreateDate, ArchivedDate, SchemaVersion, QuotedIdentifierStatus, "
+       "AnsiNullsStatus FROM ArchivedObjects WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID "
+       "AND ID = @ID ORDER BY RowID"},
+      {"qryGetArchivedObjects", "@SQLServerName 202 128;@DatabaseID 3 0", true,
+       "SELECT ID, ObjectType, TableID, ObjectName, OwnerName, DropScriptHeader, DropScript, CreateScriptHeader, "
+       "CreateScript, CreateDate, ArchivedDate, SchemaVersion FROM ArchivedObjects "
+       "WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID ORDER BY RowID"},
+      {"qryGetArchivedObjectIDs", "@SQLServerName 202 128;@DatabaseID 3 0;@ObjectType 17 0", true,
+       "SELECT ID, ArchivedDate, SchemaVersion FROM ArchivedObjects WHERE SQLServerName = @SQLServerName "
+       "AND DatabaseID = @DatabaseID AND ObjectType = @ObjectType ORDER BY RowID"},
+      {"qryGetArchivedObjectID", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", true,
+       "SELECT ID, ArchivedDate, SchemaVersion FROM ArchivedObjects WHERE SQLServerName = @SQLServerName "
+       "AND DatabaseID = @DatabaseID AND ID = @ID ORDER BY RowID"},
+      {"qryDeleteArchivedObject", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", false,
+       "DELETE FROM ArchivedObjects WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID "
+       "AND ID = @ID"},
+      {"qryGetSQLServer", "@SQLServerName 202 128", true,
+       "SELECT SQLServerName, LoginAuthenticationType, UserName, Password FROM SQLServers "
+       "WHERE SQLServerName = @SQLServerName"},
+      {"qryGetSQLServers", "", true,
+       "SELECT SQLServerName, LoginAuthenticationType, UserName, Password FROM SQLServers "
+       "ORDER BY SQLServerName"},
+      {"qryAddSQLServer", "@SQLServerName 202 128;@LoginAuthenticationType 17 0;@UserName 202 128;@Password 203 0",
+       false,
+       "INSERT INTO SQLServers (SQLServerName, LoginAuthenticationType, UserName, Password) "
+       "VALUES (@SQLServerName, @LoginAuthenticationType, @UserName, @Password)"},
+      {"qryUpdateSQLServer",
+       "@LoginAuthenticationType 17 0;@UserName 202 128;@Password 202 128;@SQLServerName 202 128", false,
+       "UPDATE SQLServers SET LoginAuthenticationType = @LoginAuthenticationType, UserName = @UserName, "
+       "Password = @Password WHERE SQLServerName = @SQLServerName"},
+      {"qryDeleteSQLServer", "@SQLServerName 202 128", false,
+       "DELETE FROM SQLServers WHERE SQLServerName = @SQLServerName"},
+      {"qryCountSQLServers", "", true, "SELECT COUNT(*) AS SQLServerCount FROM SQLServers"},
+      {"qryAddLogItem",
+       "@DateTime 7 0;@SQLServerName 202 128;@DatabaseName 202 128;@TableName 202 128;@OwnerName 202 128;"
+       "@ObjectType 3 0;@ObjectName 202 128;@Message 203 0;@Script 203 0",
+       false,
+       "INSERT INTO Log (DateTime, SQLServerName, DatabaseName, TableName, OwnerName, ObjectType, ObjectName, "
+       "Message, Script) VALUES (@DateTime, @SQLServerName, @DatabaseName, @TableName, @OwnerName, @ObjectType, "
+       "@ObjectName, @Message, @Script)"},
+      {"qryGetLogItem", "@LogID 3 0", true,
+       "SELECT LogID, DateTime, SQLServerName, DatabaseName, OwnerName, ObjectType, ObjectName, TableName, "
+       "Message, Script FROM Log WHERE LogID = @LogID"},
+      {"qryGetLog", "", true,
+       "SELECT LogID, DateTime, SQLServerName, DatabaseName, OwnerName, ObjectName, ObjectType, TableName, "
+       "Message, Script FROM Log ORDER BY LogID"},
+      {"qryGetLogOrderByDateTime", "", true,
+       "SELECT DateTime, SQLServerName, DatabaseName, OwnerName, ObjectName, ObjectType, TableName, Message "
+       "FROM Log ORDER BY DateTime, LogID"},
+      {"qryDeleteLog", "", false, "DELETE FROM Log"},
+  };
+  return queries;
+}
+
+void WriteSchema(vx::sqlite::Database& db) {
+  db.Exec("BEGIN");
+  db.Exec(kTables);
+  for (const auto& q : StoredQueries()) {
+    db.Prepare("INSERT INTO StoredQueries (Name, Parameters, ReturnsRows, Body) VALUES (?1, ?2, ?3, ?4)")
+        .Bind(1, q.name)
+        .Bind(2, q.parameters)
+        .Bind(3, q.returnsRows ? -1 : 0)
+        .Bind(4, q.body)
+        .Step();
+  }
+  db.Exec("COMMIT");
+}
+
+}  // namespace vx::archive::detail
