@@ -1,0 +1,116 @@
+// Compaction into a checked, encrypted copy; crash safety between two queries.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "ArchiveTestFolder.h"
+#include "archive/Connection.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+
+namespace {
+
+using archive_test::ArchiveFolder;
+using vx::archive::Connection;
+using vx::archive::Parameter;
+using vx::archive::ParamType;
+
+void AddServer(Connection& c, const std::string& name) {
+  c.Execute("qryAddSQLServer", {Parameter::Text("@SQLServerName", name, 128),
+                                Parameter::Byte("@LoginAuthenticationType", 1), Parameter::Text("@UserName", "", 128),
+                                Parameter::Text("@Password", "", 128, ParamType::LongVarWChar)});
+}
+
+int32_t Count(Connection& c) { return c.OpenRecordset("qryCountSQLServers").Field("SQLServerCount").ToLong(); }
+
+int32_t ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const vx::ComError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+std::string TargetConnection(const ArchiveFolder& f) { return vx::archive::CompactTargetConnectionString(f.Folder()); }
+
+TEST(ArchiveCompact, CopyKeepsRowsQueriesAndCascadeAndIsOwnerOnly) {
+  ArchiveFolder f;
+  {
+    Connection c(f.User());
+    for (int i = 0; i < 50; ++i) AddServer(c, "S" + std::to_string(i));
+  }
+  vx::archive::CompactDatabase(f.Admin(), TargetConnection(f));
+  const std::string tmp = f.Path("Vexilon.tmp");
+  struct stat st {};
+  ASSERT_EQ(::stat(tmp.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // The copy is the archive: move it over and use it.
+  ASSERT_EQ(std::rename(tmp.c_str(), f.Path("Vexilon.dat").c_str()), 0);
+  Connection c(f.User());
+  EXPECT_EQ(Count(c), 50);
+  c.Execute("qryDeleteSQLServer", {Parameter::TextLength("@SQLServerName", "S1")});
+  EXPECT_EQ(Count(c), 49);
+}
+
+TEST(ArchiveCompact, RefusedForTheUserAccountOrAnExistingTargetAndTheSourceStays) {
+  ArchiveFolder f;
+  {
+    Connection c(f.User());
+    AddServer(c, "Keep");
+  }
+  const std::string userAsSource = f.User();
+  EXPECT_EQ(ErrorOf([&] { vx::archive::CompactDatabase(userAsSource, TargetConnection(f)); }),
+            vx::err::kArchiveAuthentication);
+  std::FILE* left = std::fopen(f.Path("Vexilon.tmp").c_str(), "w");
+  std::fclose(left);
+  EXPECT_EQ(ErrorOf([&] { vx::archive::CompactDatabase(f.Admin(), TargetConnection(f)); }),
+            vx::err::kFileAlreadyExists);
+  Connection c(f.User());
+  EXPECT_EQ(Count(c), 1);
+}
+
+TEST(ArchiveCrash, AKilledProcessLeavesCommittedWorkAndLosesOnlyItsOpenTransaction) {
+  ArchiveFolder f;
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      Connection c(f.User());
+      AddServer(c, "Committed");  // first stored query, committed on its own
+      c.BeginTrans();
+      AddServer(c, "Pending1");  // second and third, inside a transaction
+      AddServer(c, "Pending2");
+      char x = 1;
+      (void)!::write(ready[1], &x, 1);
+      ::pause();  // killed here, between two stored queries
+    } catch (...) {
+    }
+    ::_exit(3);
+  }
+  char x = 0;
+  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  Connection c(f.User());
+  EXPECT_EQ(Count(c), 1);
+  EXPECT_EQ(c.OpenRecordset("qryGetSQLServer", {Parameter::Text("@SQLServerName", "Committed", 128)}).RecordCount(),
+            1);
+  AddServer(c, "After");
+  EXPECT_EQ(Count(c), 2);
+  c.Close();
+  // And the file is whole: compaction checks it.
+  EXPECT_EQ(ErrorOf([&] { vx::archive::CompactDatabase(f.Admin(), TargetConnection(f)); }), 0);
+}
+
+}  // namespace
