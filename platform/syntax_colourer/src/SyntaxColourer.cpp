@@ -63,6 +63,10 @@ class Colouring {
         i = Number(i);
       } else if (IsWordStart(c)) {
         i = Word(i);
+      } else if (c == '\\' && (next == '\\' || next == '{' || next == '}')) {
+        // An RTF escape pair stays in one run, so escaped text colours soundly.
+        Emit(kOperator, i, i + 2, false);
+        i += 2;
       } else {
         Emit(kOperator, i, i + 1, false);
         ++i;

@@ -13,7 +13,8 @@
 // [bracketed] identifiers (also in their masked form
 // __________leftsquarebracket...__________rightsquarebracket), and bigint,
 // ntext, nvarchar, sql_variant, uniqueidentifier. SCHEMABINDING is a name.
-// Whitespace and control characters stand outside runs.
+// Whitespace and control characters stand outside runs. The pairs "\\", "\{"
+// and "\}" are one operator run each, so RTF-escaped text keeps its escapes.
 //
 // A run's text never ends in "*/" right before its closing code unless it is
 // a closed block comment (the last "/" becomes a run of its own), and a run
