@@ -1,0 +1,387 @@
+#include "Executor.h"
+
+#include <algorithm>
+#include <array>
+
+#include "SimSession.h"
+#include "SimStore.h"
+
+namespace vx::sqlsim {
+
+namespace {
+bool IsStarterWord(const std::string& w) {
+  static const std::array<std::string_view, 24> starters{
+      "SELECT", "USE",    "SET",    "SETUSER", "BEGIN",  "COMMIT", "ROLLBACK", "CREATE",
+      "ALTER",  "DROP",   "IF",     "ELSE",    "EXEC",   "EXECUTE", "PRINT",   "DECLARE",
+      "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END"};
+  return std::find(starters.begin(), starters.end(), w) != starters.end();
+}
+}  // namespace
+
+Executor::Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens,
+                   sqlserver::BatchResult& out)
+    : s_(session), batch_(batch), tokens_(std::move(tokens)), out_(out) {}
+
+bool Executor::IsWord(size_t i, std::string_view upper) const {
+  const Token& t = Tk(i);
+  return t.kind == Tok::Word && t.value == upper;
+}
+
+bool Executor::IsSymbol(size_t i, std::string_view sym) const {
+  const Token& t = Tk(i);
+  return t.kind == Tok::Symbol && t.text == sym;
+}
+
+bool Executor::IsIdentifier(size_t i) const {
+  const Token& t = Tk(i);
+  return t.kind == Tok::Bracketed || t.kind == Tok::QuotedId || (t.kind == Tok::Word && !IsReservedWord(t.value));
+}
+
+bool Executor::AtStatementStart(size_t i) const {
+  const Token& t = Tk(i);
+  if (t.kind != Tok::Word || !IsStarterWord(t.value)) return false;
+  if (t.value == "SELECT" && i > 0 && (IsWord(i - 1, "UNION") || IsWord(i - 1, "ALL") || IsSymbol(i - 1, "(")))
+    return false;
+  if (t.value == "UPDATE" && IsSymbol(i + 1, "(")) return false;  // IF UPDATE(col)
+  return true;
+}
+
+size_t Executor::StatementEnd(size_t from) const {
+  int depth = 0;
+  size_t i = from;
+  for (; Tk(i).kind != Tok::End; ++i) {
+    if (IsSymbol(i, "(")) ++depth;
+    else if (IsSymbol(i, ")")) --depth;
+    else if (depth == 0 && i > from && (AtStatementStart(i) || IsSymbol(i, ";"))) break;
+  }
+  return i;
+}
+
+void Executor::SyntaxError(size_t i) const {
+  const Token& t = Tk(i);
+  if (t.kind == Tok::End) {
+    const Token& last = i > 0 ? Tk(i - 1) : t;
+    throw SimError{170, 15, "Line " + std::to_string(last.line) + ": Incorrect syntax near '" + last.text + "'.",
+                   last.line};
+  }
+  if (t.kind == Tok::Word && IsReservedWord(t.value))
+    throw SimError{156, 15, "Incorrect syntax near the keyword '" + t.text + "'.", t.line};
+  std::string near = t.kind == Tok::String ? t.value : t.text;
+  throw SimError{170, 15, "Line " + std::to_string(t.line) + ": Incorrect syntax near '" + near + "'.", t.line};
+}
+
+void Executor::Expect(std::string_view upperWord) {
+  if (!CurIs(upperWord)) SyntaxError(pos_);
+  ++pos_;
+}
+
+ObjectName Executor::ParseName() {
+  ObjectName n;
+  size_t start = pos_;
+  for (;;) {
+    if (IsIdentifier(pos_)) {
+      n.parts.push_back(Cur().kind == Tok::Word ? Cur().text : Cur().value);
+      ++pos_;
+    } else if (IsSymbol(pos_, ".") && !n.parts.empty()) {
+      n.parts.push_back("");  // "db..name"
+    } else {
+      SyntaxError(pos_);
+    }
+    if (!IsSymbol(pos_, ".")) break;
+    ++pos_;
+    if (n.parts.size() >= 4) SyntaxError(pos_);
+  }
+  if (n.parts.size() > 3) SyntaxError(pos_);
+  n.text = std::string(batch_.substr(Tk(start).begin, Tk(pos_ - 1).end - Tk(start).begin));
+  return n;
+}
+
+std::string Executor::ParseIdentifierOrString() {
+  const Token& t = Cur();
+  if (t.kind == Tok::String || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId) {
+    ++pos_;
+    return t.value;
+  }
+  if (t.kind == Tok::Word && !IsReservedWord(t.value)) {
+    ++pos_;
+    return t.text;
+  }
+  SyntaxError(pos_);
+}
+
+void Executor::Message(int number, int severity, std::string text) {
+  out_.messages.push_back({number, severity, 1, Cur().line, std::move(text)});
+}
+
+void Executor::Run() {
+  bool first = true;
+  while (Cur().kind != Tok::End) {
+    if (IsSymbol(pos_, ";")) {
+      ++pos_;
+      continue;
+    }
+    Statement(true, first);
+    first = false;
+  }
+}
+
+void Executor::Statement(bool exec, bool first) {
+  const Token& t = Cur();
+  if (t.kind != Tok::Word) SyntaxError(pos_);
+  const std::string& w = t.value;
+  if (w == "SELECT") Select(exec);
+  else if (w == "USE") Use(exec);
+  else if (w == "SET") Set(exec);
+  else if (w == "SETUSER") SetUser(exec);
+  else if (w == "BEGIN") Begin(exec);
+  else if (w == "COMMIT") EndTransaction(exec, true);
+  else if (w == "ROLLBACK") EndTransaction(exec, false);
+  else if (w == "IF") If(exec);
+  else if (w == "DROP") Drop(exec);
+  else if (w == "EXEC" || w == "EXECUTE") ExecProcedure(exec);
+  else if (w == "PRINT") Print(exec);
+  else if (w == "GRANT" || w == "DENY" || w == "REVOKE") Skip(exec);
+  else if (w == "CREATE" || w == "ALTER") Create(exec, first);
+  else if (!IsReservedWord(w) && Tk(pos_ + 1).kind != Tok::Symbol) {
+    // A bare procedure name as the first statement runs it, as EXEC does.
+    if (!first) SyntaxError(pos_);
+    ExecProcedure(exec);
+  } else {
+    SyntaxError(pos_);
+  }
+}
+
+void Executor::Select(bool exec) {
+  size_t from = pos_;
+  size_t end = StatementEnd(pos_);
+  pos_ = end;
+  if (!exec) return;
+  out_.resultSets.push_back(RunQuery(Translate(from, end)));
+}
+
+void Executor::Use(bool exec) {
+  ++pos_;
+  std::string name = ParseIdentifierOrString();
+  if (!exec) return;
+  auto dbid = s_.DatabaseId(name);
+  if (!dbid)
+    throw SimError{911, 16,
+                   "Could not locate entry in sysdatabases for database '" + name +
+                       "'. No entry found with that name. Make sure that the name is entered correctly."};
+  int32_t saved = s_.impersonatedUid_;
+  if (*dbid != s_.currentDb_) s_.impersonatedUid_ = -1;
+  if (s_.EffectiveUid(*dbid) < 0) {
+    s_.impersonatedUid_ = saved;
+    throw SimError{916, 14,
+                   "Server user '" + s_.login_.name + "' is not a valid user in database '" + s_.DatabaseName(*dbid) +
+                       "'."};
+  }
+  s_.currentDb_ = *dbid;
+}
+
+void Executor::Set(bool exec) {
+  ++pos_;
+  std::vector<std::string> options;
+  for (;;) {
+    if (Cur().kind != Tok::Word) SyntaxError(pos_);
+    options.push_back(Cur().value);
+    ++pos_;
+    if (!IsSymbol(pos_, ",")) break;
+    ++pos_;
+  }
+  // SET option ON|OFF, or SET option value (TEXTSIZE, DATEFORMAT, LOCK_TIMEOUT...)
+  bool on = false, isSwitch = false;
+  if (CurIs("ON") || CurIs("OFF")) {
+    on = CurIs("ON");
+    isSwitch = true;
+    ++pos_;
+  } else if (options.size() == 1 && Cur().kind != Tok::End) {
+    if (IsSymbol(pos_, "-")) ++pos_;
+    ++pos_;
+  } else {
+    SyntaxError(pos_);
+  }
+  if (!exec || !isSwitch) return;
+  for (const auto& o : options) {
+    if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
+    else if (o == "ANSI_NULLS") s_.ansiNulls_ = on;
+  }
+}
+
+void Executor::SetUser(bool exec) {
+  ++pos_;
+  std::optional<std::string> user;
+  if (Cur().kind == Tok::String) {
+    user = Cur().value;
+    ++pos_;
+    if (IsSymbol(pos_, ",")) {  // WITH NORESET
+      ++pos_;
+      Expect("WITH");
+      Expect("NORESET");
+    }
+  }
+  if (!exec) return;
+  int32_t dbid = s_.currentDb_;
+  bool allowed = s_.login_.sysadmin;
+  if (!allowed) {
+    int32_t own = -1;
+    {
+      int32_t saved = s_.impersonatedUid_;
+      s_.impersonatedUid_ = -1;
+      own = s_.EffectiveUid(dbid);
+      s_.impersonatedUid_ = saved;
+    }
+    allowed = own >= 0 && s_.IsMember(dbid, own, "db_owner");
+  }
+  if (!allowed) throw SimError{15247, 16, "User does not have permission to perform this action."};
+  if (!user) {
+    s_.impersonatedUid_ = -1;
+    return;
+  }
+  auto st = s_.Db().Prepare("SELECT uid, issqlrole, isntuser FROM main.users WHERE dbid = ? AND name = ?");
+  st.Bind(1, dbid).Bind(2, *user);
+  if (!st.Step() || st.Int(1) != 0)
+    throw SimError{15008, 16, "User '" + *user + "' does not exist in the current database."};
+  if (st.Int(2) != 0) throw SimError{15008, 16, "Windows user '" + *user + "' cannot be impersonated by SETUSER."};
+  s_.impersonatedUid_ = st.Int(0);
+}
+
+void Executor::Begin(bool exec) {
+  if (IsWord(pos_ + 1, "TRAN") || IsWord(pos_ + 1, "TRANSACTION")) {
+    pos_ += 2;
+    if (IsIdentifier(pos_) || Cur().kind == Tok::Variable) ++pos_;
+    if (CurIs("WITH") && IsWord(pos_ + 1, "MARK")) {
+      pos_ += 2;
+      if (Cur().kind == Tok::String) ++pos_;
+    }
+    if (exec) ++s_.tranCount_;
+    return;
+  }
+  if (IsWord(pos_ + 1, "DISTRIBUTED")) SyntaxError(pos_ + 1);
+  // BEGIN ... END block
+  ++pos_;
+  while (!CurIs("END")) {
+    if (Cur().kind == Tok::End) SyntaxError(pos_);
+    if (IsSymbol(pos_, ";")) {
+      ++pos_;
+      continue;
+    }
+    Statement(exec, false);
+  }
+  ++pos_;
+}
+
+void Executor::EndTransaction(bool exec, bool commit) {
+  ++pos_;
+  if (CurIs("TRAN") || CurIs("TRANSACTION") || CurIs("WORK")) {
+    ++pos_;
+    if (IsIdentifier(pos_) || Cur().kind == Tok::Variable) ++pos_;
+  }
+  if (!exec) return;
+  if (s_.tranCount_ == 0) {
+    if (commit)
+      throw SimError{3902, 16, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."};
+    throw SimError{3903, 16, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."};
+  }
+  if (commit) {
+    --s_.tranCount_;
+    return;
+  }
+  // ROLLBACK undoes everything since the outermost BEGIN TRANSACTION.
+  s_.RollbackAll();
+  s_.BeginBatchTransaction(true);
+}
+
+bool Executor::EvalCondition(size_t from, size_t to) {
+  auto rs = RunQuery("SELECT CASE WHEN (" + Translate(from, to) + ") THEN 1 ELSE 0 END");
+  return !rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull() && rs.rows[0][0].AsInt64() == 1;
+}
+
+void Executor::If(bool exec) {
+  ++pos_;
+  size_t from = pos_;
+  int depth = 0;
+  while (Cur().kind != Tok::End) {
+    if (IsSymbol(pos_, "(")) ++depth;
+    else if (IsSymbol(pos_, ")")) --depth;
+    else if (depth == 0 && AtStatementStart(pos_)) break;
+    ++pos_;
+  }
+  if (pos_ == from || Cur().kind == Tok::End) SyntaxError(pos_);
+  bool cond = exec && EvalCondition(from, pos_);
+  Statement(exec && cond, false);
+  while (IsSymbol(pos_, ";")) ++pos_;
+  if (CurIs("ELSE")) {
+    ++pos_;
+    Statement(exec && !cond, false);
+  }
+}
+
+void Executor::Print(bool exec) {
+  ++pos_;
+  size_t from = pos_;
+  size_t end = StatementEnd(pos_);
+  if (end == from) SyntaxError(pos_);
+  pos_ = end;
+  if (!exec) return;
+  auto rs = RunQuery("SELECT " + Translate(from, end));
+  std::string text;
+  if (!rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull()) text = rs.rows[0][0].AsText();
+  out_.messages.push_back({0, 0, 1, Tk(from).line, text});
+}
+
+void Executor::Skip(bool) {
+  pos_ = StatementEnd(pos_);
+}
+
+void Executor::ExecProcedure(bool exec) {
+  if (CurIs("EXEC") || CurIs("EXECUTE")) ++pos_;
+  if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;  // @ret =
+  if (IsSymbol(pos_, "(")) SyntaxError(pos_);  // EXEC ('dynamic sql') is not supported here
+  ObjectName name = ParseName();
+  std::vector<std::optional<std::string>> args;
+  size_t end = StatementEnd(pos_);
+  while (pos_ < end) {
+    if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;
+    const Token& a = Cur();
+    if (a.kind == Tok::String || a.kind == Tok::Number || a.kind == Tok::Bracketed || a.kind == Tok::QuotedId) {
+      args.emplace_back(a.value);
+    } else if (a.kind == Tok::Word && a.value == "NULL") {
+      args.emplace_back(std::nullopt);
+    } else if (a.kind == Tok::Word && a.value == "DEFAULT") {
+      args.emplace_back(std::nullopt);
+    } else if (a.kind == Tok::Word || (a.kind == Tok::Symbol && a.text == "-" && Tk(pos_ + 1).kind == Tok::Number)) {
+      if (a.kind == Tok::Symbol) {
+        ++pos_;
+        args.emplace_back("-" + Cur().value);
+      } else {
+        args.emplace_back(a.text);
+      }
+    } else {
+      SyntaxError(pos_);
+    }
+    ++pos_;
+    if (CurIs("OUTPUT") || CurIs("OUT")) ++pos_;
+    if (pos_ < end) {
+      if (!IsSymbol(pos_, ",")) SyntaxError(pos_);
+      ++pos_;
+    }
+  }
+  if (!exec) return;
+  std::string lower = Upper(name.Name());
+  if (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts)) {
+    SystemProcedure(lower, args);
+    return;
+  }
+  auto obj = s_.ResolveName(name.parts);
+  if (!obj && name.parts.size() < 3) {
+    // system procedures are found in master too
+    std::vector<std::string> inMaster{"master", "dbo", name.Name()};
+    obj = s_.ResolveName(inMaster);
+  }
+  if (!obj || (obj->xtype != "P" && obj->xtype != "X"))
+    throw SimError{2812, 16, "Could not find stored procedure '" + name.Name() + "'."};
+  // Bodies are kept, not run: a user procedure call succeeds without effect.
+}
+
+}  // namespace vx::sqlsim

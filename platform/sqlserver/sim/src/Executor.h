@@ -1,0 +1,99 @@
+#pragma once
+// Runs the statements of one batch on a session. Handlers parse their statement
+// and, when `exec` is true, carry it out; with exec false they only parse (the
+// branch of an IF not taken). Errors are raised as SimError.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Lexer.h"
+#include "SimError.h"
+#include "sqlserver/Session.h"
+
+namespace vx::sqlsim {
+
+class SimSession;
+
+// A parsed [db.][owner.]name.
+struct ObjectName {
+  std::vector<std::string> parts;  // 1 to 3 parts, unescaped
+  std::string text;                // as written
+  const std::string& Name() const { return parts.back(); }
+  std::string Owner() const { return parts.size() >= 2 ? parts[parts.size() - 2] : std::string(); }
+  std::string Database() const { return parts.size() == 3 ? parts[0] : std::string(); }
+};
+
+class Executor {
+ public:
+  Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens, sqlserver::BatchResult& out);
+  void Run();
+
+  // Translates T-SQL expression/query tokens [from, to) into SQLite text.
+  std::string Translate(size_t from, size_t to);
+  sqlserver::ResultSet RunQuery(const std::string& sql);
+
+ private:
+  // tokens
+  const Token& Tk(size_t i) const { return tokens_[i < tokens_.size() ? i : tokens_.size() - 1]; }
+  const Token& Cur() const { return Tk(pos_); }
+  bool IsWord(size_t i, std::string_view upper) const;
+  bool CurIs(std::string_view upper) const { return IsWord(pos_, upper); }
+  bool IsSymbol(size_t i, std::string_view s) const;
+  bool IsIdentifier(size_t i) const;
+  bool AtStatementStart(size_t i) const;
+  size_t StatementEnd(size_t from) const;
+  [[noreturn]] void SyntaxError(size_t i) const;
+  void Expect(std::string_view upperWord);
+  ObjectName ParseName();
+  std::string ParseIdentifierOrString();
+
+  // statements
+  void Statement(bool exec, bool first);
+  void Select(bool exec);
+  void Use(bool exec);
+  void Set(bool exec);
+  void SetUser(bool exec);
+  void Begin(bool exec);
+  void EndTransaction(bool exec, bool commit);
+  void If(bool exec);
+  void Drop(bool exec);
+  void ExecProcedure(bool exec);
+  void Print(bool exec);
+  void Skip(bool exec);  // GRANT/DENY/REVOKE: accepted, no effect
+  void Create(bool exec, bool first);
+  void CreateTable(bool exec);
+  void CreateDatabase(bool exec);
+  void CreateProgrammable(bool exec, bool first, bool alter, const std::string& kind, size_t keywordIndex);
+  bool EvalCondition(size_t from, size_t to);
+
+  // system procedures (security set-up)
+  void SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args);
+
+  // header grammar
+  struct Header {
+    std::string xtype;
+    ObjectName name;
+    std::optional<ObjectName> table;  // triggers
+    bool encrypted = false;
+    size_t bodyStart = 0;
+  };
+  Header ParseProcedureHeader();
+  Header ParseViewHeader();
+  Header ParseFunctionHeader();
+  Header ParseTriggerHeader();
+  void ParseOptions(const std::vector<std::string>& allowed, bool& encrypted);
+  void ExpectBodyStart(const Header& h);
+
+  void Message(int number, int severity, std::string text);
+  bool CanDoDdl(int32_t dbid) const;
+
+  SimSession& s_;
+  std::string_view batch_;
+  std::vector<Token> tokens_;
+  sqlserver::BatchResult& out_;
+  size_t pos_ = 0;
+};
+
+}  // namespace vx::sqlsim

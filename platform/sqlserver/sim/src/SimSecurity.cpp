@@ -1,0 +1,199 @@
+// The system procedures that set up logins, users and roles.
+#include "Executor.h"
+#include "SimSession.h"
+#include "SimStore.h"
+
+namespace vx::sqlsim {
+
+namespace {
+std::string Arg(const std::vector<std::optional<std::string>>& args, size_t i) {
+  return i < args.size() && args[i] ? *args[i] : std::string();
+}
+bool HasArg(const std::vector<std::optional<std::string>>& args, size_t i) {
+  return i < args.size() && args[i].has_value();
+}
+}  // namespace
+
+void Executor::SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args) {
+  auto& db = s_.Db();
+  const int32_t dbid = s_.currentDb_;
+  auto requireSysadmin = [&] {
+    if (!s_.IsSysadminNow()) throw SimError{15247, 16, "User does not have permission to perform this action."};
+  };
+  auto requireDbOwner = [&] {
+    if (s_.IsSysadminNow()) return;
+    int32_t uid = s_.EffectiveUid(dbid);
+    if (uid < 0 || !(uid == 1 || s_.IsMember(dbid, uid, "db_owner") || s_.IsMember(dbid, uid, "db_accessadmin") ||
+                     s_.IsMember(dbid, uid, "db_securityadmin")))
+      throw SimError{15247, 16, "User does not have permission to perform this action."};
+  };
+  auto loginSid = [&](const std::string& login) -> std::optional<std::pair<int64_t, bool>> {
+    auto st = db.Prepare("SELECT sid, isntname FROM main.logins WHERE name = ?");
+    st.Bind(1, login);
+    if (!st.Step()) return std::nullopt;
+    return std::make_pair(st.Int64(0), st.Int(1) != 0);
+  };
+  auto addLogin = [&](const std::string& login, std::optional<std::string> password, bool windows,
+                      const std::string& defdb) {
+    requireSysadmin();
+    if (login.empty()) throw SimError{15007, 16, "The login '' does not exist."};
+    if (windows && login.find('\\') == std::string::npos)
+      throw SimError{15407, 11, "'" + login + "' is not a valid Windows NT name. Give the complete name: "
+                                              "<domain\\username>."};
+    if (loginSid(login)) throw SimError{15025, 16, "The login '" + login + "' already exists."};
+    std::string dbname = defdb.empty() ? "master" : defdb;
+    if (!s_.DatabaseId(dbname)) throw SimError{15010, 16, "The database '" + dbname + "' does not exist."};
+    auto next = db.Prepare("SELECT MAX(sid) FROM main.logins");
+    next.Step();
+    auto ins = db.Prepare(
+        "INSERT INTO main.logins(sid, name, password, isntname, sysadmin, dbname, createdate) VALUES (?,?,?,?,0,?,?)");
+    ins.Bind(1, next.Int64(0) + 1).Bind(2, login);
+    if (password) ins.Bind(3, *password);
+    else ins.Bind(3, "");
+    ins.Bind(4, windows ? 1 : 0).Bind(5, dbname).Bind(6, NowOle());
+    ins.Step();
+  };
+  auto requireRole = [&](const std::string& role) -> int32_t {
+    auto st = db.Prepare("SELECT uid FROM main.users WHERE dbid = ? AND name = ? AND issqlrole = 1");
+    st.Bind(1, dbid).Bind(2, role);
+    if (!st.Step()) throw SimError{15014, 16, "The role '" + role + "' does not exist in the current database."};
+    return st.Int(0);
+  };
+  auto nextUid = [&](int32_t low, int32_t high) {
+    auto st = db.Prepare("SELECT MAX(uid) FROM main.users WHERE dbid = ? AND uid >= ? AND uid < ?");
+    st.Bind(1, dbid).Bind(2, low).Bind(3, high);
+    st.Step();
+    return st.IsNull(0) ? low : st.Int(0) + 1;
+  };
+
+  if (name == "SP_ADDLOGIN") {
+    addLogin(Arg(args, 0), HasArg(args, 1) ? args[1] : std::optional<std::string>(""), false, Arg(args, 2));
+  } else if (name == "SP_GRANTLOGIN") {
+    addLogin(Arg(args, 0), std::nullopt, true, "master");
+  } else if (name == "SP_DROPLOGIN" || name == "SP_REVOKELOGIN") {
+    requireSysadmin();
+    auto sid = loginSid(Arg(args, 0));
+    if (!sid) throw SimError{15007, 16, "The login '" + Arg(args, 0) + "' does not exist."};
+    auto del = db.Prepare("DELETE FROM main.logins WHERE sid = ?");
+    del.Bind(1, sid->first);
+    del.Step();
+  } else if (name == "SP_PASSWORD") {
+    std::string login = HasArg(args, 2) ? Arg(args, 2) : s_.login_.name;
+    if (Upper(login) != Upper(s_.login_.name)) requireSysadmin();
+    auto upd = db.Prepare("UPDATE main.logins SET password = ? WHERE name = ? AND isntname = 0");
+    upd.Bind(1, Arg(args, 1)).Bind(2, login);
+    upd.Step();
+    if (db.Changes() == 0) throw SimError{15007, 16, "The login '" + login + "' does not exist."};
+  } else if (name == "SP_DEFAULTDB") {
+    requireSysadmin();
+    if (!s_.DatabaseId(Arg(args, 1))) throw SimError{15010, 16, "The database '" + Arg(args, 1) + "' does not exist."};
+    auto upd = db.Prepare("UPDATE main.logins SET dbname = ? WHERE name = ?");
+    upd.Bind(1, Arg(args, 1)).Bind(2, Arg(args, 0));
+    upd.Step();
+    if (db.Changes() == 0) throw SimError{15007, 16, "The login '" + Arg(args, 0) + "' does not exist."};
+  } else if (name == "SP_ADDSRVROLEMEMBER" || name == "SP_DROPSRVROLEMEMBER") {
+    requireSysadmin();
+    if (!loginSid(Arg(args, 0))) throw SimError{15007, 16, "The login '" + Arg(args, 0) + "' does not exist."};
+    if (Upper(Arg(args, 1)) == "SYSADMIN") {
+      auto upd = db.Prepare("UPDATE main.logins SET sysadmin = ? WHERE name = ?");
+      upd.Bind(1, name == "SP_ADDSRVROLEMEMBER" ? 1 : 0).Bind(2, Arg(args, 0));
+      upd.Step();
+    }
+  } else if (name == "SP_ADDUSER" || name == "SP_GRANTDBACCESS") {
+    requireDbOwner();
+    std::string login = Arg(args, 0);
+    std::string user = HasArg(args, 1) ? Arg(args, 1) : login;
+    if (Upper(login) == "GUEST" || (!HasArg(args, 0) && Upper(user) == "GUEST")) {
+      auto upd = db.Prepare("UPDATE main.users SET hasdbaccess = 1 WHERE dbid = ? AND uid = 2");
+      upd.Bind(1, dbid);
+      upd.Step();
+      return;
+    }
+    if (user.empty()) throw SimError{15007, 16, "The login '' does not exist."};
+    std::optional<std::pair<int64_t, bool>> sid;
+    if (HasArg(args, 0)) {
+      sid = loginSid(login);
+      if (!sid) throw SimError{15007, 16, "The login '" + login + "' does not exist."};
+      auto mapped = db.Prepare("SELECT 1 FROM main.users WHERE dbid = ? AND sid = ?");
+      mapped.Bind(1, dbid).Bind(2, sid->first);
+      if (mapped.Step())
+        throw SimError{15063, 16, "The login already has an account under a different user name."};
+    }
+    if (s_.UserUid(dbid, user)) throw SimError{15023, 16, "User or role '" + user + "' already exists in the "
+                                                                                     "current database."};
+    int32_t uid = nextUid(5, 16384);
+    auto ins = db.Prepare(
+        "INSERT INTO main.users(dbid, uid, name, sid, hasdbaccess, issqluser, isntuser, issqlrole) "
+        "VALUES (?, ?, ?, ?, 1, ?, ?, 0)");
+    ins.Bind(1, dbid).Bind(2, uid).Bind(3, user);
+    if (sid) ins.Bind(4, sid->first);
+    else ins.BindNull(4);
+    bool windows = sid && sid->second;
+    ins.Bind(5, windows ? 0 : 1).Bind(6, windows ? 1 : 0);
+    ins.Step();
+    if (name == "SP_ADDUSER" && HasArg(args, 2)) {
+      int32_t role = requireRole(Arg(args, 2));
+      auto mem = db.Prepare("INSERT OR IGNORE INTO main.members(dbid, memberuid, groupuid) VALUES (?, ?, ?)");
+      mem.Bind(1, dbid).Bind(2, uid).Bind(3, role);
+      mem.Step();
+    }
+  } else if (name == "SP_DROPUSER" || name == "SP_REVOKEDBACCESS") {
+    requireDbOwner();
+    std::string user = Arg(args, 0);
+    auto uid = s_.UserUid(dbid, user);
+    if (!uid) throw SimError{15008, 16, "User '" + user + "' does not exist in the current database."};
+    if (*uid == 2) {
+      auto upd = db.Prepare("UPDATE main.users SET hasdbaccess = 0 WHERE dbid = ? AND uid = 2");
+      upd.Bind(1, dbid);
+      upd.Step();
+      return;
+    }
+    if (*uid < 5 || *uid >= 16384) throw SimError{15247, 16, "User does not have permission to perform this action."};
+    auto owns = db.Prepare("SELECT 1 FROM main.objects WHERE dbid = ? AND uid = ?");
+    owns.Bind(1, dbid).Bind(2, *uid);
+    if (owns.Step())
+      throw SimError{15183, 16, "The user owns objects in the database and cannot be dropped."};
+    auto del = db.Prepare("DELETE FROM main.users WHERE dbid = ? AND uid = ?");
+    del.Bind(1, dbid).Bind(2, *uid);
+    del.Step();
+    auto delm = db.Prepare("DELETE FROM main.members WHERE dbid = ? AND memberuid = ?");
+    delm.Bind(1, dbid).Bind(2, *uid);
+    delm.Step();
+  } else if (name == "SP_ADDROLE") {
+    requireDbOwner();
+    std::string role = Arg(args, 0);
+    if (role.empty() || s_.UserUid(dbid, role))
+      throw SimError{15023, 16, "User or role '" + role + "' already exists in the current database."};
+    auto ins = db.Prepare(
+        "INSERT INTO main.users(dbid, uid, name, sid, hasdbaccess, issqluser, isntuser, issqlrole) "
+        "VALUES (?, ?, ?, NULL, 0, 0, 0, 1)");
+    ins.Bind(1, dbid).Bind(2, nextUid(16400, 32767)).Bind(3, role);
+    ins.Step();
+  } else if (name == "SP_ADDROLEMEMBER" || name == "SP_DROPROLEMEMBER") {
+    requireDbOwner();
+    int32_t role = requireRole(Arg(args, 0));
+    auto member = s_.UserUid(dbid, Arg(args, 1));
+    if (!member || *member == 0)
+      throw SimError{15410, 11, "User or role '" + Arg(args, 1) + "' does not exist in this database."};
+    auto st = db.Prepare(name == "SP_ADDROLEMEMBER"
+                             ? "INSERT OR IGNORE INTO main.members(dbid, memberuid, groupuid) VALUES (?, ?, ?)"
+                             : "DELETE FROM main.members WHERE dbid = ? AND memberuid = ? AND groupuid = ?");
+    st.Bind(1, dbid).Bind(2, *member).Bind(3, role);
+    st.Step();
+  } else if (name == "SP_CHANGEDBOWNER") {
+    requireSysadmin();
+    auto sid = loginSid(Arg(args, 0));
+    if (!sid) throw SimError{15007, 16, "The login '" + Arg(args, 0) + "' does not exist."};
+    auto upd = db.Prepare("UPDATE main.databases SET sid = ? WHERE dbid = ?");
+    upd.Bind(1, sid->first).Bind(2, dbid);
+    upd.Step();
+    auto updu = db.Prepare("UPDATE main.users SET sid = ? WHERE dbid = ? AND uid = 1");
+    updu.Bind(1, sid->first).Bind(2, dbid);
+    updu.Step();
+  } else {
+    std::string shown = name;
+    throw SimError{2812, 16, "Could not find stored procedure '" + shown + "'."};
+  }
+}
+
+}  // namespace vx::sqlsim

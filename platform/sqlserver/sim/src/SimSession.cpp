@@ -1,0 +1,320 @@
+#include "SimSession.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "Executor.h"
+#include "SimRegistry.h"
+#include "SimStore.h"
+#include "automation/ComError.h"
+#include "sqlserver/ServerErrors.h"
+#include "sqlserver_sim/SimFolder.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace vx::sqlsim {
+
+namespace {
+constexpr const char* kSource = "SQLServer";
+
+[[noreturn]] void LoginFailed(const std::string& text) {
+  throw ComError(err::kServerConnection, kSource, "[Microsoft][ODBC SQL Server Driver][SQL Server]" + text);
+}
+
+bool IsBusy(const sqlite::SqliteError& e) { return e.Code() == SQLITE_BUSY || e.Code() == SQLITE_LOCKED; }
+}  // namespace
+
+SimSession::SimSession(std::string serverName, const std::string& path, const sqlserver::Credentials& credentials,
+                       const std::string& database, bool internalAdmin)
+    : serverName_(std::move(serverName)), db_(OpenServerFile(path, false)) {
+  if (internalAdmin) {
+    login_ = LoginRow{1, "sa", true, false, "master"};
+  } else {
+    std::string name = credentials.trusted ? CurrentWindowsLogin() : credentials.login;
+    auto st = db_.Prepare("SELECT sid, name, password, isntname, sysadmin, dbname FROM logins WHERE name = ?");
+    st.Bind(1, name);
+    bool found = st.Step();
+    if (credentials.trusted) {
+      if (!found || st.Int(3) == 0)
+        LoginFailed("Login failed for user '(null)'. Reason: Not associated with a trusted SQL Server connection.");
+    } else {
+      if (!found || st.Int(3) != 0 || (st.IsNull(2) ? std::string() : st.Text(2)) != credentials.password)
+        LoginFailed("Login failed for user '" + credentials.login + "'.");
+    }
+    login_.sid = st.Int64(0);
+    login_.name = st.Text(1);
+    login_.windows = st.Int(3) != 0;
+    login_.sysadmin = st.Int(4) != 0;
+    login_.defaultDatabase = st.IsNull(5) ? "master" : st.Text(5);
+  }
+  RegisterFunctions();
+  db_.Exec(
+      "CREATE TEMP VIEW sysdatabases AS SELECT name, dbid, sid, 0 AS mode, status, 0 AS status2, crdate, "
+      "crdate AS reserved, 0 AS category, cmptlevel, '' AS filename, 0 AS version FROM main.databases;"
+      "CREATE TEMP VIEW syslogins AS SELECT sid, 0 AS status, createdate, createdate AS updatedate, name, dbname, "
+      "NULL AS password, isntname, CASE WHEN isntname = 0 THEN 1 ELSE 0 END AS isntgroup, isntname AS isntuser, "
+      "sysadmin, name AS loginname FROM main.logins");
+  std::string dbName = database.empty() ? login_.defaultDatabase : database;
+  auto dbid = DatabaseId(dbName);
+  if (!dbid || EffectiveUid(*dbid) < 0) {
+    if (!database.empty())
+      throw ComError(err::ServerMessage(4060), kSource,
+                     "[Microsoft][ODBC SQL Server Driver][SQL Server]Cannot open database requested in login '" +
+                         dbName + "'. Login fails.");
+    dbid = 1;  // the default database is gone: master, as the server does
+  }
+  currentDb_ = *dbid;
+  SessionRegistry::Add(serverName_, this);
+}
+
+SimSession::~SimSession() { Close(); }
+
+void SimSession::Close() {
+  if (!open_) return;
+  open_ = false;
+  SessionRegistry::Remove(this);
+  if (inSqliteTxn_) {
+    try {
+      db_.Exec("ROLLBACK");
+    } catch (...) {
+    }
+    inSqliteTxn_ = false;
+  }
+}
+
+void SimSession::CheckAlive() const {
+  if (broken_ || !open_)
+    throw ComError(err::kServerConnection, kSource,
+                   "[Microsoft][ODBC SQL Server Driver][DBNETLIB]General network error. Check your network "
+                   "documentation.");
+}
+
+std::string SimSession::ProductVersion() const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare(
+      "SELECT value FROM server_info WHERE key = 'product_version'");
+  return st.Step() ? st.Text(0) : "8.00.2039";
+}
+
+int SimSession::VersionMajor() const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT value FROM server_info WHERE key = 'version_major'");
+  return st.Step() ? std::stoi(st.Text(0)) : 8;
+}
+
+static std::string ViewSql(const std::string& viewName, const char* table, int32_t dbid) {
+  std::string d = std::to_string(dbid);
+  std::string t(table);
+  if (t == "sysobjects")
+    return "CREATE TEMP VIEW " + viewName +
+           " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, crdate, schema_ver, "
+           "schema_ver AS base_schema_ver, status, category, 0 AS info, 0 AS sysstat, crdate AS refdate "
+           "FROM main.objects WHERE dbid = " + d;
+  if (t == "syscomments")
+    return "CREATE TEMP VIEW " + viewName +
+           " AS SELECT id, number, colid, status, ctext, text, encrypted, compressed, texttype, 0 AS language "
+           "FROM main.comments WHERE dbid = " + d;
+  if (t == "sysusers")
+    return "CREATE TEMP VIEW " + viewName +
+           " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, isntuser, issqlrole, "
+           "CASE WHEN issqlrole = 1 THEN uid ELSE 0 END AS gid, 0 AS altuid, "
+           "CASE WHEN sid IS NOT NULL AND issqlrole = 0 THEN 1 ELSE 0 END AS islogin, 0 AS isntname, "
+           "0 AS isntgroup, 0 AS isaliased, CASE WHEN issqlrole = 1 THEN 0 ELSE 1 END AS hasdbaccess2 "
+           "FROM main.users WHERE dbid = " + d;
+  return "CREATE TEMP VIEW " + viewName + " AS SELECT memberuid, groupuid FROM main.members WHERE dbid = " + d;
+}
+
+void SimSession::BindViews() {
+  if (viewsDb_ == currentDb_) return;
+  static const char* tables[] = {"sysobjects", "syscomments", "sysusers", "sysmembers"};
+  for (const char* t : tables) {
+    db_.Exec(std::string("DROP VIEW IF EXISTS temp.") + t);
+    db_.Exec(ViewSql(t, t, currentDb_));
+  }
+  viewsDb_ = currentDb_;
+}
+
+void SimSession::BeginBatchTransaction(bool write) {
+  if (!inSqliteTxn_) {
+    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    inSqliteTxn_ = true;
+  }
+  db_.Exec("SAVEPOINT vx_batch");
+}
+
+void SimSession::RollbackAll() {
+  if (inSqliteTxn_) db_.Exec("ROLLBACK");
+  inSqliteTxn_ = false;
+  tranCount_ = 0;
+  viewsDb_ = -1;  // the views are transactional too
+}
+
+void SimSession::EndBatch(bool failed) {
+  if (!inSqliteTxn_) return;
+  if (failed) {
+    db_.Exec("ROLLBACK TO vx_batch");
+    viewsDb_ = -1;
+  }
+  db_.Exec("RELEASE vx_batch");
+  if (tranCount_ == 0) {
+    db_.Exec("COMMIT");
+    inSqliteTxn_ = false;
+  }
+}
+
+sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
+  CheckAlive();
+  sqlserver::BatchResult result;
+  std::vector<Token> tokens;
+  try {
+    tokens = Tokenize(batch, quotedIdentifier_);
+  } catch (const LexError& e) {
+    result.messages.push_back({e.number, 15, 1, e.line, e.text});
+    return result;
+  }
+  bool write = false;
+  for (const auto& t : tokens)
+    if (t.kind == Tok::Word &&
+        (t.value == "CREATE" || t.value == "ALTER" || t.value == "DROP" || t.value == "EXEC" ||
+         t.value == "EXECUTE" || t.value == "TRAN" || t.value == "TRANSACTION" || t.value == "SP_ADDLOGIN")) {
+      write = true;
+      break;
+    }
+  const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
+  const bool savedQi = quotedIdentifier_, savedAn = ansiNulls_;
+  const int savedTran = tranCount_;
+  try {
+    BeginBatchTransaction(write);
+  } catch (const sqlite::SqliteError& e) {
+    result.messages.push_back({1222, 16, 56, 1,
+                               IsBusy(e) ? "Lock request time out period exceeded."
+                                         : "The server file cannot be read: " + e.Description()});
+    if (inSqliteTxn_ && tranCount_ == 0) {
+      try { db_.Exec("ROLLBACK"); } catch (...) {}
+      inSqliteTxn_ = false;
+    }
+    return result;
+  }
+  bool failed = false;
+  try {
+    Executor ex(*this, batch, std::move(tokens), result);
+    ex.Run();
+  } catch (const SimError& e) {
+    result.messages.push_back({e.number, e.severity, 1, e.line, e.text});
+    failed = true;
+  } catch (const sqlite::SqliteError& e) {
+    result.messages.push_back({1222, 16, 56, 1,
+                               IsBusy(e) ? "Lock request time out period exceeded."
+                                         : "The server file failed: " + e.Description()});
+    failed = true;
+  }
+  if (failed) {
+    currentDb_ = savedDb;
+    impersonatedUid_ = savedUid;
+    quotedIdentifier_ = savedQi;
+    ansiNulls_ = savedAn;
+    if (inSqliteTxn_) tranCount_ = savedTran;
+  }
+  try {
+    EndBatch(failed);
+  } catch (const sqlite::SqliteError& e) {
+    try { RollbackAll(); } catch (...) {}
+    result.messages.push_back({1222, 16, 56, 1,
+                               IsBusy(e) ? "Lock request time out period exceeded."
+                                         : "The server file failed: " + e.Description()});
+  }
+  return result;
+}
+
+// ---- look-ups ----
+
+std::optional<int32_t> SimSession::DatabaseId(const std::string& name) const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT dbid FROM main.databases WHERE name = ?");
+  st.Bind(1, name);
+  if (!st.Step()) return std::nullopt;
+  return static_cast<int32_t>(st.Int64(0));
+}
+
+std::string SimSession::DatabaseName(int32_t dbid) const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT name FROM main.databases WHERE dbid = ?");
+  st.Bind(1, dbid);
+  return st.Step() ? st.Text(0) : std::string();
+}
+
+int32_t SimSession::EffectiveUid(int32_t dbid) const {
+  if (dbid == currentDb_ && impersonatedUid_ >= 0) return impersonatedUid_;
+  if (login_.sysadmin) return 1;
+  auto& db = const_cast<sqlite::Database&>(db_);
+  auto st = db.Prepare("SELECT uid FROM main.users WHERE dbid = ? AND sid = ? AND issqlrole = 0 AND hasdbaccess = 1");
+  st.Bind(1, dbid).Bind(2, login_.sid);
+  if (st.Step()) return static_cast<int32_t>(st.Int64(0));
+  auto owner = db.Prepare("SELECT 1 FROM main.databases WHERE dbid = ? AND sid = ?");
+  owner.Bind(1, dbid).Bind(2, login_.sid);
+  if (owner.Step()) return 1;
+  auto guest = db.Prepare("SELECT 1 FROM main.users WHERE dbid = ? AND uid = 2 AND hasdbaccess = 1");
+  guest.Bind(1, dbid);
+  if (guest.Step()) return 2;
+  return -1;
+}
+
+bool SimSession::IsMember(int32_t dbid, int32_t uid, const std::string& role) const {
+  auto roleUid = UserUid(dbid, role);
+  if (!roleUid) return false;
+  if (*roleUid == 0) return true;  // public
+  if (uid == 1 && *roleUid == 16384) return true;  // dbo is always db_owner
+  auto st = const_cast<sqlite::Database&>(db_).Prepare(
+      "SELECT 1 FROM main.members WHERE dbid = ? AND memberuid = ? AND groupuid = ?");
+  st.Bind(1, dbid).Bind(2, uid).Bind(3, *roleUid);
+  return st.Step();
+}
+
+std::optional<int32_t> SimSession::UserUid(int32_t dbid, const std::string& name) const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT uid FROM main.users WHERE dbid = ? AND name = ?");
+  st.Bind(1, dbid).Bind(2, name);
+  if (!st.Step()) return std::nullopt;
+  return static_cast<int32_t>(st.Int64(0));
+}
+
+std::string SimSession::UserName(int32_t dbid, int32_t uid) const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT name FROM main.users WHERE dbid = ? AND uid = ?");
+  st.Bind(1, dbid).Bind(2, uid);
+  return st.Step() ? st.Text(0) : std::string();
+}
+
+std::optional<ObjectRow> SimSession::ObjectById(int32_t dbid, int32_t id) const {
+  auto st = const_cast<sqlite::Database&>(db_).Prepare(
+      "SELECT id, name, xtype, uid, parent_obj, shipped FROM main.objects WHERE dbid = ? AND id = ?");
+  st.Bind(1, dbid).Bind(2, id);
+  if (!st.Step()) return std::nullopt;
+  return ObjectRow{st.Int(0), st.Text(1), st.Text(2), st.Int(3), st.Int(4), st.Int(5) != 0};
+}
+
+std::optional<ObjectRow> SimSession::ResolveName(const std::vector<std::string>& parts) const {
+  if (parts.empty() || parts.size() > 3) return std::nullopt;
+  int32_t dbid = currentDb_;
+  if (parts.size() == 3 && !parts[0].empty()) {
+    auto d = DatabaseId(parts[0]);
+    if (!d) return std::nullopt;
+    dbid = *d;
+  }
+  const std::string& name = parts.back();
+  std::vector<int32_t> owners;
+  if (parts.size() >= 2 && !parts[parts.size() - 2].empty()) {
+    auto uid = UserUid(dbid, parts[parts.size() - 2]);
+    if (!uid) return std::nullopt;
+    owners.push_back(*uid);
+  } else {
+    int32_t me = EffectiveUid(dbid);
+    if (me >= 0 && me != 1) owners.push_back(me);
+    owners.push_back(1);
+  }
+  auto st = const_cast<sqlite::Database&>(db_).Prepare(
+      "SELECT id, name, xtype, uid, parent_obj, shipped FROM main.objects WHERE dbid = ? AND name = ? AND uid = ?");
+  for (int32_t uid : owners) {
+    st.Reset();
+    st.Bind(1, dbid).Bind(2, name).Bind(3, uid);
+    if (st.Step()) return ObjectRow{st.Int(0), st.Text(1), st.Text(2), st.Int(3), st.Int(4), st.Int(5) != 0};
+  }
+  return std::nullopt;
+}
+
+}  // namespace vx::sqlsim

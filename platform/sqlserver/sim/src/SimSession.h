@@ -1,0 +1,93 @@
+#pragma once
+// One session on a simulated server: its own connection to the server file and
+// the session state SQL Server keeps (current database, SET options, SETUSER
+// identity, open transaction). Batches are lexed, parsed and run statement by
+// statement; a batch that fails is rolled back as a whole.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Lexer.h"
+#include "SimError.h"
+#include "sqlite/Database.h"
+#include "sqlserver/Session.h"
+
+namespace vx::sqlsim {
+
+struct LoginRow {
+  int64_t sid = 0;
+  std::string name;
+  bool sysadmin = false;
+  bool windows = false;
+  std::string defaultDatabase;
+};
+
+struct ObjectRow {
+  int32_t id = 0;
+  std::string name;
+  std::string xtype;
+  int32_t uid = 0;
+  int32_t parent = 0;
+  bool shipped = false;
+};
+
+class SimSession : public sqlserver::Session {
+ public:
+  // Opens a session; raises ComError as SessionFactory::Open documents.
+  SimSession(std::string serverName, const std::string& path, const sqlserver::Credentials& credentials,
+             const std::string& database, bool internalAdmin = false);
+  ~SimSession() override;
+
+  sqlserver::BatchResult Execute(std::string_view batch) override;
+  bool IsAlive() const override { return !broken_ && open_; }
+  const std::string& ServerName() const override { return serverName_; }
+  void Close() override;
+
+  void Break() { broken_ = true; }
+
+  // ---- used by the statement handlers and the SQL functions ----
+  sqlite::Database& Db() { return db_; }
+  int32_t CurrentDb() const { return currentDb_; }
+  const LoginRow& Login() const { return login_; }
+  // The database user the session acts as in `dbid` (SETUSER identity in the
+  // current database), or -1 without access.
+  int32_t EffectiveUid(int32_t dbid) const;
+  bool IsMember(int32_t dbid, int32_t uid, const std::string& role) const;
+  bool IsSysadminNow() const { return login_.sysadmin && impersonatedUid_ < 0; }
+  std::optional<ObjectRow> ObjectById(int32_t dbid, int32_t id) const;
+  // Resolves "[owner].[name]", "owner.name" or "name" in the current database.
+  std::optional<ObjectRow> ResolveName(const std::vector<std::string>& parts) const;
+  std::optional<int32_t> UserUid(int32_t dbid, const std::string& name) const;
+  std::string UserName(int32_t dbid, int32_t uid) const;
+  std::optional<int32_t> DatabaseId(const std::string& name) const;
+  std::string DatabaseName(int32_t dbid) const;
+  int TranCount() const { return tranCount_; }
+  std::string ProductVersion() const;
+  int VersionMajor() const;
+
+ private:
+  friend class Executor;
+  void BindViews();
+  void BeginBatchTransaction(bool write);
+  void EndBatch(bool failed);
+  void RollbackAll();
+  void CheckAlive() const;
+  void RegisterFunctions();
+
+  std::string serverName_;
+  sqlite::Database db_;
+  LoginRow login_;
+  int32_t currentDb_ = 1;
+  int32_t impersonatedUid_ = -1;
+  bool quotedIdentifier_ = true;
+  bool ansiNulls_ = true;
+  int tranCount_ = 0;
+  bool inSqliteTxn_ = false;
+  int32_t viewsDb_ = -1;
+  std::atomic<bool> broken_{false};
+  bool open_ = true;
+};
+
+}  // namespace vx::sqlsim

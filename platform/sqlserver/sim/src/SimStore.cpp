@@ -1,0 +1,230 @@
+#include "SimStore.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "automation/OleDate.h"
+#include "sqlserver/ServerErrors.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace vx::sqlsim {
+
+namespace {
+
+int CompareCi(void*, int la, const void* a, int lb, const void* b) {
+  const auto* pa = static_cast<const unsigned char*>(a);
+  const auto* pb = static_cast<const unsigned char*>(b);
+  while (la > 0 && pa[la - 1] == ' ') --la;
+  while (lb > 0 && pb[lb - 1] == ' ') --lb;
+  int n = la < lb ? la : lb;
+  for (int i = 0; i < n; ++i) {
+    int ca = std::tolower(pa[i]);
+    int cb = std::tolower(pb[i]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return la == lb ? 0 : (la < lb ? -1 : 1);
+}
+
+const char* kSchema = R"SQL(
+CREATE TABLE server_info(key TEXT PRIMARY KEY, value TEXT);
+CREATE TABLE logins(sid INTEGER PRIMARY KEY, name TEXT COLLATE SQLCI NOT NULL UNIQUE, password TEXT,
+  isntname INTEGER NOT NULL DEFAULT 0, sysadmin INTEGER NOT NULL DEFAULT 0, dbname TEXT COLLATE SQLCI,
+  createdate DATETIME);
+CREATE TABLE databases(dbid INTEGER PRIMARY KEY, name TEXT COLLATE SQLCI NOT NULL UNIQUE, sid INTEGER,
+  crdate DATETIME, status INTEGER NOT NULL DEFAULT 0, cmptlevel INTEGER NOT NULL DEFAULT 80);
+CREATE TABLE objects(dbid INTEGER NOT NULL, id INTEGER NOT NULL, name TEXT COLLATE SQLCI NOT NULL,
+  xtype TEXT COLLATE SQLCI NOT NULL, uid INTEGER NOT NULL, parent_obj INTEGER NOT NULL DEFAULT 0,
+  crdate DATETIME, schema_ver INTEGER NOT NULL DEFAULT 0, status INTEGER NOT NULL DEFAULT 0,
+  category INTEGER NOT NULL DEFAULT 0, quoted_ident INTEGER NOT NULL DEFAULT 1,
+  ansi_nulls INTEGER NOT NULL DEFAULT 1, shipped INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(dbid, id));
+CREATE INDEX objects_by_name ON objects(dbid, name);
+CREATE INDEX objects_by_xtype ON objects(dbid, xtype);
+CREATE INDEX objects_by_parent ON objects(dbid, parent_obj);
+CREATE TABLE comments(dbid INTEGER NOT NULL, id INTEGER NOT NULL, number INTEGER NOT NULL, colid INTEGER NOT NULL,
+  status INTEGER NOT NULL DEFAULT 0, ctext BLOB, text TEXT, encrypted INTEGER NOT NULL DEFAULT 0,
+  compressed INTEGER NOT NULL DEFAULT 0, texttype INTEGER NOT NULL DEFAULT 2, PRIMARY KEY(dbid, id, number, colid));
+CREATE TABLE users(dbid INTEGER NOT NULL, uid INTEGER NOT NULL, name TEXT COLLATE SQLCI NOT NULL, sid INTEGER,
+  status INTEGER NOT NULL DEFAULT 0, hasdbaccess INTEGER NOT NULL DEFAULT 0, issqluser INTEGER NOT NULL DEFAULT 0,
+  isntuser INTEGER NOT NULL DEFAULT 0, issqlrole INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(dbid, uid));
+CREATE UNIQUE INDEX users_by_name ON users(dbid, name);
+CREATE TABLE members(dbid INTEGER NOT NULL, memberuid INTEGER NOT NULL, groupuid INTEGER NOT NULL,
+  PRIMARY KEY(dbid, memberuid, groupuid));
+)SQL";
+
+struct SysObject {
+  const char* name;
+  int id;
+};
+
+}  // namespace
+
+int BusyTimeoutMs() {
+  if (const char* v = std::getenv("VEXILON_SIM_BUSY_MS")) {
+    int ms = std::atoi(v);
+    if (ms > 0) return ms;
+  }
+  return 5000;
+}
+
+sqlite::Database OpenServerFile(const std::string& path, bool create) {
+  if (!create && !std::filesystem::exists(path))
+    throw ComError(err::kServerUnreachable, "SQLServer",
+                   "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied.");
+  try {
+    sqlite::Database db(path, create ? sqlite::OpenMode::ReadWriteCreate : sqlite::OpenMode::ReadWrite, std::nullopt,
+                        BusyTimeoutMs());
+    sqlite3_create_collation(db.Handle(), kCollation, SQLITE_UTF8, nullptr, CompareCi);
+    if (!create) {
+      auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'name'");
+      if (!st.Step()) throw ComError(err::kServerUnreachable, "SQLServer", "no server name");
+    }
+    return db;
+  } catch (const ComError& e) {
+    throw ComError(err::kServerUnreachable, "SQLServer",
+                   "The simulated server file '" + path + "' cannot be used: " + e.Description());
+  }
+}
+
+double NowOle() {
+  return OleFromUnixLocal(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+}
+
+int32_t NextObjectId(sqlite::Database& db) {
+  db.Exec("UPDATE server_info SET value = CAST(value AS INTEGER) + 16 WHERE key = 'next_id'");
+  auto st = db.Prepare("SELECT CAST(value AS INTEGER) FROM server_info WHERE key = 'next_id'");
+  st.Step();
+  return static_cast<int32_t>(st.Int64(0));
+}
+
+void InitializeServer(sqlite::Database& db, const std::string& name, int versionMajor,
+                      const std::string& productVersion, const std::string& saPassword) {
+  db.Exec("PRAGMA journal_mode = WAL");
+  sqlite::Transaction tx(db);
+  db.Exec(kSchema);
+  auto info = db.Prepare("INSERT INTO server_info(key, value) VALUES (?, ?)");
+  auto put = [&](const char* k, const std::string& v) {
+    info.Reset();
+    info.Bind(1, k).Bind(2, v);
+    info.Step();
+  };
+  put("format", "1");
+  put("name", name);
+  put("version_major", std::to_string(versionMajor));
+  put("product_version", productVersion);
+  put("next_id", "1977058000");
+  double now = NowOle();
+  auto login = db.Prepare("INSERT INTO logins(sid, name, password, isntname, sysadmin, dbname, createdate) "
+                          "VALUES (1, 'sa', ?, 0, 1, 'master', ?)");
+  login.Bind(1, saPassword).Bind(2, now);
+  login.Step();
+  const char* dbs[] = {"master", "tempdb", "model", "msdb"};
+  for (int i = 0; i < 4; ++i) {
+    auto st = db.Prepare("INSERT INTO databases(dbid, name, sid, crdate) VALUES (?, ?, 1, ?)");
+    st.Bind(1, i + 1).Bind(2, dbs[i]).Bind(3, now);
+    st.Step();
+    InitializeDatabaseRows(db, i + 1, 1, false);
+  }
+  // Extended procedures live in master; their text is the library that holds them.
+  auto obj = db.Prepare("INSERT INTO objects(dbid, id, name, xtype, uid, crdate, status, category, shipped) "
+                        "VALUES (1, ?, ?, ?, 1, ?, ?, 2, 1)");
+  auto com = db.Prepare("INSERT INTO comments(dbid, id, number, colid, text, encrypted) VALUES (1, ?, 1, 1, ?, 0)");
+  struct { const char* name; const char* xtype; const char* text; } shipped[] = {
+      {"xp_cmdshell", "X", "xplog70.dll"},
+      {"xp_msver", "X", "xpstar.dll"},
+      {"sp_helptext", "P", "create procedure sp_helptext\r\n@objname nvarchar(776)\r\nas\r\nreturn (0)"},
+      {"sp_who", "P", "create procedure sp_who\r\n@loginame sysname = NULL\r\nas\r\nreturn (0)"},
+  };
+  for (auto& s : shipped) {
+    int32_t id = NextObjectId(db);
+    obj.Reset();
+    obj.Bind(1, id).Bind(2, s.name).Bind(3, s.xtype).Bind(4, now).Bind(5, static_cast<int64_t>(0x80000001u));
+    obj.Step();
+    com.Reset();
+    com.Bind(1, id).Bind(2, s.text);
+    com.Step();
+  }
+  tx.Commit();
+}
+
+void InitializeDatabaseRows(sqlite::Database& db, int32_t dbid, int64_t ownerSid, bool userDatabase) {
+  auto user = db.Prepare(
+      "INSERT INTO users(dbid, uid, name, sid, hasdbaccess, issqluser, isntuser, issqlrole) VALUES (?,?,?,?,?,?,0,?)");
+  auto add = [&](int uid, const char* name, std::optional<int64_t> sid, int access, int sqluser, int role) {
+    user.Reset();
+    user.Bind(1, dbid).Bind(2, uid).Bind(3, name);
+    if (sid) user.Bind(4, *sid);
+    else user.BindNull(4);
+    user.Bind(5, access).Bind(6, sqluser).Bind(7, role);
+    user.Step();
+  };
+  add(0, "public", std::nullopt, 0, 0, 1);
+  add(1, "dbo", ownerSid, 1, 1, 0);
+  add(2, "guest", std::nullopt, userDatabase ? 0 : 1, 1, 0);
+  add(3, "INFORMATION_SCHEMA", std::nullopt, 0, 1, 0);
+  add(4, "system_function_schema", std::nullopt, 0, 1, 0);
+  const char* roles[] = {"db_owner", "db_accessadmin", "db_securityadmin", "db_ddladmin", nullptr,
+                         "db_backupoperator", "db_datareader", "db_datawriter", "db_denydatareader",
+                         "db_denydatawriter"};
+  for (int i = 0; i < 10; ++i)
+    if (roles[i]) add(16384 + i, roles[i], std::nullopt, 0, 0, 1);
+  double now = NowOle();
+  auto obj = db.Prepare("INSERT INTO objects(dbid, id, name, xtype, uid, crdate, status, category, shipped) "
+                        "VALUES (?, ?, ?, ?, 1, ?, ?, ?, ?)");
+  const SysObject system[] = {{"sysobjects", 1}, {"sysindexes", 2}, {"syscolumns", 3}, {"systypes", 4},
+                              {"syscomments", 6}, {"sysusers", 10}, {"sysmembers", 15}, {"sysdepends", 12}};
+  for (auto& s : system) {
+    obj.Reset();
+    obj.Bind(1, dbid).Bind(2, s.id).Bind(3, s.name).Bind(4, "S").Bind(5, now)
+        .Bind(6, static_cast<int64_t>(0x80000001u)).Bind(7, 2).Bind(8, 1);
+    obj.Step();
+  }
+  if (userDatabase) {
+    // Every user database of this server version carries these shipped procedures.
+    auto com = db.Prepare("INSERT INTO comments(dbid, id, number, colid, text, encrypted) VALUES (?, ?, 1, 1, ?, 0)");
+    const char* dt[] = {"dt_verstamp006", "dt_displayoaerror", "dt_addtosourcecontrol"};
+    for (const char* name : dt) {
+      int32_t id = NextObjectId(db);
+      obj.Reset();
+      obj.Bind(1, dbid).Bind(2, id).Bind(3, name).Bind(4, "P").Bind(5, now)
+          .Bind(6, static_cast<int64_t>(0x80000001u)).Bind(7, 2).Bind(8, 1);
+      obj.Step();
+      com.Reset();
+      com.Bind(1, dbid).Bind(2, id).Bind(3, std::string("create procedure dbo.") + name +
+                                                "\r\nas\r\n\treturn 0");
+      com.Step();
+    }
+  }
+}
+
+std::vector<std::string> SplitCommentRows(const std::string& text) {
+  std::vector<std::string> rows;
+  size_t start = 0, chars = 0, i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    if (chars == 4000) {
+      rows.push_back(text.substr(start, i - start));
+      start = i;
+      chars = 0;
+    }
+    i += len;
+    ++chars;
+  }
+  if (start < text.size() || rows.empty()) rows.push_back(text.substr(start));
+  return rows;
+}
+
+std::string Obfuscate(const std::string& text, int32_t id) {
+  std::string out(text);
+  uint32_t k = static_cast<uint32_t>(id) * 2654435761u + 12345u;
+  for (char& c : out) {
+    k = k * 1103515245u + 12345u;
+    c = static_cast<char>(c ^ static_cast<char>((k >> 16) & 0xFF));
+  }
+  return out;
+}
+
+}  // namespace vx::sqlsim

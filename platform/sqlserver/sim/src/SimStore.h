@@ -1,0 +1,40 @@
+#pragma once
+// The file of one simulated server: schema, system rows and the collation
+// SQL_Latin1_General_CP1_CI_AS stands for (case-insensitive, trailing blanks ignored).
+#include <cstdint>
+#include <string>
+
+#include "sqlite/Database.h"
+
+namespace vx::sqlsim {
+
+inline constexpr const char* kCollation = "SQLCI";
+
+// Busy timeout of every connection to a server file: $VEXILON_SIM_BUSY_MS or 5000 ms.
+int BusyTimeoutMs();
+
+// Opens a server file (the file must exist unless create is true) with the
+// collation registered. Raises ComError(err::kServerUnreachable) with a clear
+// description when the file cannot be opened or is not a simulated server.
+sqlite::Database OpenServerFile(const std::string& path, bool create);
+
+// Writes the schema and the fixed rows of a new server.
+void InitializeServer(sqlite::Database& db, const std::string& name, int versionMajor,
+                      const std::string& productVersion, const std::string& saPassword);
+
+// Adds the rows every new database holds (users, fixed roles, system objects).
+void InitializeDatabaseRows(sqlite::Database& db, int32_t dbid, int64_t ownerSid, bool userDatabase);
+
+// A new object id (server-wide counter).
+int32_t NextObjectId(sqlite::Database& db);
+
+// The current time as an automation date.
+double NowOle();
+
+// Splits text into syscomments rows of at most 4000 characters (not bytes).
+std::vector<std::string> SplitCommentRows(const std::string& text);
+
+// Reversible obfuscation kept in ctext of encrypted objects (same length).
+std::string Obfuscate(const std::string& text, int32_t id);
+
+}  // namespace vx::sqlsim
