@@ -1,0 +1,97 @@
+// Times ColourSQL on 1 MB and 10 MB of T-SQL and each rewriter on a 500 KB
+// definition, and shows how the times grow with the text's length.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "syntax_colourer/SyntaxColourer.h"
+#include "vexilon_lib/basParse.h"
+
+namespace {
+
+// Statements as stored procedures hold them: comments, strings, brackets,
+// variables, numbers, nested comments, types.
+const char* const kStatements[] = {
+    "    -- running totals per customer\r\n"
+    "    SELECT c.[Customer ID], c.CompanyName, SUM(od.UnitPrice * od.Quantity) AS Total\r\n"
+    "    FROM dbo.Customers c WITH (NOLOCK)\r\n"
+    "    JOIN dbo.[Order Details] od ON od.CustomerID = c.[Customer ID]\r\n"
+    "    WHERE c.Region = N'North''West' AND od.Discount < 0.25e0\r\n"
+    "    GROUP BY c.[Customer ID], c.CompanyName\r\n",
+    "    /* keep the audit trail /* even when nested */ for every row */\r\n"
+    "    INSERT INTO dbo.Audit (CreatedBy, ProcName, Happened, Note)\r\n"
+    "    VALUES (SUSER_SNAME(), OBJECT_NAME(@@PROCID), GETDATE(), 'step ' + CAST(@step AS varchar(10)))\r\n",
+    "    IF @@ERROR <> 0 OR @rows = -2147483648\r\n"
+    "    BEGIN\r\n"
+    "        RAISERROR ('Failed: %s', 16, 1, @name)\r\n"
+    "        RETURN -1\r\n"
+    "    END\r\n",
+    "    DECLARE @id uniqueidentifier, @t datetime, @n nvarchar(4000), @b bigint\r\n"
+    "    SET @t = DATEADD(day, -30, GETDATE())\r\n"
+    "    UPDATE #work SET flag = 1 WHERE created < @t AND x / 2 * 3 >= 0x1F\r\n",
+};
+
+std::string Body(std::size_t bytes) {
+  std::string body;
+  std::size_t i = 0;
+  while (body.size() < bytes) body += kStatements[i++ % std::size(kStatements)];
+  return body;
+}
+
+double BestMilliseconds(const std::function<std::size_t()>& run, int repeats) {
+  double best = 1e300;
+  std::size_t sink = 0;
+  for (int r = 0; r < repeats; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    sink += run();
+    const auto stop = std::chrono::steady_clock::now();
+    best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
+  }
+  if (sink == 0) std::printf("(empty results)\n");
+  return best;
+}
+
+struct Definition {
+  const char* name;
+  std::string (*rewrite)(std::string_view, std::string_view);
+  std::string head;
+  std::string tail;
+};
+
+}  // namespace
+
+int main() {
+  constexpr std::size_t kMB = 1024 * 1024;
+  std::printf("ColourSQL (best of 5)\n");
+  double perMB = 0;
+  for (std::size_t mb : {1u, 10u}) {
+    const std::string text = Body(mb * kMB);
+    const double ms = BestMilliseconds([&] { return vx::SyntaxColourer().ColourSQL(text, 1).size(); }, 5);
+    if (mb == 1) perMB = ms;
+    std::printf("  %2zu MB: %8.1f ms  (%.2f x the 1 MB time per MB)\n", mb, ms, ms / mb / perMB);
+  }
+
+  const Definition definitions[] = {
+      {"stored procedure", basParse::GenerateStoredProcedureEncryptionScript,
+       "CREATE PROCEDURE dbo.big @step int, @name sysname = NULL\r\nWITH RECOMPILE\r\nAS\r\nBEGIN\r\n", "END\r\n"},
+      {"trigger", basParse::GenerateTriggerEncryptionScript,
+       "CREATE TRIGGER dbo.big ON dbo.Orders FOR INSERT, UPDATE AS\r\nBEGIN\r\n", "END\r\n"},
+      {"user defined function", basParse::GenerateUserDefinedFunctionEncryptionScript,
+       "CREATE FUNCTION dbo.big (@step int)\r\nRETURNS @r TABLE (id int)\r\nAS\r\nBEGIN\r\n", "RETURN\r\nEND\r\n"},
+      {"view", basParse::GenerateViewEncryptionScript, "CREATE VIEW dbo.big\r\nAS\r\n", ""},
+  };
+  std::printf("Rewriters (best of 5); time for 250 KB / 500 KB / 1 MB definitions\n");
+  for (const Definition& d : definitions) {
+    double times[3];
+    const std::size_t sizes[3] = {250 * 1024, 500 * 1024, 1000 * 1024};
+    for (int s = 0; s < 3; ++s) {
+      const std::string text = d.head + Body(sizes[s]) + d.tail;
+      times[s] = BestMilliseconds([&] { return d.rewrite(text, "big").size(); }, 5);
+    }
+    std::printf("  %-22s %7.1f / %7.1f / %7.1f ms  (1 MB / 500 KB = %.2f)\n", d.name, times[0], times[1],
+                times[2], times[2] / times[1]);
+  }
+  return 0;
+}
