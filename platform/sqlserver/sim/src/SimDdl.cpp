@@ -55,6 +55,20 @@ void Executor::ParseOptions(const std::vector<std::string>& allowed, bool& encry
 }
 
 
+// The first token of a procedure or trigger body must begin a statement.
+void Executor::ExpectBodyStart(const Header&) {
+  static const std::vector<std::string> starters{
+      "BEGIN", "BREAK", "CHECKPOINT", "CLOSE", "COMMIT", "CONTINUE", "CREATE", "DBCC", "DEALLOCATE", "DECLARE",
+      "DELETE", "DENY", "DROP", "ALTER", "EXEC", "EXECUTE", "FETCH", "GOTO", "GRANT", "IF", "INSERT", "KILL",
+      "OPEN", "PRINT", "RAISERROR", "READTEXT", "RETURN", "REVOKE", "ROLLBACK", "SAVE", "SELECT", "SET",
+      "SETUSER", "TRUNCATE", "UPDATE", "UPDATETEXT", "WAITFOR", "WHILE", "WRITETEXT", "BACKUP", "RESTORE"};
+  const Token& t = Cur();
+  if (t.kind == Tok::Symbol && (t.text == "(" || t.text == ";")) return;
+  if (t.kind == Tok::Word && Contains(starters, t.value)) return;
+  if (IsIdentifier(pos_) && IsSymbol(pos_ + 1, ":")) return;  // a label
+  SyntaxError(pos_);
+}
+
 Executor::Header Executor::ParseProcedureHeader() {
   Header h;
   h.xtype = "P";
@@ -89,7 +103,7 @@ Executor::Header Executor::ParseProcedureHeader() {
   }
   Expect("AS");
   h.bodyStart = pos_;
-  if (Cur().kind == Tok::End) SyntaxError(pos_);
+  ExpectBodyStart(h);
   return h;
 }
 
@@ -210,7 +224,7 @@ Executor::Header Executor::ParseTriggerHeader() {
   }
   Expect("AS");
   h.bodyStart = pos_;
-  if (Cur().kind == Tok::End) SyntaxError(pos_);
+  ExpectBodyStart(h);
   return h;
 }
 
