@@ -37,6 +37,14 @@ std::string GenerateStoredProcedureEncryptionScript(std::string_view source, std
           searchingCreate = false;
         }
       }
+    } else if (StartsWith(forms.LW(), "FOR\\CF") && i + 1 < tokens.size() &&
+               StartsWith(TokenForms(tokens[i + 1]).LSW(), "REPLICATION")) {
+      // The server takes the options only before FOR REPLICATION.
+      rewritten = "WITH ENCRYPTION";
+      rewritten += kCrLf;
+      rewritten += token;
+      rewrote = true;
+      searchingCreate = true;
     } else if (StartsWith(forms.LW(), "WITH\\CF")) {
       rewritten = "WITH ENCRYPTION, " + ReplaceFirstNoCase(token, "WITH\\cf", "");
       rewrote = true;

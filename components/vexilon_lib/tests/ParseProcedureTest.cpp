@@ -38,9 +38,9 @@ const std::vector<Row>& Rows() {
        "WITH ENCRYPTION,   RECOMPILE\r\n"
        "AS\r\n"
        "SELECT @b = CAST(@a AS varchar(10))\r\n"},
-      {"FOR REPLICATION keeps the option right before AS", "p",
-       "CREATE PROC p\r\nFOR REPLICATION\r\nAS\r\nINSERT INTO dbo.t (a) VALUES (1)\r\n",
-       "ALTER PROC p\r\nFOR REPLICATION\r\nWITH ENCRYPTION\r\nAS\r\nINSERT INTO dbo.t (a) VALUES (1)\r\n"},
+      {"FOR REPLICATION: the option goes before it, where the server takes options", "p",
+       "CREATE PROC p @a int\r\nFOR REPLICATION\r\nAS\r\nINSERT INTO dbo.t (a) VALUES (@a)\r\n",
+       "ALTER PROC p @a int\r\nWITH ENCRYPTION\r\nFOR REPLICATION\r\nAS\r\nINSERT INTO dbo.t (a) VALUES (@a)\r\n"},
       {"lower case; names beginning with create and proc are no statement", "usp_log",
        "create proc usp_log @msg varchar(200)\r\n"
        "as\r\n"
