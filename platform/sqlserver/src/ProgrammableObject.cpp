@@ -83,9 +83,11 @@ std::string ProgrammableObject::Script(int32_t scriptType, const std::optional<s
     bool qi = QuotedIdentifierStatus() == kTrue;
     bool an = AnsiNullsStatus() == kTrue;
     bool otherOwner = info_.owner != "dbo";
+    // No blank line before the text: the batch after a "GO" line is stored as sent,
+    // so the re-created object keeps exactly the text it had.
     out += std::string("SET QUOTED_IDENTIFIER ") + (qi ? "ON" : "OFF") + " " + kCrLf + "GO" + kCrLf +
-           "SET ANSI_NULLS " + (an ? "ON" : "OFF") + " " + kCrLf + "GO" + kCrLf + kCrLf;
-    if (otherOwner) out += "setuser " + detail::NLiteral(info_.owner) + kCrLf + "GO" + kCrLf + kCrLf;
+           "SET ANSI_NULLS " + (an ? "ON" : "OFF") + " " + kCrLf + "GO" + kCrLf;
+    if (otherOwner) out += "setuser " + detail::NLiteral(info_.owner) + kCrLf + "GO" + kCrLf;
     out += text + kCrLf + "GO" + kCrLf;
     if (otherOwner) out += std::string("setuser") + kCrLf + "GO" + kCrLf;
     out += std::string("SET QUOTED_IDENTIFIER OFF ") + kCrLf + "GO" + kCrLf + "SET ANSI_NULLS ON " + kCrLf + "GO" +

@@ -49,10 +49,11 @@ class ProgrammableObject {
   // ending in a "GO" line and CR LF, names bracket-escaped ("]" -> "]]"):
   //  drop:   "if exists (select * from dbo.sysobjects where id = object_id(N'[o].[n]')
   //           and OBJECTPROPERTY(id, N'IsProcedure') = 1)" CRLF "drop procedure [o].[n]" CRLF "GO" CRLF CRLF
-  //  create: "SET QUOTED_IDENTIFIER ON|OFF " CRLF "GO" CRLF "SET ANSI_NULLS ON|OFF " CRLF "GO" CRLF CRLF,
-  //          for a non-dbo owner "setuser N'o'" CRLF "GO" CRLF CRLF, the text, CRLF "GO" CRLF,
+  //  create: "SET QUOTED_IDENTIFIER ON|OFF " CRLF "GO" CRLF "SET ANSI_NULLS ON|OFF " CRLF "GO" CRLF,
+  //          for a non-dbo owner "setuser N'o'" CRLF "GO" CRLF, the text, CRLF "GO" CRLF,
   //          for a non-dbo owner "setuser" CRLF "GO" CRLF, then
   //          "SET QUOTED_IDENTIFIER OFF " CRLF "GO" CRLF "SET ANSI_NULLS ON " CRLF "GO" CRLF CRLF.
+  //          The text follows its "GO" line directly, so running the script keeps the text exactly.
   // When scriptFilePath is given the script is also written to that file.
   // Script2Type must be 0. Other script types raise err::kInvalidProcedureCall;
   // the create script of an encrypted object raises err::kObjectEncrypted.

@@ -105,9 +105,9 @@ void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (prop == "ISINLINEFUNCTION") return yes(x == "IF");
   if (prop == "ISTABLEFUNCTION") return yes(x == "TF");
   if (prop == "OWNERID") return sqlite3_result_int(ctx, st.Int(4));
-  if (prop == "EXECISANSINULLSON") return module && x != "V" ? yes(st.Int(3) != 0) : sqlite3_result_null(ctx);
+  if (prop == "EXECISANSINULLSON") return module ? yes(st.Int(3) != 0) : sqlite3_result_null(ctx);
   if (prop == "ISANSINULLSON") return module || x == "U" ? yes(st.Int(3) != 0) : sqlite3_result_null(ctx);
-  if (prop == "EXECISQUOTEDIDENTON") return module && x != "V" ? yes(st.Int(2) != 0) : sqlite3_result_null(ctx);
+  if (prop == "EXECISQUOTEDIDENTON") return module ? yes(st.Int(2) != 0) : sqlite3_result_null(ctx);
   if (prop == "ISQUOTEDIDENTON") return module || x == "U" ? yes(st.Int(2) != 0) : sqlite3_result_null(ctx);
   sqlite3_result_null(ctx);
 }
