@@ -77,6 +77,8 @@ sqlite::Database OpenServerFile(const std::string& path, bool create) {
     sqlite::Database db(path, create ? sqlite::OpenMode::ReadWriteCreate : sqlite::OpenMode::ReadWrite, std::nullopt,
                         BusyTimeoutMs());
     sqlite3_create_collation(db.Handle(), kCollation, SQLITE_UTF8, nullptr, CompareCi);
+    // WAL keeps the file consistent without a sync on every commit.
+    db.Exec("PRAGMA synchronous = NORMAL");
     if (!create) {
       auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'name'");
       if (!st.Step()) throw ComError(err::kServerUnreachable, "SQLServer", "no server name");
