@@ -1,0 +1,50 @@
+// Engine state, property accessors and the helpers the members share.
+#include "vexilon_lib/CVexilon.h"
+
+#include "archive/Connection.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "sqlserver/CatalogConnection.h"
+#include "sqlserver/ConnectionString.h"
+#include "sqlserver/Database.h"
+#include "sqlserver/Databases.h"
+#include "sqlserver/SQLServer.h"
+
+CVexilon::CVexilon() = default;
+CVexilon::~CVexilon() = default;
+
+void CVexilon::SetSQLServerConnectionString(const std::string& value) { sqlServerConnectionString_ = value; }
+std::string CVexilon::GetSQLServerConnectionString() const { return sqlServerConnectionString_; }
+void CVexilon::SetAppConnectionString(const std::string& value) { appConnectionString_ = value; }
+CVexilon::ServerObject CVexilon::GetSQLServer() const { return sqlServer_; }
+void CVexilon::SetSQLServer(const ServerObject& server) { sqlServer_ = server; }
+vx::VbBool CVexilon::GetErrorsExist() const { return errorsExist_; }
+void CVexilon::SetErrorsExist(vx::VbBool value) { errorsExist_ = value; }
+
+vx::sqlserver::SQLServer& CVexilon::Server() const {
+  if (!sqlServer_)
+    throw vx::ComError(vx::err::kObjectNotSet, "CVexilon", "Object variable or With block variable not set");
+  return *sqlServer_;
+}
+
+std::shared_ptr<vx::sqlserver::Database> CVexilon::DatabaseByID(int32_t lngDatabaseID) const {
+  return Server().GetDatabases().ItemByID(lngDatabaseID);
+}
+
+vx::sqlserver::Recordset CVexilon::CatalogueQuery(int32_t lngDatabaseID, const std::string& queryText) const {
+  const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
+  // The first place-holder takes the database's name; a name holding ';' or
+  // quotes is quoted so that it cannot break the string or add keys to it.
+  std::string connectionString = sqlServerConnectionString_;
+  static const std::string kPlaceHolder = "[INITIAL_CATALOG]";
+  const size_t at = connectionString.find(kPlaceHolder);
+  if (at != std::string::npos)
+    connectionString.replace(at, kPlaceHolder.size(), vx::sqlserver::QuoteConnectionValue(databaseName));
+  vx::sqlserver::CatalogConnection connection;
+  connection.Open(connectionString, "", "", -1);
+  vx::sqlserver::Recordset rows = connection.Execute(queryText);
+  connection.Close();
+  return rows;
+}
+
+vx::archive::Connection CVexilon::OpenArchive() const { return vx::archive::Connection(appConnectionString_); }

@@ -1,0 +1,67 @@
+#include "CatalogueQueries.h"
+
+namespace vexilon::catalogue {
+namespace {
+
+constexpr const char* kSelectProcedures = "SELECT DISTINCT A.name, A.id, A.crdate, A.schema_ver, B.name AS owner";
+constexpr const char* kSelectViewsFunctions =
+    "SELECT DISTINCT A.name, A.id, A.xtype, A.crdate, A.schema_ver, B.name AS owner";
+constexpr const char* kSelectTriggers =
+    "SELECT DISTINCT A.name, A.id, A.xtype, A.crdate, A.schema_ver, B.name AS owner, D.id AS tableid, "
+    "D.name AS tablename";
+constexpr const char* kFrom =
+    " FROM sysobjects A INNER JOIN sysusers B ON A.uid = B.uid INNER JOIN syscomments C ON A.id = C.id";
+constexpr const char* kFromTriggers =
+    " FROM sysobjects A INNER JOIN sysusers B ON A.uid = B.uid INNER JOIN syscomments C ON A.id = C.id "
+    "LEFT OUTER JOIN sysobjects D ON A.parent_obj = D.id";
+constexpr const char* kOrderBy = " ORDER BY A.name";
+
+constexpr const char* kReaderSelect =
+    "SELECT DISTINCT A.name, A.id, A.crdate, A.schema_ver, B.name AS owner, OBJECTPROPERTY(A.id, "
+    "'ExecIsAnsiNullsOn') AS set_ansi_nulls, OBJECTPROPERTY(A.id, 'IsQuotedIdentOn') AS set_quoted_identifier";
+constexpr const char* kReaderFrom = " FROM sysobjects A INNER JOIN sysusers B ON A.uid = B.uid";
+constexpr const char* kTriggerReaderSelect =
+    "SELECT DISTINCT A.name, A.id, A.xtype, A.crdate, A.schema_ver, B.name AS owner, D.id AS tableid, D.name AS "
+    "tablename, OBJECTPROPERTY(A.id, 'ExecIsAnsiNullsOn') AS set_ansi_nulls, OBJECTPROPERTY(A.id, "
+    "'IsQuotedIdentOn') AS set_quoted_identifier";
+constexpr const char* kTriggerReaderFrom =
+    " FROM sysobjects A INNER JOIN sysusers B ON A.uid = B.uid LEFT OUTER JOIN sysobjects D ON A.parent_obj = D.id";
+
+std::string Where(ENU_OBJECT_TYPES kind, bool encrypted, bool ignoreSystemObjects) {
+  std::string w;
+  switch (kind) {
+    case ENU_OBT_STORED_PROCEDURE: w = " WHERE A.xtype = 'P'"; break;
+    case ENU_OBT_VIEW: w = " WHERE A.xtype = 'V'"; break;
+    case ENU_OBT_TRIGGER: w = " WHERE A.xtype = 'TR'"; break;
+    case ENU_OBT_USER_DEFINED_FUNCTION: w = " WHERE A.xtype IN('FN','IF','TF')"; break;
+  }
+  w += encrypted ? " AND C.encrypted = 1" : " AND C.encrypted = 0";
+  if (ignoreSystemObjects) w += " AND OBJECTPROPERTY(A.id,'IsMSShipped') = 0";
+  if (kind == ENU_OBT_STORED_PROCEDURE) w += " AND OBJECTPROPERTY(A.id, 'IsExtendedProc') = 0";
+  return w;
+}
+
+}  // namespace
+
+std::string ObjectListQuery(ENU_OBJECT_TYPES kind, bool encrypted, bool ignoreSystemObjects) {
+  std::string q;
+  switch (kind) {
+    case ENU_OBT_STORED_PROCEDURE: q = std::string(kSelectProcedures) + kFrom; break;
+    case ENU_OBT_TRIGGER: q = std::string(kSelectTriggers) + kFromTriggers; break;
+    case ENU_OBT_USER_DEFINED_FUNCTION:
+    case ENU_OBT_VIEW: q = std::string(kSelectViewsFunctions) + kFrom; break;
+  }
+  return q + Where(kind, encrypted, ignoreSystemObjects) + kOrderBy;
+}
+
+std::string ObjectReaderQuery(ENU_OBJECT_TYPES kind, int32_t id) {
+  const std::string base = kind == ENU_OBT_TRIGGER ? std::string(kTriggerReaderSelect) + kTriggerReaderFrom
+                                                   : std::string(kReaderSelect) + kReaderFrom;
+  return base + " WHERE A.id = " + std::to_string(id);
+}
+
+std::string SchemaVersionQuery(int32_t id) {
+  return "SELECT DISTINCT A.id, A.schema_ver FROM sysobjects A WHERE A.id = " + std::to_string(id);
+}
+
+}  // namespace vexilon::catalogue

@@ -1,0 +1,19 @@
+#pragma once
+// The exact texts of the engine's catalogue queries, in one place.
+#include <string>
+
+#include "vexilon_global/Types.h"
+
+namespace vexilon::catalogue {
+
+// Object list of one kind, encrypted or not, with or without the objects shipped
+// with the server: select + FROM + WHERE + " ORDER BY A.name".
+std::string ObjectListQuery(ENU_OBJECT_TYPES kind, bool encrypted, bool ignoreSystemObjects);
+
+// One object's catalogue row for the readers (triggers carry their table).
+std::string ObjectReaderQuery(ENU_OBJECT_TYPES kind, int32_t id);
+
+// Id and schema version of one object.
+std::string SchemaVersionQuery(int32_t id);
+
+}  // namespace vexilon::catalogue
