@@ -2,6 +2,7 @@
 //   sqlsim create <server> [-P sa-password] [--version N]
 //   sqlsim run <server> (-i file.sql | -Q "query") [-U login [-P password] | -E] [-d database]
 //   sqlsim list
+//   sqlsim add-os-login <server>      (the current user's Windows login, as sysadmin)
 //   sqlsim remove <server>
 // Every command takes --folder DIR (default: $VEXILON_SIM_DIR or the data folder).
 #include <cstdio>
@@ -26,6 +27,7 @@ int Usage() {
                "  sqlsim run <server> (-i file.sql | -Q query) [-U login [-P password] | -E] [-d database]"
                " [--folder DIR]\n"
                "  sqlsim list [--folder DIR]\n"
+               "  sqlsim add-os-login <server> [--folder DIR]\n"
                "  sqlsim remove <server> [--folder DIR]\n";
   return 2;
 }
@@ -88,6 +90,12 @@ int main(int argc, char** argv) {
       options.saPassword = password;
       auto s = vx::sqlsim::SimServer::Create(server, options, folder);
       std::cout << "Created simulated server '" << s.Name() << "' in " << s.FilePath() << "\n";
+      return 0;
+    }
+    if (command == "add-os-login") {
+      auto s = vx::sqlsim::SimServer::Open(server, folder);
+      s.AddWindowsLogin(vx::sqlsim::CurrentWindowsLogin(), true);
+      std::cout << "Added the Windows login " << vx::sqlsim::CurrentWindowsLogin() << " (sysadmin)\n";
       return 0;
     }
     if (command == "remove") {
