@@ -1,5 +1,7 @@
 // The log: items added, read, cleared and exported.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "EngineTestSupport.h"
 #include "automation/DateText.h"
@@ -96,6 +98,50 @@ TEST_F(EngineLog, AFileThatCannotBeWrittenRaisesAndTheLogStays) {
   EXPECT_EQ(ErrorOf([&] { engine_.ExportLog(folder_ + "no/such/folder/log.txt"); }, &text), vx::err::kPathNotFound);
   EXPECT_NE(text.find("no/such/folder"), std::string::npos);
   EXPECT_EQ(engine_.GetLog().RecordCount(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+using engine_test::EngineTest;
+
+class EngineLogCrash : public EngineTest {};
+
+// A process killed while it writes log items loses at most the item it was
+// writing; every item it was told was added is there, and the archive is whole.
+TEST_F(EngineLogCrash, ItemsAcknowledgedBeforeAKillSurviveIt) {
+  int acks[2];
+  ASSERT_EQ(::pipe(acks), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(acks[0]);
+    CVexilon writer;
+    writer.SetAppConnectionString(AppConnectionString());
+    for (int i = 0;; ++i) {
+      writer.AddLogItem(vx::OleNow(), "SRV", "db", "dbo", ENU_OBT_STORED_PROCEDURE, "p" + std::to_string(i),
+                        "Encrypted succesfully", std::string(2000, 'x'));
+      char c = 1;
+      if (::write(acks[1], &c, 1) != 1) ::_exit(2);
+    }
+  }
+  ::close(acks[1]);
+  int acknowledged = 0;
+  char c = 0;
+  while (acknowledged < 40 && ::read(acks[0], &c, 1) == 1) ++acknowledged;
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // Whatever was in the pipe was acknowledged too.
+  while (::read(acks[0], &c, 1) == 1) ++acknowledged;
+  ::close(acks[0]);
+
+  const int32_t stored = engine_.GetLog().RecordCount();
+  EXPECT_GE(stored, acknowledged);
+  EXPECT_LE(stored, acknowledged + 1);
+  EXPECT_EQ(engine_.AddLogItem(vx::OleNow(), "SRV", "db", "dbo", ENU_OBT_VIEW, "after", "m", ""), vx::kTrue);
+  EXPECT_EQ(engine_.GetLog().RecordCount(), stored + 1);
 }
 
 }  // namespace
