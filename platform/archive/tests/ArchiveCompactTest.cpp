@@ -45,7 +45,8 @@ TEST(ArchiveCompact, CopyKeepsRowsQueriesAndCascadeAndIsOwnerOnly) {
     Connection c(f.User());
     for (int i = 0; i < 50; ++i) AddServer(c, "S" + std::to_string(i));
   }
-  vx::archive::CompactDatabase(f.Admin(), TargetConnection(f));
+  // The program's strings, with the engine-type key it appends.
+  vx::archive::CompactDatabase(f.Admin() + ";Jet OLEDB:Engine Type=5;", TargetConnection(f) + ";Jet OLEDB:Engine Type=5;");
   const std::string tmp = f.Path("Vexilon.tmp");
   struct stat st {};
   ASSERT_EQ(::stat(tmp.c_str(), &st), 0);
