@@ -2,6 +2,11 @@
 // header grammar SQL Server 2000 enforces, plus CREATE TABLE and CREATE DATABASE.
 #include <algorithm>
 
+// GCC 12 reports a false -Wrestrict on short string assignments when optimising (GCC bug 105329).
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
+
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"

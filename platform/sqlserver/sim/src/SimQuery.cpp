@@ -85,15 +85,16 @@ void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   int32_t id = sqlite3_value_int(argv[0]);
   std::string prop = Upper(ArgText(argv[1]));
-  auto st = s->Db().Prepare(
-      "SELECT xtype, shipped, quoted_ident, ansi_nulls, uid FROM main.objects WHERE dbid = ? AND id = ?");
+  auto& st = s->PropertyStatement();
   st.Bind(1, s->CurrentDb()).Bind(2, id);
   if (!st.Step()) return sqlite3_result_null(ctx);
   std::string x = st.Text(0);
+  const int shipped = st.Int(1), quoted = st.Int(2), ansi = st.Int(3), owner = st.Int(4);
+  st.Reset();
   while (!x.empty() && x.back() == ' ') x.pop_back();
   bool module = x == "P" || x == "V" || x == "TR" || x == "FN" || x == "IF" || x == "TF";
   auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
-  if (prop == "ISMSSHIPPED") return yes(st.Int(1) != 0);
+  if (prop == "ISMSSHIPPED") return yes(shipped != 0);
   if (prop == "ISEXTENDEDPROC") return yes(x == "X");
   if (prop == "ISPROCEDURE") return yes(x == "P");
   if (prop == "ISVIEW") return yes(x == "V");
@@ -104,11 +105,11 @@ void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (prop == "ISSCALARFUNCTION") return yes(x == "FN");
   if (prop == "ISINLINEFUNCTION") return yes(x == "IF");
   if (prop == "ISTABLEFUNCTION") return yes(x == "TF");
-  if (prop == "OWNERID") return sqlite3_result_int(ctx, st.Int(4));
-  if (prop == "EXECISANSINULLSON") return module ? yes(st.Int(3) != 0) : sqlite3_result_null(ctx);
-  if (prop == "ISANSINULLSON") return module || x == "U" ? yes(st.Int(3) != 0) : sqlite3_result_null(ctx);
-  if (prop == "EXECISQUOTEDIDENTON") return module ? yes(st.Int(2) != 0) : sqlite3_result_null(ctx);
-  if (prop == "ISQUOTEDIDENTON") return module || x == "U" ? yes(st.Int(2) != 0) : sqlite3_result_null(ctx);
+  if (prop == "OWNERID") return sqlite3_result_int(ctx, owner);
+  if (prop == "EXECISANSINULLSON") return module ? yes(ansi != 0) : sqlite3_result_null(ctx);
+  if (prop == "ISANSINULLSON") return module || x == "U" ? yes(ansi != 0) : sqlite3_result_null(ctx);
+  if (prop == "EXECISQUOTEDIDENTON") return module ? yes(quoted != 0) : sqlite3_result_null(ctx);
+  if (prop == "ISQUOTEDIDENTON") return module || x == "U" ? yes(quoted != 0) : sqlite3_result_null(ctx);
   sqlite3_result_null(ctx);
 }
 

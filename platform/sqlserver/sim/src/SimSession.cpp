@@ -227,6 +227,14 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
 
 // ---- look-ups ----
 
+sqlite::Statement& SimSession::PropertyStatement() {
+  if (!propertyStatement_)
+    propertyStatement_ = std::make_unique<sqlite::Statement>(
+        db_.Prepare("SELECT xtype, shipped, quoted_ident, ansi_nulls, uid FROM main.objects WHERE dbid = ? AND id = ?"));
+  propertyStatement_->Reset();
+  return *propertyStatement_;
+}
+
 std::optional<int32_t> SimSession::DatabaseId(const std::string& name) const {
   auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT dbid FROM main.databases WHERE name = ?");
   st.Bind(1, name);

@@ -4,6 +4,7 @@
 // identity, open transaction). Batches are lexed, parsed and run statement by
 // statement; a batch that fails is rolled back as a whole.
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -64,6 +65,8 @@ class SimSession : public sqlserver::Session {
   std::optional<int32_t> DatabaseId(const std::string& name) const;
   std::string DatabaseName(int32_t dbid) const;
   int TranCount() const { return tranCount_; }
+  // The prepared look-up of OBJECTPROPERTY (xtype, shipped, quoted_ident, ansi_nulls, uid by dbid, id).
+  sqlite::Statement& PropertyStatement();
   std::string ProductVersion() const;
   int VersionMajor() const;
 
@@ -87,6 +90,7 @@ class SimSession : public sqlserver::Session {
   bool inSqliteTxn_ = false;
   int32_t viewsDb_ = -1;
   std::atomic<bool> broken_{false};
+  std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
 };
 

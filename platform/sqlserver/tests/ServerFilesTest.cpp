@@ -1,0 +1,67 @@
+// Server files and the list of servers: foreign files, the simulator folder,
+// FreeTDS and unixODBC configuration files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "automation/ComError.h"
+#include "sqlserver/SQLServer.h"
+#include "sqlserver/ServerErrors.h"
+#include "sqlserver/ServerList.h"
+#include "sqlserver_sim/SimFolder.h"
+#include "support/SimFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+class ServerFiles : public SimFixture {};
+
+void Write(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+}  // namespace
+
+TEST_F(ServerFiles, AFileThatIsNoServerGivesAClearError) {
+  Write(vx::sqlsim::ServerFilePath("JUNK"), std::string(5000, 'z'));
+  try {
+    vx::sqlsim::SimServer::Open("JUNK");
+    ADD_FAILURE();
+  } catch (const vx::ComError& e) {
+    EXPECT_EQ(e.Number(), vx::err::kServerUnreachable);
+    EXPECT_NE(e.Description().find("cannot be used"), std::string::npos) << e.Description();
+  }
+  vx::sqlserver::SQLServer s;
+  try {
+    s.Connect("JUNK", std::string("sa"), std::string("x"));
+    ADD_FAILURE();
+  } catch (const vx::ComError& e) {
+    EXPECT_EQ(e.Number(), vx::err::kServerUnreachable);
+  }
+  EXPECT_FALSE(s.IsConnected());
+  // The junk file is not listed; the real server is, and a second one cannot take its name.
+  EXPECT_EQ(vx::sqlsim::ServerNames(), std::vector<std::string>{serverName_});
+  EXPECT_THROW(vx::sqlsim::SimServer::Create("simtest"), vx::ComError);
+}
+
+TEST_F(ServerFiles, ServerNamesBecomeSafeFileNames) {
+  auto named = vx::sqlsim::SimServer::Create("HOST\\INST/../x");
+  EXPECT_EQ(fs::path(named.FilePath()).parent_path(), fs::path(folder_));
+  EXPECT_TRUE(vx::sqlsim::ServerExists("host\\inst/../X"));
+  EXPECT_EQ(vx::sqlsim::SimServer::Open("HOST\\INST/../x").Name(), "HOST\\INST/../x");
+}
+
+TEST_F(ServerFiles, NetworkListJoinsSimulatorFreeTdsAndOdbc) {
+  std::string freetds = folder_ + "/freetds.conf", odbc = folder_ + "/odbc.ini";
+  Write(freetds, "[global]\n  tds version = 7.1\n[PAYROLL]\n  host = 10.0.0.5\n  port = 1433\n[simtest]\n");
+  Write(odbc, "[ODBC Data Sources]\nWarehouse = FreeTDS\n\n[Warehouse]\nDriver = FreeTDS\n");
+  setenv("FREETDSCONF", freetds.c_str(), 1);
+  setenv("ODBCINI", odbc.c_str(), 1);
+  setenv("ODBCSYSINI", folder_.c_str(), 1);  // the same file again: listed once
+  auto names = vx::sqlserver::ListAvailableSQLServers();
+  unsetenv("FREETDSCONF");
+  unsetenv("ODBCINI");
+  unsetenv("ODBCSYSINI");
+  EXPECT_EQ(names, (std::vector<std::string>{serverName_, "PAYROLL", "Warehouse"}));
+}
