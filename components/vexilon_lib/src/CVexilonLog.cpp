@@ -1,9 +1,6 @@
 // The log: adding, reading, clearing and exporting log items.
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-
 #include "ArchiveCalls.h"
+#include "EngineScripts.h"
 #include "EngineText.h"
 #include "archive/Connection.h"
 #include "automation/ComError.h"
@@ -45,14 +42,6 @@ namespace {
 
 std::string FieldText(const vx::archive::Value& v) { return v.IsNull() ? std::string() : v.ToText(); }
 
-[[noreturn]] void RaiseFileError(const std::string& fileName, int error) {
-  const int32_t number = error == EACCES || error == EPERM || error == EROFS ? vx::err::kPermissionDenied
-                                                                            : vx::err::kPathNotFound;
-  throw vx::ComError(number, "CVexilon",
-                     std::string(number == vx::err::kPermissionDenied ? "Permission denied" : "Path not found") +
-                         ": cannot write '" + fileName + "' (" + std::strerror(error) + ").");
-}
-
 }  // namespace
 
 vx::VbBool CVexilon::ExportLog(const std::string& strFileName) {
@@ -79,12 +68,7 @@ vx::VbBool CVexilon::ExportLog(const std::string& strFileName) {
   rs.Close();
 
   // UTF-8, so no character of a message or name is lost.
-  errno = 0;
-  std::ofstream file(strFileName, std::ios::binary | std::ios::trunc);
-  if (!file) RaiseFileError(strFileName, errno ? errno : ENOENT);
-  file.write(out.data(), static_cast<std::streamsize>(out.size()));
-  file.close();
-  if (!file) RaiseFileError(strFileName, errno ? errno : EIO);
+  vexilon::WriteTextFile(strFileName, out);
   connection.Close();
   return vx::kTrue;
 }

@@ -144,6 +144,15 @@ class CVexilon {
   // One of the four catalogue readers.
   UDT_OBJECT ReadObject(int32_t lngDatabaseID, int32_t lngID, ENU_OBJECT_TYPES kind) const;
 
+ public:
+  // What tells the kinds of object apart when they are encrypted.
+  struct EncryptKind;
+
+ protected:
+  // The one flow behind the eight encrypt members.
+  vx::VbBool EncryptObject(const EncryptKind& kind, int32_t lngDatabaseID, int32_t lngID, int32_t lngTableID,
+                           bool archive);
+
  private:
   vx::VbBool errorsExist_ = vx::kFalse;
   std::string sqlServerConnectionString_;

@@ -1,0 +1,419 @@
+// Encryption with and without archiving, and restore, end to end on a simulated server.
+#include "EngineFaults.h"
+#include "EngineTestSupport.h"
+#include "automation/ErrorNumbers.h"
+#include "sqlserver/SQLServer.h"
+#include "sqlserver/ServerErrors.h"
+
+namespace {
+
+using engine_test::BatchFault;
+using engine_test::EngineTest;
+using engine_test::ErrorOf;
+
+// The database's name holds "]" so every script must escape it.
+constexpr const char* kDatabase = "Sales]Db";
+
+constexpr const char* kSchema =
+    "CREATE TABLE Orders (id int)\n"
+    "GO\n"
+    "/* kept before the header */\n"
+    "CREATE PROCEDURE usp_orders @id int AS SELECT id FROM Orders WHERE id = @id -- caf\xC3\xA9 \xE2\x82\xAC\n"
+    "GO\n"
+    "CREATE VIEW v_orders AS SELECT id FROM Orders\n"
+    "GO\n"
+    "CREATE TRIGGER tr_orders ON Orders FOR INSERT AS SELECT 1\n"
+    "GO\n"
+    "CREATE FUNCTION fn_scalar() RETURNS int AS BEGIN RETURN 1 END\n"
+    "GO\n"
+    "CREATE FUNCTION fn_inline() RETURNS TABLE AS RETURN (SELECT id FROM Orders)\n"
+    "GO\n"
+    "CREATE FUNCTION fn_multi() RETURNS @t TABLE (id int) AS BEGIN INSERT @t VALUES (1) RETURN END\n"
+    "GO\n"
+    "SET QUOTED_IDENTIFIER OFF\n"
+    "GO\n"
+    "CREATE PROCEDURE usp_fix AS SELECT -2147483648AS INSERT RTBLVERSIONS SELECT -2147483648as insert RTblVersions\n"
+    "GO\n"
+    "SET QUOTED_IDENTIFIER ON\n"
+    "GO\n";
+
+struct Item {
+  ENU_OBJECT_TYPES type;
+  int32_t id;
+  int32_t tableId;
+  std::string name;
+};
+
+class EngineEncrypt : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    auto server = MakeServer("VXSIM");
+    db_ = server.CreateDatabase(kDatabase);
+    server.AddUser(kDatabase, "jo", "");
+    server.AddRoleMember(kDatabase, "db_ddladmin", "jo");
+    server.RunScript(kSchema, kDatabase);
+    server.RunScript("SETUSER 'jo'\nGO\nCREATE PROCEDURE usp_jo AS SELECT 7\nGO\nSETUSER\nGO\n", kDatabase);
+    Connect("VXSIM");
+  }
+
+  // Every object of the database that is not encrypted, of every kind.
+  std::vector<Item> Unencrypted() {
+    std::vector<Item> items;
+    auto add = [&](const UDT_OBJECT_CONTAINER& c, ENU_OBJECT_TYPES type) {
+      for (const auto& o : c.arrObjects) items.push_back({type, o.lngID, o.lngTableID, o.strObjectName});
+    };
+    add(engine_.GetStoredProcedures(db_, vx::kTrue), ENU_OBT_STORED_PROCEDURE);
+    add(engine_.GetTriggers(db_, vx::kTrue), ENU_OBT_TRIGGER);
+    add(engine_.GetUserDefinedFunctions(db_, vx::kTrue), ENU_OBT_USER_DEFINED_FUNCTION);
+    add(engine_.GetViews(db_, vx::kTrue), ENU_OBT_VIEW);
+    return items;
+  }
+  int32_t EncryptedCount() {
+    return engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).lngElements +
+           engine_.GetEncryptedTriggers(db_, vx::kTrue).lngElements +
+           engine_.GetEncryptedUserDefinedFunctions(db_, vx::kTrue).lngElements +
+           engine_.GetEncryptedViews(db_, vx::kTrue).lngElements;
+  }
+  Item Find(const std::string& name) {
+    for (const auto& i : Unencrypted())
+      if (i.name == name) return i;
+    ADD_FAILURE() << "no unencrypted " << name;
+    return {};
+  }
+  UDT_OBJECT Read(const Item& i) {
+    switch (i.type) {
+      case ENU_OBT_STORED_PROCEDURE: return engine_.GetStoredProcedure(db_, i.id);
+      case ENU_OBT_TRIGGER: return engine_.GetTrigger(db_, i.id);
+      case ENU_OBT_USER_DEFINED_FUNCTION: return engine_.GetUserDefinedFunction(db_, i.id);
+      case ENU_OBT_VIEW: return engine_.GetView(db_, i.id);
+    }
+    return {};
+  }
+  vx::VbBool Encrypt(const Item& i, bool archive) {
+    switch (i.type) {
+      case ENU_OBT_STORED_PROCEDURE:
+        return archive ? engine_.EncryptArchiveStoredProcedure(db_, i.id) : engine_.EncryptStoredProcedure(db_, i.id);
+      case ENU_OBT_TRIGGER:
+        return archive ? engine_.EncryptArchiveTrigger(db_, i.id, i.tableId)
+                       : engine_.EncryptTrigger(db_, i.id, i.tableId);
+      case ENU_OBT_USER_DEFINED_FUNCTION:
+        return archive ? engine_.EncryptArchiveUserDefinedFunction(db_, i.id)
+                       : engine_.EncryptUserDefinedFunction(db_, i.id);
+      case ENU_OBT_VIEW: return archive ? engine_.EncryptArchiveView(db_, i.id) : engine_.EncryptView(db_, i.id);
+    }
+    return vx::kFalse;
+  }
+  bool Archived(int32_t id) {
+    return engine_.IsArchivedObjectExist("VXSIM", db_, id) == vx::kTrue;
+  }
+  // The newest log item: its message and script.
+  std::pair<std::string, std::string> LastLog() {
+    auto rs = engine_.GetLog();
+    int32_t last = 0;
+    while (!rs.IsEOF()) {
+      last = std::max(last, rs.Field("LogID").ToLong());
+      rs.MoveNext();
+    }
+    auto item = engine_.GetLog(last);
+    return {item.Field("Message").ToText(), item.Field("Script").ToText()};
+  }
+  int32_t LogCount() { return engine_.GetLog().RecordCount(); }
+
+  // Hands the engine a server object whose sessions fail as `fault` says.
+  std::shared_ptr<BatchFault> InjectFault(BatchFault::Action action, const std::string& match, int occurrence = 1) {
+    auto fault = std::make_shared<BatchFault>();
+    fault->action = action;
+    fault->match = match;
+    fault->occurrence = occurrence;
+    auto server = std::make_shared<vx::sqlserver::SQLServer>(std::make_shared<engine_test::FaultyFactory>(fault));
+    server->Connect("VXSIM", std::string("vx"), std::string("secret"));
+    engine_.SetSQLServer(server);
+    return fault;
+  }
+
+  int32_t db_ = 0;
+};
+
+TEST_F(EngineEncrypt, EveryKindIsArchivedEncryptedAndRestoredWithItsTextOwnerAndSettings) {
+  const std::vector<Item> items = Unencrypted();
+  ASSERT_EQ(items.size(), 8u);  // 3 procedures, a trigger, 3 functions, a view
+  for (const Item& item : items) {
+    SCOPED_TRACE(item.name);
+    const UDT_OBJECT before = Read(item);
+    ASSERT_EQ(Encrypt(item, true), vx::kTrue);
+    EXPECT_EQ(LastLog().first, "Archived and Encrypted successfully");
+    // Its text is gone from the server; the archive has it.
+    EXPECT_NE(ErrorOf([&] { Read(item); }), 0);
+    vx::VbBool exists = vx::kFalse;
+    const UDT_OBJECT archived = engine_.GetArchivedObject(db_, item.id, exists);
+    ASSERT_EQ(exists, vx::kTrue);
+    EXPECT_EQ(archived.strOwnerName, before.strOwnerName);
+    EXPECT_EQ(archived.lngSchemaVersion, before.lngSchemaVersion + 16);
+    EXPECT_EQ(archived.lngTableID, item.type == ENU_OBT_TRIGGER ? item.tableId : 0);
+    if (item.name == "usp_fix") {
+      // The archive keeps the fixed text, the one that went to the rewrite:
+      // only the first occurrence is changed.
+      EXPECT_NE(archived.strScript.find(
+                    "SELECT -2147483648 as insert RTblVersions SELECT -2147483648as insert RTblVersions"),
+                std::string::npos)
+          << archived.strScript;
+    } else if (item.type != ENU_OBT_USER_DEFINED_FUNCTION) {  // a function's reader gives its create script
+      EXPECT_EQ(archived.strScript, before.strScript);
+    }
+    EXPECT_EQ(LastLog().second.rfind("USE [Sales]]Db]\r\nGO\r\nSET QUOTED_IDENTIFIER ", 0), 0u);
+  }
+  EXPECT_TRUE(Unencrypted().empty());
+  EXPECT_EQ(EncryptedCount(), 8);
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
+
+  for (const Item& item : items) {
+    SCOPED_TRACE(item.name);
+    const UDT_OBJECT archived = [&] {
+      vx::VbBool exists = vx::kFalse;
+      return engine_.GetArchivedObject(db_, item.id, exists);
+    }();
+    EXPECT_EQ(engine_.RestoreObject(db_, item.id, item.name, archived.strOwnerName, item.type, vx::kFalse),
+              ENU_RES_SUCCESSFUL);
+    EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
+    EXPECT_EQ(LastLog().first, "Restored succesfully");
+    EXPECT_FALSE(Archived(item.id));
+  }
+  EXPECT_EQ(EncryptedCount(), 0);
+  // Back with the same text, owner and settings (ids change with DROP and CREATE).
+  for (const Item& again : Unencrypted()) {
+    const UDT_OBJECT now = Read(again);
+    if (again.name == "usp_jo") {
+      EXPECT_EQ(now.strOwnerName, "jo");
+    }
+    if (again.name == "usp_fix") {
+      // Restored by its create script: the text as it was, with its settings.
+      EXPECT_EQ(now.strScript.rfind("SET QUOTED_IDENTIFIER OFF\r\n", 0), 0u) << now.strScript;
+      EXPECT_NE(now.strScript.find("SELECT -2147483648AS INSERT RTBLVERSIONS SELECT"), std::string::npos);
+    }
+    if (again.name == "usp_orders") {
+      EXPECT_NE(now.strScript.find("-- caf\xC3\xA9 \xE2\x82\xAC"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(EngineEncrypt, WithoutArchivingEachKindLogsItsOwnWordsAndKeepsNoRow) {
+  for (const Item& item : Unencrypted()) {
+    SCOPED_TRACE(item.name);
+    ASSERT_EQ(Encrypt(item, false), vx::kTrue);
+    EXPECT_EQ(LastLog().first,
+              item.type == ENU_OBT_STORED_PROCEDURE ? "Encrypted succesfully" : "Encrypted successfully");
+    EXPECT_FALSE(Archived(item.id));
+  }
+  EXPECT_EQ(EncryptedCount(), 8);
+  // The trigger's item names its table; the whole alter script is logged.
+  auto rs = engine_.GetLog();
+  int found = 0;
+  while (!rs.IsEOF()) {
+    if (rs.Field("ObjectName").ToText() == "tr_orders") {
+      EXPECT_EQ(rs.Field("TableName").ToText(), "Orders");
+      ++found;
+    }
+    rs.MoveNext();
+  }
+  EXPECT_EQ(found, 1);
+}
+
+TEST_F(EngineEncrypt, AnOwnersObjectIsAlteredOnTheSecondAttemptAsItsOwner) {
+  const Item jo = Find("usp_jo");
+  ASSERT_EQ(Encrypt(jo, true), vx::kTrue);
+  EXPECT_EQ(LastLog().first, "Archived and Encrypted successfully");
+  // The connection is the login's own again: a dbo object is altered at once.
+  ASSERT_EQ(Encrypt(Find("usp_orders"), false), vx::kTrue);
+}
+
+TEST_F(EngineEncrypt, AServerErrorIsLoggedNotRetriedAndTheArchiveRowTakenBack) {
+  const Item proc = Find("usp_orders");
+  const UDT_OBJECT before = Read(proc);
+  auto fault = InjectFault(BatchFault::Action::ServerError, "ALTER PROCEDURE");
+  EXPECT_EQ(Encrypt(proc, true), vx::kFalse);
+  EXPECT_TRUE(fault->fired);
+  EXPECT_EQ(fault->seen, 1);  // no second attempt for message 156
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  const auto [message, script] = LastLog();
+  EXPECT_EQ(message,
+            "Encryption error:-2147221348 [Microsoft][ODBC SQL Server Driver][SQL Server]Incorrect syntax near the "
+            "keyword 'WITH'.");
+  EXPECT_NE(script.find("ALTER PROCEDURE"), std::string::npos);
+  EXPECT_FALSE(Archived(proc.id));
+  EXPECT_EQ(Read(proc).strScript, before.strScript);
+}
+
+TEST_F(EngineEncrypt, FailuresBeforeTheServerStepAreRaisedAndTouchNothing) {
+  const Item proc = Find("usp_orders");
+  // No such object: raised, no log item, flag untouched.
+  EXPECT_EQ(ErrorOf([&] { engine_.EncryptArchiveStoredProcedure(db_, 999999); }), vx::err::kItemNotFound);
+  EXPECT_EQ(LogCount(), 0);
+  // No archive: raised before the server is touched.
+  engine_.SetAppConnectionString(vx::archive::UserConnectionString(folder_ + "nowhere/"));
+  EXPECT_NE(ErrorOf([&] { engine_.EncryptArchiveStoredProcedure(db_, proc.id); }), 0);
+  engine_.SetAppConnectionString(AppConnectionString());
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
+  EXPECT_EQ(LogCount(), 0);
+  EXPECT_EQ(Unencrypted().size(), 8u);
+  EXPECT_FALSE(Archived(proc.id));
+  // No server object.
+  CVexilon idle;
+  EXPECT_EQ(ErrorOf([&] { idle.EncryptView(db_, 1); }), vx::err::kObjectNotSet);
+}
+
+TEST_F(EngineEncrypt, ALostConnectionDuringTheAlterKeepsTheSource) {
+  const Item proc = Find("usp_orders");
+  InjectFault(BatchFault::Action::LoseConnection, "ALTER PROCEDURE");
+  EXPECT_EQ(Encrypt(proc, true), vx::kFalse);
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  EXPECT_EQ(LastLog().first, "Encryption error:-2147221504 The connection to the server was lost.");
+  Connect("VXSIM");
+  EXPECT_FALSE(Archived(proc.id));
+  EXPECT_EQ(Unencrypted().size(), 8u);
+}
+
+TEST_F(EngineEncrypt, RestoreRefusesAnOlderArchiveAndReportsAMissingRow) {
+  const Item proc = Find("usp_orders");
+  ASSERT_EQ(Encrypt(proc, true), vx::kTrue);
+  // Equal versions are not older.
+  EXPECT_EQ(engine_.RestoreObject(db_, proc.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse),
+            ENU_RES_SUCCESSFUL);
+  const Item again = Find("usp_orders");
+  ASSERT_EQ(Encrypt(again, true), vx::kTrue);
+  // Altered twice more on the server since: the archive is older.
+  auto sim = vx::sqlsim::SimServer::Open("VXSIM");
+  sim.RunScript("ALTER PROCEDURE usp_orders WITH ENCRYPTION AS SELECT 2\nGO\n"
+                "ALTER PROCEDURE usp_orders WITH ENCRYPTION AS SELECT 3\nGO\n",
+                kDatabase);
+  EXPECT_EQ(engine_.RestoreObject(db_, again.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse),
+            ENU_RES_ARCHIVE_VERSION_OLDER);
+  EXPECT_EQ(LastLog(), std::make_pair(std::string("Restore Warning"),
+                                      std::string("Archive database object is older than current database object")));
+  EXPECT_TRUE(Archived(again.id));
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
+  EXPECT_EQ(engine_.RestoreObject(db_, again.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kTrue),
+            ENU_RES_SUCCESSFUL);
+  EXPECT_EQ(Read(Find("usp_orders")).strScript.find("SELECT 3"), std::string::npos);
+
+  // No row: result 1, the flag, and the "no row" item.
+  EXPECT_EQ(engine_.RestoreObject(db_, 424242, "gone", "dbo", ENU_OBT_TRIGGER, vx::kFalse), ENU_RES_FAILED);
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  EXPECT_EQ(LastLog(), std::make_pair(std::string("Restore error"),
+                                      std::string("Restore script does not exist in archive")));
+}
+
+TEST_F(EngineEncrypt, ARestoreWhoseServerCommitFailsKeepsTheArchiveRow) {
+  const Item proc = Find("usp_orders");
+  ASSERT_EQ(Encrypt(proc, true), vx::kTrue);
+  for (auto action : {BatchFault::Action::ServerError, BatchFault::Action::LoseConnection}) {
+    for (const char* point : {"BEGIN TRAN", "drop procedure", "CREATE PROCEDURE", "COMMIT TRAN"}) {
+      SCOPED_TRACE(point);
+      Connect("VXSIM");
+      InjectFault(action, point);
+      engine_.SetErrorsExist(vx::kFalse);
+      int32_t result = -1;
+      const int32_t error = ErrorOf([&] {
+        result = engine_.RestoreObject(db_, proc.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse);
+      });
+      EXPECT_EQ(error, 0);  // nothing is raised once the server step began
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+      Connect("VXSIM");
+      EXPECT_TRUE(Archived(proc.id));
+      EXPECT_EQ(EncryptedCount(), 1);
+    }
+  }
+  EXPECT_EQ(engine_.RestoreObject(db_, proc.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse),
+            ENU_RES_SUCCESSFUL);
+  EXPECT_EQ(EncryptedCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EngineEncrypt, AnAlterThatLeavesTheObjectReadableIsReportedAndKeepsNoRow) {
+  const Item view = Find("v_orders");
+  const UDT_OBJECT before = Read(view);
+  InjectFault(BatchFault::Action::StripEncryption, "ALTER VIEW");
+  EXPECT_EQ(Encrypt(view, true), vx::kFalse);
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  const auto [message, script] = LastLog();
+  EXPECT_EQ(message, "Encryption error: failed to generate encryption script");
+  EXPECT_NE(script.find("WITH ENCRYPTION"), std::string::npos);  // the script as built
+  EXPECT_FALSE(Archived(view.id));
+  EXPECT_NE(Read(view).strScript.find("SELECT id FROM Orders"), std::string::npos);  // still readable
+  EXPECT_EQ(LogCount(), 1);
+}
+
+// A process that dies at any point of an encryption or a restore never leaves
+// an encrypted object without its source in the archive.
+TEST_F(EngineEncrypt, ACrashAtAnyStepNeverLosesASource) {
+  const Item proc = Find("usp_orders");
+  const UDT_OBJECT original = Read(proc);
+  auto sourceIsSafe = [&](const char* when) {
+    SCOPED_TRACE(when);
+    Connect("VXSIM");
+    if (engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).lngElements == 0) {
+      // Readable on the server, with its text.
+      EXPECT_EQ(Read(Find("usp_orders")).strScript, original.strScript);
+      return;
+    }
+    const int32_t id = engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).arrObjects[0].lngID;
+    vx::VbBool exists = vx::kFalse;
+    const UDT_OBJECT archived = engine_.GetArchivedObject(db_, id, exists);
+    ASSERT_EQ(exists, vx::kTrue);
+    EXPECT_EQ(archived.strScript, original.strScript);
+  };
+  using A = BatchFault::Action;
+  for (A action : {A::CrashBefore, A::CrashAfter}) {
+    for (const char* point : {"ALTER PROCEDURE", "SET ANSI_NULLS"}) {
+      engine_.DisconnectSQLServer();
+      engine_test::RunInChild([&] {
+        CVexilon child;
+        child.SetAppConnectionString(AppConnectionString());
+        UDT_LOGIN_CREDENTIALS c{"VXSIM", ENU_LAT_SQLSERVER, "vx", "secret"};
+        child.ConnectServer(c);
+        auto fault = std::make_shared<BatchFault>();
+        fault->action = action;
+        fault->match = point;
+        auto server = std::make_shared<vx::sqlserver::SQLServer>(std::make_shared<engine_test::FaultyFactory>(fault));
+        server->Connect("VXSIM", std::string("vx"), std::string("secret"));
+        child.SetSQLServer(server);
+        child.EncryptArchiveStoredProcedure(db_, proc.id);
+      });
+      sourceIsSafe(point);
+    }
+  }
+  // Encrypted now (a run that crashed after its ALTER): restore, crashing at each step.
+  Connect("VXSIM");
+  ASSERT_EQ(engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).lngElements, 1);
+  const int32_t id = engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).arrObjects[0].lngID;
+  for (A action : {A::CrashBefore, A::CrashAfter}) {
+    for (const char* point : {"BEGIN TRAN", "drop procedure", "CREATE PROCEDURE", "COMMIT TRAN"}) {
+      engine_.DisconnectSQLServer();
+      engine_test::RunInChild([&] {
+        CVexilon child;
+        child.SetAppConnectionString(AppConnectionString());
+        auto fault = std::make_shared<BatchFault>();
+        fault->action = action;
+        fault->match = point;
+        auto server = std::make_shared<vx::sqlserver::SQLServer>(std::make_shared<engine_test::FaultyFactory>(fault));
+        server->Connect("VXSIM", std::string("vx"), std::string("secret"));
+        child.SetSQLServer(server);
+        child.RestoreObject(db_, id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kTrue);
+      });
+      sourceIsSafe(point);
+      // A crash after the server's commit leaves the object restored (and its
+      // row, whose deletion never committed): encrypt it again for the next round.
+      Connect("VXSIM");
+      if (engine_.GetEncryptedStoredProcedures(db_, vx::kTrue).lngElements == 0) {
+        SUCCEED() << "restored by the run that crashed at " << point;
+        return;
+      }
+    }
+  }
+}
+
+}  // namespace
