@@ -110,6 +110,8 @@ TEST_F(ObjectModel, DatabasesAndRoleFacts) {
                 {"ddl_login", vx::kFalse, vx::kTrue, 0},
                 {"plain_login", vx::kFalse, vx::kFalse, 0},
                 {"nouser_login", vx::kFalse, vx::kFalse, vx::err::ServerMessage(916)}};
+  server_->SetGuestAccess("Copy", true);
+  EXPECT_EQ(Connect("nouser_login")->GetDatabases().Item("Copy")->IsDbOwner(), vx::kFalse);  // guest: access
   for (const Row& r : matrix) {
     auto c = Connect(r.login);
     auto db = c->GetDatabases().ItemByID(Sales(*s)->ID());  // returned even without access
@@ -165,6 +167,9 @@ TEST_F(ObjectModel, ExecuteImmediateStopsAtTheFirstFailingBatch) {
   EXPECT_EQ(ErrorNumber([&] { s->ExecuteImmediate("USE [Sales]\r\nGO\r\nselect * from Nowhere\r\nGO\r\nCREATE PROCEDURE After AS select 1", 2); }),
             -2147221296);
   EXPECT_NE(ObjectId("After"), 0);
+  // The length argument limits the command to its first characters.
+  s->ExecuteImmediate("USE [Sales]\r\nGO\r\nCREATE PROCEDURE Cut AS select 'é'\r\nGO\r\nDROP PROCEDURE Cut", 0, 57);
+  EXPECT_NE(ObjectId("Cut"), 0);
 }
 
 TEST_F(ObjectModel, UserSwitchResolvesAmongThatUsersObjects) {

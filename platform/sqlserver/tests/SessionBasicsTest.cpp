@@ -90,3 +90,40 @@ TEST(Value, ConversionsAreStrict) {
   EXPECT_NE(Value::Null(), Value::Integer(0));
   EXPECT_NE(Value::Null(), Value::Text(""));
 }
+
+#include "sqlserver/Recordset.h"
+
+TEST(Recordset, ReadOnlyForwardRowsWithStrictErrors) {
+  ResultSet rows;
+  rows.columns = {{"Name", Value::Kind::Text}, {"ID", Value::Kind::Integer}};
+  rows.rows = {{Value::Text("a"), Value::Integer(1)}, {Value::Text("b"), Value::Null()}};
+  Recordset rs(rows);
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.FieldCount(), 2);
+  EXPECT_EQ(rs.FieldName(1), "ID");
+  EXPECT_EQ(rs.Field("name").AsText(), "a");
+  EXPECT_EQ(rs.Field("id").AsInt32(), 1);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Field("ID").IsNull());
+  auto code = [&](auto f) {
+    try {
+      f();
+    } catch (const vx::ComError& e) {
+      return e.Number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(code([&] { rs.Field("ID").AsInt32(); }), vx::err::kInvalidUseOfNull);
+  EXPECT_EQ(code([&] { rs.Field("missing"); }), vx::err::kRecordsetNoField);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.IsEOF());
+  EXPECT_EQ(code([&] { rs.MoveNext(); }), vx::err::kRecordsetEof);
+  EXPECT_EQ(code([&] { rs.Field("Name"); }), vx::err::kRecordsetEof);
+  rs.MoveFirst();
+  EXPECT_EQ(rs.Field("Name").AsText(), "a");
+  rs.Close();
+  EXPECT_EQ(code([&] { rs.IsEOF(); }), vx::err::kRecordsetClosed);
+  Recordset empty(ResultSet{});
+  EXPECT_TRUE(empty.IsEOF());
+  EXPECT_EQ(empty.RecordCount(), 0);
+}

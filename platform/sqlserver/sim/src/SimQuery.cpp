@@ -320,7 +320,7 @@ std::string Executor::Translate(size_t from, size_t to) {
             std::string view = "vx_" + std::to_string(*dbid) + "_" + table;
             // created on demand; the session's views of other databases stay until it ends
             std::string d = std::to_string(*dbid);
-            auto exists = s_.Db().Prepare("SELECT 1 FROM temp.sqlite_master WHERE name = ?");
+            auto exists = s_.Db().Prepare("SELECT 1 FROM sqlite_temp_master WHERE name = ?");
             exists.Bind(1, view);
             if (!exists.Step()) {
               std::string sql;

@@ -1,4 +1,6 @@
 // The system procedures that set up logins, users and roles.
+#include <cctype>
+
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
@@ -191,8 +193,11 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     updu.Bind(1, sid->first).Bind(2, dbid);
     updu.Step();
   } else {
-    std::string shown = name;
-    throw SimError{2812, 16, "Could not find stored procedure '" + shown + "'."};
+    // Other system procedures are found in master; like every body, theirs is not run.
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!s_.ResolveName({"master", "dbo", lower}))
+      throw SimError{2812, 16, "Could not find stored procedure '" + lower + "'."};
   }
 }
 
