@@ -417,3 +417,77 @@ TEST_F(EngineEncrypt, ACrashAtAnyStepNeverLosesASource) {
 }
 
 }  // namespace
+
+#include "archive/FaultHook.h"
+
+namespace {
+
+// The archive failing at each of its operations in turn, during an encryption
+// with archiving and during a restore: the object is always either readable on
+// the server or encrypted with its source in the archive.
+TEST_F(EngineEncrypt, AnArchiveFailingAtAnyStepNeverLosesASource) {
+  const Item proc = Find("usp_orders");
+  const UDT_OBJECT original = Read(proc);
+  int32_t encryptedId = 0;
+  auto sourceIsSafe = [&] {
+    vx::archive::SetFaultHook(nullptr);
+    const auto encrypted = engine_.GetEncryptedStoredProcedures(db_, vx::kTrue);
+    const auto plain = engine_.GetStoredProcedures(db_, vx::kTrue);
+    bool readable = false;
+    for (const auto& o : plain.arrObjects) readable |= o.strObjectName == "usp_orders";
+    encryptedId = 0;
+    for (const auto& o : encrypted.arrObjects)
+      if (o.strObjectName == "usp_orders") encryptedId = o.lngID;
+    ASSERT_NE(readable, encryptedId != 0);
+    if (readable) {
+      EXPECT_EQ(Read(Find("usp_orders")).strScript, original.strScript);
+    } else {
+      vx::VbBool exists = vx::kFalse;
+      EXPECT_EQ(engine_.GetArchivedObject(db_, encryptedId, exists).strScript, original.strScript);
+      EXPECT_EQ(exists, vx::kTrue);
+    }
+  };
+  // Fails the n-th archive operation; reports whether it got that far.
+  auto failAt = [](int n, bool& fired) {
+    fired = false;
+    auto count = std::make_shared<int>(0);
+    vx::archive::SetFaultHook([n, count, &fired](const std::string& operation) {
+      if (++*count == n) {
+        fired = true;
+        throw vx::ComError(vx::err::kUnspecified, "Archive", "Disk full while running " + operation + ".");
+      }
+    });
+  };
+  for (bool restoring : {false, true}) {
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE((restoring ? "restore, archive operation " : "encryption, archive operation ") +
+                   std::to_string(n));
+      // Start each round from the state the step needs.
+      sourceIsSafe();
+      if (restoring && encryptedId == 0) {
+        ASSERT_EQ(Encrypt(Find("usp_orders"), true), vx::kTrue);
+        sourceIsSafe();
+      }
+      if (!restoring && encryptedId != 0) {
+        ASSERT_EQ(engine_.RestoreObject(db_, encryptedId, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kTrue),
+                  ENU_RES_SUCCESSFUL);
+        sourceIsSafe();
+      }
+      bool fired = false;
+      failAt(n, fired);
+      try {
+        if (restoring) {
+          engine_.RestoreObject(db_, encryptedId, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kTrue);
+        } else {
+          Encrypt(Find("usp_orders"), true);
+        }
+      } catch (const vx::ComError&) {
+      }
+      vx::archive::SetFaultHook(nullptr);
+      sourceIsSafe();
+      if (!fired) break;  // a run with no failure: every operation has had its turn
+    }
+  }
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "archive/Connection.h"
 
+#include "archive/FaultHook.h"
+
 #include <sqlcipher/sqlite3.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -197,7 +199,23 @@ struct Connection::Impl {
   }
 };
 
+namespace {
+
+FaultHook& Hook() {
+  static FaultHook hook;
+  return hook;
+}
+
+void BeforeOperation(const std::string& operation) {
+  if (Hook()) Hook()(operation);
+}
+
+}  // namespace
+
+void SetFaultHook(FaultHook hook) { Hook() = std::move(hook); }
+
 Connection::Connection(const std::string& connectionString) : impl_(std::make_unique<Impl>()) {
+  BeforeOperation("open");
   const ConnectionString cs = ConnectionString::Parse(connectionString);
   const std::string provider = cs.Get("Provider");
   if (!provider.empty() && strncasecmp(provider.c_str(), "Microsoft.Jet.OLEDB.", 20) != 0)
@@ -256,6 +274,7 @@ void Connection::BeginTrans() {
   if (!IsOpen()) RaiseClosed();
   if (impl_->inTransaction)
     throw ComError(err::kArchiveQuery, kSource, "A transaction is already open on this connection.");
+  BeforeOperation("begin");
   try {
     impl_->db->Exec("BEGIN IMMEDIATE");
   } catch (const vx::sqlite::SqliteError& e) {
@@ -267,6 +286,7 @@ void Connection::BeginTrans() {
 void Connection::CommitTrans() {
   if (!IsOpen()) RaiseClosed();
   if (!impl_->inTransaction) throw ComError(err::kArchiveQuery, kSource, "No transaction is open on this connection.");
+  BeforeOperation("commit");
   try {
     impl_->db->Exec("COMMIT");
   } catch (const vx::sqlite::SqliteError& e) {
@@ -278,6 +298,7 @@ void Connection::CommitTrans() {
 void Connection::RollbackTrans() {
   if (!IsOpen()) RaiseClosed();
   if (!impl_->inTransaction) throw ComError(err::kArchiveQuery, kSource, "No transaction is open on this connection.");
+  BeforeOperation("rollback");
   impl_->inTransaction = false;
   try {
     impl_->db->Exec("ROLLBACK");
@@ -288,6 +309,7 @@ void Connection::RollbackTrans() {
 
 Recordset Connection::OpenRecordset(const std::string& queryName, const std::vector<Parameter>& parameters) {
   if (!IsOpen()) RaiseClosed();
+  BeforeOperation(queryName);
   Impl::Prepared p = impl_->Prepare(queryName, parameters);
   if (!p.returnsRows)
     throw ComError(err::kArchiveQuery, kSource, "The stored query '" + queryName + "' returns no rows.");
@@ -307,6 +329,7 @@ Recordset Connection::OpenRecordset(const std::string& queryName, const std::vec
 
 void Connection::Execute(const std::string& queryName, const std::vector<Parameter>& parameters) {
   if (!IsOpen()) RaiseClosed();
+  BeforeOperation(queryName);
   Impl::Prepared p = impl_->Prepare(queryName, parameters);
   while (impl_->Step(p.statement, queryName)) {
   }
