@@ -191,3 +191,21 @@ TEST_F(Statements, SecuritySetUpProcedures) {
   EXPECT_EQ(ErrorOf("EXEC sp_password 'pw', 'new', 'plain_login'", "sa", "master"), 0);
   EXPECT_THROW(server_->OpenSession(Login("plain_login"), ""), vx::ComError);
 }
+
+TEST_F(Statements, HostileInputGivesErrorsNotCrashes) {
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "IF 1 = 1 BEGIN ";
+  EXPECT_EQ(ErrorOf(deep + "PRINT 'x'"), 191);
+  EXPECT_EQ(ErrorOf("CREATE PROCEDURE p;99999999999999999999 AS select 1"), 170);
+  EXPECT_NE(ErrorOf("SELECT " + std::string(20000, '(') + "1"), 0);
+  EXPECT_EQ(ErrorOf("EXEC ('select 1')"), 170);
+  EXPECT_EQ(ErrorOf("SELECT 'a' + N'b"), 105);
+  EXPECT_EQ(ErrorOf("SELECT [unterminated"), 105);
+  EXPECT_EQ(ErrorOf(std::string("SELECT '\xff\xfe'")), 0);
+  EXPECT_EQ(ErrorOf("USE"), 170);
+  EXPECT_EQ(ErrorOf("SET"), 170);
+  EXPECT_EQ(ErrorOf("IF"), 170);
+  EXPECT_EQ(ErrorOf("CREATE"), 170);
+  EXPECT_EQ(ErrorOf("DROP PROCEDURE"), 170);
+  EXPECT_NE(ObjectId("dbo.Dup"), 0);
+}

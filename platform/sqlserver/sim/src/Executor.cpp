@@ -126,6 +126,14 @@ void Executor::Run() {
 }
 
 void Executor::Statement(bool exec, bool first) {
+  struct Depth {
+    int& d;
+    explicit Depth(int& depth) : d(depth) { ++d; }
+    ~Depth() { --d; }
+  } depth(depth_);
+  if (depth_ > 64)
+    throw SimError{191, 15, "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
+                            "into smaller queries.", Cur().line};
   const Token& t = Cur();
   if (t.kind != Tok::Word) SyntaxError(pos_);
   const std::string& w = t.value;

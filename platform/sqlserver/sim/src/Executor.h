@@ -94,6 +94,7 @@ class Executor {
   std::vector<Token> tokens_;
   sqlserver::BatchResult& out_;
   size_t pos_ = 0;
+  int depth_ = 0;  // nesting of IF / BEGIN ... END
 };
 
 }  // namespace vx::sqlsim

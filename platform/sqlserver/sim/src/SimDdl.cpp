@@ -1,6 +1,7 @@
 // CREATE / ALTER / DROP of procedures, views, functions and triggers, with the
 // header grammar SQL Server 2000 enforces, plus CREATE TABLE and CREATE DATABASE.
 #include <algorithm>
+#include <cstdlib>
 
 // GCC 12 reports a false -Wrestrict on short string assignments when optimising (GCC bug 105329).
 #if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
@@ -265,7 +266,11 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
   size_t bodyStart = h.bodyStart;
   int32_t groupNumber = 1;
   for (size_t i = keyword; i < bodyStart; ++i)
-    if (IsSymbol(i, ";") && Tk(i + 1).kind == Tok::Number) groupNumber = std::max(1, std::stoi(Tk(i + 1).value));
+    if (IsSymbol(i, ";") && Tk(i + 1).kind == Tok::Number) {
+      long n = std::strtol(Tk(i + 1).value.c_str(), nullptr, 10);
+      if (n < 1 || n > 32767) SyntaxError(i + 1);
+      groupNumber = static_cast<int32_t>(n);
+    }
   pos_ = tokens_.size() - 1;  // the body runs to the end of the batch
   if (!exec) return;
 

@@ -206,6 +206,12 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
                                IsBusy(e) ? "Lock request time out period exceeded."
                                          : "The server file failed: " + e.Description()});
     failed = true;
+  } catch (const ComError& e) {
+    result.messages.push_back({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});
+    failed = true;
+  } catch (const std::exception& e) {
+    result.messages.push_back({50000, 16, 1, 1, std::string("The statement could not be run: ") + e.what()});
+    failed = true;
   }
   if (failed) {
     currentDb_ = savedDb;
