@@ -18,8 +18,8 @@ class CatalogConnection {
   // Opens a session on the string's Data Source and Initial Catalog with its
   // credentials. userId/password, when not empty, take the place of the string's.
   // Raises: malformed string -> err::kArchiveConnectionString; login refused ->
-  // err::kServerConnection; database cannot be opened -> err::ServerMessage(4060)
-  // (unknown database: ServerMessage(911)); unknown server -> err::kServerUnreachable.
+  // err::kServerConnection; database cannot be opened (no access or no such
+  // database) -> err::ServerMessage(4060); unknown server -> err::kServerUnreachable.
   void Open(const std::string& connectionString, const std::string& userId = "",
             const std::string& password = "", int32_t options = -1);
   bool IsOpen() const;

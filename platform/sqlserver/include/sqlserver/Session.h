@@ -80,8 +80,8 @@ class SessionFactory {
   // Raises ComError:
   //  - err::kServerConnection (-2147221504) when the server refuses the login
   //    (18456 unknown login or wrong password, 18452 no Windows login);
-  //  - err::ServerMessage(4060) when the login cannot open `database`
-  //    (ServerMessage(911) when there is no such database);
+  //  - err::ServerMessage(4060) when the login cannot open `database` (no access,
+  //    or no such database: the server answers both alike);
   //  - err::ServerMessage(17) when there is no such server or it cannot be reached.
   virtual std::unique_ptr<Session> Open(const std::string& serverName, const Credentials& credentials,
                                         const std::string& database) = 0;

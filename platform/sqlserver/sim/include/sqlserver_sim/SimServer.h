@@ -8,6 +8,16 @@
 // Errors are vx::ComError: err::ServerMessage(n) for the server's own messages
 // (e.g. 15025 login exists, 1801 database exists, 15023 user exists),
 // err::kServerUnreachable when the server does not exist.
+//
+// What the simulator leaves out of SQL Server 2000: bodies of procedures, views,
+// triggers and functions are kept, never run (EXEC of a user procedure succeeds
+// without effect); user tables have no rows and cannot be queried; SELECT runs
+// on SQLite after a light translation ('+' does not join strings, no variables,
+// no temporary tables, no dynamic SQL); the collation ignores case and trailing
+// blanks but not accents; permissions are by role only (GRANT/DENY/REVOKE are
+// accepted and ignored); nested roles, application roles, aliases and sysdepends
+// are not kept; one lock covers a whole server file (a writer waits for another
+// writer, readers never wait); a failing statement rolls its whole batch back.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,8 +35,8 @@ struct ServerOptions {
 
 class SimServer {
  public:
-  // Creates a new server file. Raises err::ServerMessage(1801)-like
-  // ComError(err::kServerConnection...) if one of that name exists.
+  // Creates a new server file. Raises ComError(err::kInvalidProcedureCall) when a
+  // server of that name (case-insensitive) exists or the name is empty.
   static SimServer Create(const std::string& name, const ServerOptions& options = {},
                           const std::string& folder = "");
   // Opens an existing server; raises err::kServerUnreachable when there is none,
