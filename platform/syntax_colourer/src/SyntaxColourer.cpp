@@ -225,8 +225,10 @@ class Colouring {
     Open(colourClass);
     std::size_t from = begin;  // start of the text not yet written
     std::size_t piece = begin;  // start of the current run piece
-    for (std::size_t lf = text_.find('\n', begin); lf != std::string_view::npos && lf < end;
-         lf = text_.find('\n', lf + 1)) {
+    // The search for line feeds stays inside the run: a text without them must
+    // not be scanned to its end for every run.
+    const std::string_view run = text_.substr(0, end);
+    for (std::size_t lf = run.find('\n', begin); lf != std::string_view::npos; lf = run.find('\n', lf + 1)) {
       if (lf >= piece + 3 && text_.compare(lf - 3, 3, "\\cf") == 0) {
         // "\cf" + line feed + "\par" would read as a closing code: split the
         // run between the backslash and "cf".

@@ -158,3 +158,11 @@ TEST(ColourSqlTest, TenMegabytesInOnePass) {
   EXPECT_GT(coloured.size(), text.size() * 2);
   EXPECT_EQ(Decode(coloured).size(), text.size());
 }
+
+TEST(ColourSqlTest, ALongLineInOnePass) {
+  // Each run must look for line feeds within itself only: a text without any
+  // would otherwise be scanned to its end once per run.
+  std::string text;
+  for (int i = 0; i < 2 * 1024 * 1024; ++i) text += "x ";
+  EXPECT_EQ(Colour(text).size(), text.size() / 2 * std::string("\\cf10 x\\cf  ").size());
+}
