@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-// GCC 12 reports a false -Wrestrict on short string assignments when optimising (GCC bug 105329).
-#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
-#pragma GCC diagnostic ignored "-Wrestrict"
-#endif
-
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
