@@ -73,6 +73,14 @@ int main() {
     std::printf("  %2zu MB: %8.1f ms  (%.2f x the 1 MB time per MB)\n", mb, ms, ms / mb / perMB);
   }
 
+  {
+    // The same text on one line: runs must not look past their own end.
+    std::string text = Body(10 * kMB);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    const double ms = BestMilliseconds([&] { return vx::SyntaxColourer().ColourSQL(text, 1).size(); }, 5);
+    std::printf("  10 MB on one line: %8.1f ms\n", ms);
+  }
+
   const Definition definitions[] = {
       {"stored procedure", basParse::GenerateStoredProcedureEncryptionScript,
        "CREATE PROCEDURE dbo.big @step int, @name sysname = NULL\r\nWITH RECOMPILE\r\nAS\r\nBEGIN\r\n", "END\r\n"},
