@@ -41,7 +41,7 @@ CREATE TABLE objects(dbid INTEGER NOT NULL, id INTEGER NOT NULL, name TEXT COLLA
   category INTEGER NOT NULL DEFAULT 0, quoted_ident INTEGER NOT NULL DEFAULT 1,
   ansi_nulls INTEGER NOT NULL DEFAULT 1, shipped INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(dbid, id));
 CREATE INDEX objects_by_name ON objects(dbid, name);
-CREATE INDEX objects_by_xtype ON objects(dbid, xtype);
+CREATE INDEX objects_by_xtype ON objects(dbid, xtype, name);
 CREATE INDEX objects_by_parent ON objects(dbid, parent_obj);
 CREATE TABLE comments(dbid INTEGER NOT NULL, id INTEGER NOT NULL, number INTEGER NOT NULL, colid INTEGER NOT NULL,
   status INTEGER NOT NULL DEFAULT 0, ctext BLOB, text TEXT, encrypted INTEGER NOT NULL DEFAULT 0,
