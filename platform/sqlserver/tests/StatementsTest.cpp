@@ -209,3 +209,20 @@ TEST_F(Statements, HostileInputGivesErrorsNotCrashes) {
   EXPECT_EQ(ErrorOf("DROP PROCEDURE"), 170);
   EXPECT_NE(ObjectId("dbo.Dup"), 0);
 }
+
+TEST_F(Statements, NonAsciiTextAndNames) {
+  std::string body;
+  for (int i = 0; i < 4100; ++i) body += "é";
+  Run("CREATE PROCEDURE [Straße] AS select N'" + body + "'\nGO\nCREATE VIEW [ÆRØ] AS SELECT 1 AS x");
+  EXPECT_NE(ObjectId("[STRAßE]"), 0);
+  EXPECT_NE(ObjectId("[æRø]"), 0);  // Latin-1 letters compare without case
+  auto rows = Batch("SELECT text FROM syscomments WHERE id = OBJECT_ID('Straße') ORDER BY colid").resultSets[0].rows;
+  ASSERT_EQ(rows.size(), 2u);
+  std::string all;
+  for (const auto& r : rows) {
+    std::string part = r[0].AsText();
+    EXPECT_NE(static_cast<unsigned char>(part[0]) & 0xC0, 0x80u) << "a row starts inside a character";
+    all += part;
+  }
+  EXPECT_EQ(all, "CREATE PROCEDURE [Straße] AS select N'" + body + "'");
+}

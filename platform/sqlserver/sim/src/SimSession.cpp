@@ -118,7 +118,7 @@ static std::string ViewSql(const std::string& viewName, const char* table, int32
            " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, isntuser, issqlrole, "
            "CASE WHEN issqlrole = 1 THEN uid ELSE 0 END AS gid, 0 AS altuid, "
            "CASE WHEN sid IS NOT NULL AND issqlrole = 0 THEN 1 ELSE 0 END AS islogin, 0 AS isntname, "
-           "0 AS isntgroup, 0 AS isaliased, CASE WHEN issqlrole = 1 THEN 0 ELSE 1 END AS hasdbaccess2 "
+           "0 AS isntgroup, 0 AS isaliased "
            "FROM main.users WHERE dbid = " + d;
   return "CREATE TEMP VIEW " + viewName + " AS SELECT memberuid, groupuid FROM main.members WHERE dbid = " + d;
 }

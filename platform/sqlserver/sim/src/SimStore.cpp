@@ -14,18 +14,29 @@ namespace vx::sqlsim {
 
 namespace {
 
+// Next code point of UTF-8 text, folded to lower case for ASCII and Latin-1 letters.
+uint32_t NextFolded(const unsigned char*& p, const unsigned char* end) {
+  uint32_t c = *p++;
+  int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+  if (extra) c &= (0x3F >> extra);
+  for (; extra > 0 && p < end && (*p & 0xC0) == 0x80; --extra) c = (c << 6) | (*p++ & 0x3F);
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+  return c;
+}
+
+// Case-insensitive, accent-sensitive, trailing blanks ignored; letters beyond ASCII
+// order by code point.
 int CompareCi(void*, int la, const void* a, int lb, const void* b) {
   const auto* pa = static_cast<const unsigned char*>(a);
   const auto* pb = static_cast<const unsigned char*>(b);
   while (la > 0 && pa[la - 1] == ' ') --la;
   while (lb > 0 && pb[lb - 1] == ' ') --lb;
-  int n = la < lb ? la : lb;
-  for (int i = 0; i < n; ++i) {
-    int ca = std::tolower(pa[i]);
-    int cb = std::tolower(pb[i]);
+  const unsigned char *ea = pa + la, *eb = pb + lb;
+  while (pa < ea && pb < eb) {
+    uint32_t ca = NextFolded(pa, ea), cb = NextFolded(pb, eb);
     if (ca != cb) return ca < cb ? -1 : 1;
   }
-  return la == lb ? 0 : (la < lb ? -1 : 1);
+  return pa < ea ? 1 : pb < eb ? -1 : 0;
 }
 
 const char* kSchema = R"SQL(

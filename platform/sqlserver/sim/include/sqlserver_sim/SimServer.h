@@ -13,15 +13,12 @@
 // triggers and functions are kept, never run (EXEC of a user procedure succeeds
 // without effect); user tables have no rows and cannot be queried; SELECT runs
 // on SQLite after a light translation ('+' does not join strings, no variables,
-// no temporary tables, no dynamic SQL); the collation ignores case and trailing
-// blanks but not accents; permissions are by role only (GRANT/DENY/REVOKE are
-// accepted and ignored); nested roles, application roles, aliases and sysdepends
-// are not kept; one lock covers a whole server file (a writer waits for another
-// writer, readers never wait); a failing statement rolls its whole batch back.
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
+// no temporary tables, no dynamic SQL); the collation ignores case (ASCII and
+// Latin-1 letters) and trailing blanks, and orders other letters by code point;
+// permissions are by role only (GRANT/DENY/REVOKE are accepted and ignored);
+// nested roles, application roles, aliases and sysdepends are not kept; one lock
+// covers a whole server file (a writer waits for another writer, readers never
+// wait); a failing statement rolls its whole batch back.
 
 #include "sqlserver/Session.h"
 
