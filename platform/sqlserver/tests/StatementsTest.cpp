@@ -159,6 +159,12 @@ TEST_F(Statements, TransactionsAcrossBatches) {
   // ROLLBACK undoes everything since the outermost BEGIN.
   EXPECT_EQ(s->Execute("ROLLBACK").FirstError(), nullptr);
   EXPECT_EQ(ObjectId("InTran"), 0);
+  // A ROLLBACK followed by a failing statement in one batch: the rollback stands.
+  s->Execute("BEGIN TRAN");
+  s->Execute("CREATE PROCEDURE Undone AS select 1");
+  EXPECT_EQ(s->Execute("ROLLBACK TRAN\nDROP PROCEDURE Missing").FirstError()->number, 3701);
+  EXPECT_EQ(s->Execute("SELECT @@TRANCOUNT").resultSets[0].rows[0][0].AsInt32(), 0);
+  EXPECT_EQ(ObjectId("Undone"), 0);
   // Closing a session with an open transaction rolls it back.
   s->Execute("BEGIN TRAN");
   s->Execute("CREATE PROCEDURE Abandoned AS select 1");

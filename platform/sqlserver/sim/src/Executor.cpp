@@ -297,6 +297,7 @@ void Executor::EndTransaction(bool exec, bool commit) {
   }
   // ROLLBACK undoes everything since the outermost BEGIN TRANSACTION.
   s_.RollbackAll();
+  s_.rolledBackInBatch_ = true;
   s_.BeginBatchTransaction(true);
 }
 

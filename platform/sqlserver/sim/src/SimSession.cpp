@@ -182,6 +182,7 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
   const bool savedQi = quotedIdentifier_, savedAn = ansiNulls_;
   const int savedTran = tranCount_;
+  rolledBackInBatch_ = false;
   try {
     BeginBatchTransaction(write);
   } catch (const sqlite::SqliteError& e) {
@@ -218,7 +219,7 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
     impersonatedUid_ = savedUid;
     quotedIdentifier_ = savedQi;
     ansiNulls_ = savedAn;
-    if (inSqliteTxn_) tranCount_ = savedTran;
+    if (!rolledBackInBatch_) tranCount_ = savedTran;  // a ROLLBACK that ran stays done
   }
   try {
     EndBatch(failed);

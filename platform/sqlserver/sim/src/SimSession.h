@@ -88,6 +88,7 @@ class SimSession : public sqlserver::Session {
   bool ansiNulls_ = true;
   int tranCount_ = 0;
   bool inSqliteTxn_ = false;
+  bool rolledBackInBatch_ = false;  // a ROLLBACK ran in the current batch
   int32_t viewsDb_ = -1;
   std::atomic<bool> broken_{false};
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
