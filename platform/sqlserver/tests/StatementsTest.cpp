@@ -94,6 +94,8 @@ TEST_F(Statements, ControlFlowAndMessages) {
   EXPECT_EQ(ObjectId("bob.Dup"), 0);
   EXPECT_EQ(ErrorOf("EXEC dbo.Dup"), 0);
   EXPECT_EQ(ErrorOf("Dup"), 0);  // a procedure name alone runs it
+  EXPECT_EQ(ErrorOf("[dbo].Dup 1, 'x'"), 0);
+  EXPECT_EQ(ErrorOf("SET NOCOUNT ON\nDup"), 170);  // ...only as the first statement
   EXPECT_EQ(ErrorOf("EXEC NoSuchProc 1, 'a'"), 2812);
   EXPECT_EQ(ErrorOf("EXEC sp_who"), 0);  // found in master
   EXPECT_EQ(ErrorOf("SELECT @undeclared"), 137);

@@ -126,6 +126,12 @@ void Executor::Run() {
 }
 
 void Executor::Statement(bool exec, bool first) {
+  // A procedure name alone as the first statement runs it, as EXEC does.
+  if (first && IsIdentifier(pos_) && (Cur().kind != Tok::Word || !IsStarterWord(Cur().value)) &&
+      (Tk(pos_ + 1).kind != Tok::Symbol || IsSymbol(pos_ + 1, ".") || IsSymbol(pos_ + 1, ";"))) {
+    ExecProcedure(exec);
+    return;
+  }
   struct Depth {
     int& d;
     explicit Depth(int& depth) : d(depth) { ++d; }
@@ -150,13 +156,7 @@ void Executor::Statement(bool exec, bool first) {
   else if (w == "PRINT") Print(exec);
   else if (w == "GRANT" || w == "DENY" || w == "REVOKE") Skip(exec);
   else if (w == "CREATE" || w == "ALTER") Create(exec, first);
-  else if (!IsReservedWord(w) && Tk(pos_ + 1).kind != Tok::Symbol) {
-    // A bare procedure name as the first statement runs it, as EXEC does.
-    if (!first) SyntaxError(pos_);
-    ExecProcedure(exec);
-  } else {
-    SyntaxError(pos_);
-  }
+  else SyntaxError(pos_);
 }
 
 void Executor::Select(bool exec) {
