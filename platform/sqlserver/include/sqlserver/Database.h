@@ -38,7 +38,8 @@ class Database {
   // act as `userName` in this database ("USE [db]" then "SETUSER N'user'") until
   // switched again; unqualified names in the next ExecuteImmediate batches then
   // resolve among that user's objects first. Switching to the connection's login
-  // name (or to "") reverts to the login's own identity (plain "SETUSER").
+  // name (or to "") reverts to the login's own identity (plain "SETUSER"; nothing is
+  // sent when no switch is in effect, so reverting never fails).
   // Raises the server's error (e.g. 15247 when the login may not impersonate).
   void SetUser(const std::string& userName);
 
