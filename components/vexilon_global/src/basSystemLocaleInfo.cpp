@@ -43,8 +43,8 @@ std::string GetLocaleItem(const std::string& locale, int32_t item) {
     case 0x1: value = BaseName(locale); break;
     case 0xD: {
       const char* m = nl_langinfo_l(_NL_MEASUREMENT_MEASUREMENT, loc);
-      if (m && *m == 1) value = "0";
-      if (m && *m == 2) value = "1";
+      if (m && *m == 1) value.assign(1, '0');
+      if (m && *m == 2) value.assign(1, '1');
       break;
     }
     case 0x6:
@@ -57,7 +57,8 @@ std::string GetLocaleItem(const std::string& locale, int32_t item) {
     case 0x2: {
       const std::string lang = Info(loc, _NL_IDENTIFICATION_LANGUAGE);
       const std::string territory = Info(loc, _NL_IDENTIFICATION_TERRITORY);
-      value = territory.empty() ? lang : lang + " (" + territory + ")";
+      value = lang;
+      if (!territory.empty()) value.append(" (").append(territory).append(")");
       break;
     }
     case 0x4: value = Info(loc, _NL_ADDRESS_LANG_NAME); break;
@@ -102,7 +103,8 @@ std::string BuildLocaleReport(const std::function<std::string(int32_t item)>& re
   for (const auto& [label, item] : kLines) {
     std::string line;
     if (label) {
-      line = std::string(label) + readItem(item);
+      line = label;
+      line += readItem(item);
     } else {
       const std::string measure = readItem(item);
       if (measure == "0") line = "LOCALE_IMEASURE:0 - Metric";
