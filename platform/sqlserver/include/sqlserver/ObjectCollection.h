@@ -1,7 +1,7 @@
 #pragma once
 // A collection of one kind of object of one database (stored procedures, views,
 // tables, user-defined functions, or one table's triggers), ordered by name.
-// Filled on first use; Refresh re-reads it.
+// Filled on first use; after Refresh the next use reads it again.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,24 +32,25 @@ class ObjectCollection {
       : link_(std::move(link)), databaseId_(databaseId), databaseName_(std::move(databaseName)),
         kind_(kind), parentId_(parentId) {}
 
-  // Re-reads the collection. Raises err::kServerConnection when the connection is lost.
+  // Forgets the list read so far.
+  // The list is read again at its next use, so a refresh before a look-up by id
+  // costs nothing however large the database.
   void Refresh(bool /*releaseMemberObjects*/ = false) {
     items_.clear();
-    for (auto& info : detail::ListObjects(link_, databaseId_, databaseName_, kind_, parentId_))
-      items_.push_back(std::make_shared<T>(link_, std::move(info)));
-    loaded_ = true;
+    loaded_ = false;
   }
   // The object with that id, read from the server now. Raises err::kItemNotFound
   // when the id is not an object of this collection's kind.
   std::shared_ptr<T> ItemByID(int32_t id) {
     return std::make_shared<T>(link_, detail::FindObject(link_, databaseId_, databaseName_, kind_, parentId_, id));
   }
-  int32_t Count() {
-    if (!loaded_) Refresh();
-    return static_cast<int32_t>(items_.size());
-  }
+  int32_t Count() { return static_cast<int32_t>(Items().size()); }
   const std::vector<std::shared_ptr<T>>& Items() {
-    if (!loaded_) Refresh();
+    if (!loaded_) {
+      for (auto& info : detail::ListObjects(link_, databaseId_, databaseName_, kind_, parentId_))
+        items_.push_back(std::make_shared<T>(link_, std::move(info)));
+      loaded_ = true;
+    }
     return items_;
   }
 

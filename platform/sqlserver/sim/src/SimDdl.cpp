@@ -445,15 +445,17 @@ void Executor::Drop(bool exec) {
     if (obj->shipped && !s_.IsSysadminNow())
       throw SimError{3704, 16, "User does not have permission to perform this operation on " + LowerKind(kind) +
                                    " '" + n.text + "'."};
-    auto delComments = db.Prepare(
-        "DELETE FROM main.comments WHERE dbid = ?1 AND (id = ?2 OR id IN "
-        "(SELECT id FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR'))");
-    delComments.Bind(1, dbid).Bind(2, obj->id);
-    delComments.Step();
-    auto delObjects = db.Prepare(
-        "DELETE FROM main.objects WHERE dbid = ?1 AND (id = ?2 OR (parent_obj = ?2 AND xtype = 'TR'))");
-    delObjects.Bind(1, dbid).Bind(2, obj->id);
-    delObjects.Step();
+    // One statement per key, so each deletion finds its rows through an index.
+    for (const char* sql :
+         {"DELETE FROM main.comments WHERE dbid = ?1 AND id IN "
+          "(SELECT id FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR')",
+          "DELETE FROM main.comments WHERE dbid = ?1 AND id = ?2",
+          "DELETE FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR'",
+          "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2"}) {
+      auto del = db.Prepare(sql);
+      del.Bind(1, dbid).Bind(2, obj->id);
+      del.Step();
+    }
   }
 }
 
