@@ -5,20 +5,12 @@
 #include <fstream>
 
 #include "automation/ErrorNumbers.h"
+#include "sqlserver/Quoting.h"
 
 namespace vexilon {
 
-std::string BracketName(const std::string& name) {
-  std::string out = "[";
-  for (char c : name) {
-    out += c;
-    if (c == ']') out += ']';
-  }
-  return out + "]";
-}
-
 std::string UseDatabaseBatch(const std::string& databaseName) {
-  return "USE " + BracketName(databaseName) + "\r\nGO\r\n";
+  return "USE " + vx::sqlserver::Bracket(databaseName) + "\r\nGO\r\n";
 }
 
 std::string ErrorText(const vx::ComError& error) {

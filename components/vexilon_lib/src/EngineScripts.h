@@ -6,10 +6,7 @@
 
 namespace vexilon {
 
-// A name between brackets: "]" is doubled so the name cannot end the brackets early.
-std::string BracketName(const std::string& name);
-
-// "USE [name]" CRLF "GO" CRLF.
+// "USE [name]" CRLF "GO" CRLF, with "]" in the name doubled.
 std::string UseDatabaseBatch(const std::string& databaseName);
 
 // The error's number in signed decimal, a blank and its description.

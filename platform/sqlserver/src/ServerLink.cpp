@@ -50,22 +50,4 @@ void ServerLink::Close() {
   if (main) main->Close();
 }
 
-std::string Bracket(const std::string& name) {
-  std::string r = "[";
-  for (char c : name) {
-    r += c;
-    if (c == ']') r += ']';
-  }
-  return r + "]";
-}
-
-std::string NLiteral(const std::string& text) {
-  std::string r = "N'";
-  for (char c : text) {
-    r += c;
-    if (c == '\'') r += '\'';
-  }
-  return r + "'";
-}
-
 }  // namespace vx::sqlserver::detail

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "sqlserver/Quoting.h"
+
 #include "sqlserver/Session.h"
 
 namespace vx::sqlserver::detail {
@@ -35,8 +37,7 @@ struct ServerLink {
 // The link of a member object; raises err::kServerConnection when it is gone.
 std::shared_ptr<ServerLink> Lock(const std::weak_ptr<ServerLink>& link);
 
-// "[name]" with "]" doubled; N'text' with "'" doubled.
-std::string Bracket(const std::string& name);
-std::string NLiteral(const std::string& text);
+using vx::sqlserver::Bracket;
+using vx::sqlserver::NLiteral;
 
 }  // namespace vx::sqlserver::detail

@@ -30,15 +30,6 @@ std::string QuoteIdent(const std::string& s) {
   return r + "\"";
 }
 
-std::string QuoteString(const std::string& s) {
-  std::string r = "'";
-  for (char c : s) {
-    r += c;
-    if (c == '\'') r += '\'';
-  }
-  return r + "'";
-}
-
 SimSession* Self(sqlite3_context* ctx) { return static_cast<SimSession*>(sqlite3_user_data(ctx)); }
 
 std::string ArgText(sqlite3_value* v) {
@@ -348,7 +339,7 @@ std::string Executor::Translate(size_t from, size_t to) {
       }
     }
     switch (t.kind) {
-      case Tok::String: emit(QuoteString(t.value)); break;
+      case Tok::String: emit(sqlite::QuoteLiteral(t.value)); break;
       case Tok::Bracketed:
       case Tok::QuotedId: emit(QuoteIdent(t.value)); break;
       case Tok::Variable:
@@ -356,7 +347,7 @@ std::string Executor::Translate(size_t from, size_t to) {
         else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
         else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
         else if (t.value == "@@SPID") emit("51");
-        else if (t.value == "@@SERVERNAME") emit(QuoteString(s_.ServerName()));
+        else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
         else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
         break;
       case Tok::Word: {
@@ -373,7 +364,7 @@ std::string Executor::Translate(size_t from, size_t to) {
             ++k;
           }
           if (k >= to) SyntaxError(k);
-          emit("vx_convert(" + QuoteString(type) + ",");
+          emit("vx_convert(" + sqlite::QuoteLiteral(type) + ",");
           i = k;
           break;
         }

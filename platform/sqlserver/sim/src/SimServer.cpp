@@ -1,5 +1,7 @@
 #include "sqlserver_sim/SimServer.h"
 
+#include "sqlserver/Quoting.h"
+
 #include <filesystem>
 
 #include "SimRegistry.h"
@@ -13,27 +15,11 @@
 namespace vx::sqlsim {
 
 namespace fs = std::filesystem;
+using sqlserver::Bracket;
+using sqlserver::NLiteral;
 
 namespace {
 constexpr const char* kSource = "SimServer";
-
-std::string Literal(const std::string& s) {
-  std::string r = "N'";
-  for (char c : s) {
-    r += c;
-    if (c == '\'') r += '\'';
-  }
-  return r + "'";
-}
-
-std::string Bracket(const std::string& s) {
-  std::string r = "[";
-  for (char c : s) {
-    r += c;
-    if (c == ']') r += ']';
-  }
-  return r + "]";
-}
 }  // namespace
 
 SimServer::SimServer(std::string name, std::string folder, std::string path)
@@ -90,21 +76,21 @@ static void RunAsAdmin(const SimServer& server, const std::string& database, con
 
 void SimServer::AddSqlLogin(const std::string& login, const std::string& password, const std::string& defaultDatabase,
                             bool sysadmin) {
-  std::string sql = "EXEC sp_addlogin " + Literal(login) + ", " + Literal(password) + ", " + Literal(defaultDatabase);
-  if (sysadmin) sql += "\nEXEC sp_addsrvrolemember " + Literal(login) + ", N'sysadmin'";
+  std::string sql = "EXEC sp_addlogin " + NLiteral(login) + ", " + NLiteral(password) + ", " + NLiteral(defaultDatabase);
+  if (sysadmin) sql += "\nEXEC sp_addsrvrolemember " + NLiteral(login) + ", N'sysadmin'";
   RunAsAdmin(*this, "master", sql);
 }
 
 void SimServer::AddWindowsLogin(const std::string& login, bool sysadmin, const std::string& defaultDatabase) {
-  std::string sql = "EXEC sp_grantlogin " + Literal(login) + "\nEXEC sp_defaultdb " + Literal(login) + ", " +
-                    Literal(defaultDatabase);
-  if (sysadmin) sql += "\nEXEC sp_addsrvrolemember " + Literal(login) + ", N'sysadmin'";
+  std::string sql = "EXEC sp_grantlogin " + NLiteral(login) + "\nEXEC sp_defaultdb " + NLiteral(login) + ", " +
+                    NLiteral(defaultDatabase);
+  if (sysadmin) sql += "\nEXEC sp_addsrvrolemember " + NLiteral(login) + ", N'sysadmin'";
   RunAsAdmin(*this, "master", sql);
 }
 
 void SimServer::SetSysadmin(const std::string& login, bool sysadmin) {
   RunAsAdmin(*this, "master",
-             std::string(sysadmin ? "EXEC sp_addsrvrolemember " : "EXEC sp_dropsrvrolemember ") + Literal(login) +
+             std::string(sysadmin ? "EXEC sp_addsrvrolemember " : "EXEC sp_dropsrvrolemember ") + NLiteral(login) +
                  ", N'sysadmin'");
 }
 
@@ -117,8 +103,8 @@ int32_t SimServer::CreateDatabase(const std::string& name) {
 
 void SimServer::AddUser(const std::string& database, const std::string& userName, const std::string& loginName) {
   RunAsAdmin(*this, database,
-             "EXEC sp_adduser " + (loginName.empty() ? std::string("NULL") : Literal(loginName)) + ", " +
-                 Literal(userName));
+             "EXEC sp_adduser " + (loginName.empty() ? std::string("NULL") : NLiteral(loginName)) + ", " +
+                 NLiteral(userName));
 }
 
 void SimServer::SetGuestAccess(const std::string& database, bool enabled) {
@@ -126,11 +112,11 @@ void SimServer::SetGuestAccess(const std::string& database, bool enabled) {
 }
 
 void SimServer::AddRole(const std::string& database, const std::string& roleName) {
-  RunAsAdmin(*this, database, "EXEC sp_addrole " + Literal(roleName));
+  RunAsAdmin(*this, database, "EXEC sp_addrole " + NLiteral(roleName));
 }
 
 void SimServer::AddRoleMember(const std::string& database, const std::string& roleName, const std::string& userName) {
-  RunAsAdmin(*this, database, "EXEC sp_addrolemember " + Literal(roleName) + ", " + Literal(userName));
+  RunAsAdmin(*this, database, "EXEC sp_addrolemember " + NLiteral(roleName) + ", " + NLiteral(userName));
 }
 
 void SimServer::RunScript(const std::string& script, const std::string& database) {
