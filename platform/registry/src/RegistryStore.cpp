@@ -175,6 +175,18 @@ long Guard(F&& f) {
   }
 }
 
+// Runs f on the store of root and the parts of path, under the process lock.
+template <typename F>
+long OnPath(int32_t root, const std::string& path, F&& f) {
+  State& s = GetState();
+  std::lock_guard lock(s.mutex);
+  Database* db = Store(s, root);
+  if (!db) return kInvalidHandle;
+  auto parts = SplitPath(path);
+  if (!parts) return kBadPathname;
+  return Guard([&]() -> long { return f(s, *db, *parts); });
+}
+
 }  // namespace
 
 std::string StoreFolder() {
@@ -190,43 +202,31 @@ std::string StoreFolder() {
 }
 
 long RegOpenKeyEx(int32_t root, const std::string& path, HKey* result) {
-  State& s = GetState();
-  std::lock_guard lock(s.mutex);
-  Database* db = Store(s, root);
-  if (!db) return kInvalidHandle;
-  auto parts = SplitPath(path);
-  if (!parts) return kBadPathname;
-  return Guard([&]() -> long {
-    auto id = FindKey(*db, *parts);
+  return OnPath(root, path, [&](State& s, Database& db, const std::vector<std::string>& parts) -> long {
+    auto id = FindKey(db, parts);
     if (!id) return kFileNotFound;
-    *result = NewHandle(s, db, *id);
+    *result = NewHandle(s, &db, *id);
     return kSuccess;
   });
 }
 
 long RegCreateKeyEx(int32_t root, const std::string& path, HKey* result) {
-  State& s = GetState();
-  std::lock_guard lock(s.mutex);
-  Database* db = Store(s, root);
-  if (!db) return kInvalidHandle;
-  auto parts = SplitPath(path);
-  if (!parts) return kBadPathname;
-  return Guard([&]() -> long {
-    sqlite::Transaction tx(*db);
+  return OnPath(root, path, [&](State& s, Database& db, const std::vector<std::string>& parts) -> long {
+    sqlite::Transaction tx(db);
     int64_t id = kRootId;
-    for (const auto& part : *parts) {
-      auto child = FindChild(*db, id, part);
+    for (const auto& part : parts) {
+      auto child = FindChild(db, id, part);
       if (!child) {
-        auto ins = db->Prepare("INSERT INTO reg_keys(parent, name, last_write) VALUES(?1, ?2, ?3)");
+        auto ins = db.Prepare("INSERT INTO reg_keys(parent, name, last_write) VALUES(?1, ?2, ?3)");
         ins.Bind(1, id).Bind(2, part).Bind(3, static_cast<int64_t>(NowFileTime()));
         ins.Step();
-        Touch(*db, id);
-        child = db->LastInsertRowId();
+        Touch(db, id);
+        child = db.LastInsertRowId();
       }
       id = *child;
     }
     tx.Commit();
-    *result = NewHandle(s, db, id);
+    *result = NewHandle(s, &db, id);
     return kSuccess;
   });
 }
@@ -301,31 +301,24 @@ long RegDeleteValue(HKey key, const std::string& name) {
 }
 
 long RegDeleteKey(int32_t root, const std::string& path) {
-  State& s = GetState();
-  std::lock_guard lock(s.mutex);
-  Database* db = Store(s, root);
-  if (!db) return kInvalidHandle;
-  auto parts = SplitPath(path);
-  if (!parts) return kBadPathname;
-  if (parts->empty()) return kBadKey;  // never the root, never an empty path
-  return Guard([&]() -> long {
-    sqlite::Transaction tx(*db);
-    auto id = FindKey(*db, *parts);
+  return OnPath(root, path, [&](State&, Database& db, const std::vector<std::string>& parts) -> long {
+    if (parts.empty()) return kBadKey;  // never the root, never an empty path
+    sqlite::Transaction tx(db);
+    auto id = FindKey(db, parts);
     if (!id) return kFileNotFound;
-    auto sub = db->Prepare("SELECT 1 FROM reg_keys WHERE parent = ?1");
+    auto sub = db.Prepare("SELECT 1 FROM reg_keys WHERE parent = ?1");
     sub.Bind(1, *id);
     if (sub.Step()) return kAccessDenied;
-    auto parent = db->Prepare("SELECT parent FROM reg_keys WHERE id = ?1");
+    auto parent = db.Prepare("SELECT parent FROM reg_keys WHERE id = ?1");
     parent.Bind(1, *id);
     parent.Step();
     const int64_t parentId = parent.Int64(0);
-    auto delValues = db->Prepare("DELETE FROM reg_values WHERE key_id = ?1");
-    delValues.Bind(1, *id);
-    delValues.Step();
-    auto delKey = db->Prepare("DELETE FROM reg_keys WHERE id = ?1");
-    delKey.Bind(1, *id);
-    delKey.Step();
-    Touch(*db, parentId);
+    for (const char* sql : {"DELETE FROM reg_values WHERE key_id = ?1", "DELETE FROM reg_keys WHERE id = ?1"}) {
+      auto del = db.Prepare(sql);
+      del.Bind(1, *id);
+      del.Step();
+    }
+    Touch(db, parentId);
     tx.Commit();
     return kSuccess;
   });
