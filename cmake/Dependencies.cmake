@@ -6,7 +6,7 @@ find_package(GTest 1.12 CONFIG REQUIRED)
 find_package(ODBC QUIET)
 
 # The UI is optional at configure time so the libraries build without Qt.
-find_package(Qt6 6.4 QUIET COMPONENTS Core Gui Widgets PrintSupport Test)
+find_package(Qt6 6.4 QUIET COMPONENTS Core Gui Widgets PrintSupport Network Test)
 if(Qt6_FOUND)
   find_path(QSCINTILLA_INCLUDE_DIR NAMES Qsci/qsciscintilla.h PATH_SUFFIXES qt6 x86_64-linux-gnu/qt6)
   find_library(QSCINTILLA_LIBRARY NAMES qscintilla2_qt6)

@@ -1,0 +1,3 @@
+#include "basMain.h"
+
+int main(int argc, char** argv) { return vx::app::Main(argc, argv); }
