@@ -214,6 +214,14 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultText(ctx, ArgText(v));
 }
 
+void FnDivisor(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int type = sqlite3_value_numeric_type(argv[0]);
+  if ((type == SQLITE_INTEGER && sqlite3_value_int64(argv[0]) == 0) ||
+      (type == SQLITE_FLOAT && sqlite3_value_double(argv[0]) == 0.0))
+    return sqlite3_result_error(ctx, "vx:8134", -1);
+  sqlite3_result_value(ctx, argv[0]);
+}
+
 void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   std::string t = ArgText(argv[0]);
@@ -257,7 +265,8 @@ void SimSession::RegisterFunctions() {
                    {"vx_trancount", 0, FnTranCount},
                    {"vx_convert", 2, FnConvert},
                    {"vx_convert", 3, FnConvert},
-                   {"vx_len", 1, FnLen}};
+                   {"vx_len", 1, FnLen},
+                   {"vx_divisor", 1, FnDivisor}};
   for (const F& f : fns)
     sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, this, f.fn, nullptr, nullptr);
 }
@@ -269,8 +278,23 @@ std::string Executor::Translate(size_t from, size_t to) {
     if (!out.empty() && out.back() != '.' && s != ".") out += ' ';
     out += s;
   };
+  // The right operand of '/' and '%' is checked for zero (8134), as the server does.
+  std::vector<size_t> divisorEnds;
+  auto closeDivisors = [&](size_t before) {
+    while (!divisorEnds.empty() && divisorEnds.back() < before) {
+      out += ")";
+      divisorEnds.pop_back();
+    }
+  };
   for (size_t i = from; i < to; ++i) {
+    closeDivisors(i);
     const Token& t = Tk(i);
+    if ((IsSymbol(i, "/") || IsSymbol(i, "%")) && i + 1 < to) {
+      emit(t.text);
+      emit("vx_divisor(");
+      divisorEnds.push_back(OperandEnd(i + 1, to));
+      continue;
+    }
     // [db.][owner.]system_table
     if ((t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId) &&
         (IsSymbol(i + 1, ".") || IsSystemTable(Upper(t.kind == Tok::Word ? t.text : t.value)))) {
@@ -383,10 +407,11 @@ std::string Executor::Translate(size_t from, size_t to) {
       default: emit(t.text); break;
     }
   }
+  closeDivisors(to + 1);
   return out + limit;
 }
 
-sqlserver::ResultSet Executor::RunQuery(const std::string& sql) {
+sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
   s_.BindViews();
   sqlite3* h = s_.Db().Handle();
   sqlite3_stmt* st = nullptr;
@@ -394,28 +419,7 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql) {
     std::string msg = sqlite3_errmsg(h);
     if (st) sqlite3_finalize(st);
     st = nullptr;
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
-    auto after = [&](const char* prefix) { return msg.substr(std::strlen(prefix)); };
-    if (msg.rfind("no such table: ", 0) == 0) {
-      std::string name = after("no such table: ");
-      if (name.rfind("main.", 0) == 0) name = name.substr(5);
-      return SimError{208, 16, "Invalid object name '" + name + "'."};
-    }
-    if (msg.rfind("no such column: ", 0) == 0)
-      return SimError{207, 16, "Invalid column name '" + after("no such column: ") + "'."};
-    if (msg.rfind("no such function: ", 0) == 0)
-      return SimError{195, 15, "'" + after("no such function: ") + "' is not a recognized function name."};
-    if (msg.rfind("wrong number of arguments to function ", 0) == 0) {
-      std::string fn = after("wrong number of arguments to function ");
-      if (!fn.empty() && fn.back() == ')') fn = fn.substr(0, fn.find('('));
-      return SimError{174, 15, "The " + fn + " function requires a different number of arguments."};
-    }
-    size_t near = msg.find("near \"");
-    if (near != std::string::npos) {
-      size_t e = msg.find('"', near + 6);
-      return SimError{170, 15, "Line 1: Incorrect syntax near '" + msg.substr(near + 6, e - near - 6) + "'."};
-    }
-    return SimError{8180, 16, "Statement(s) could not be prepared: " + msg};
+    return QueryError(rc, msg, from, to);
   };
   int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
   if (rc != SQLITE_OK) throw fail(rc);
