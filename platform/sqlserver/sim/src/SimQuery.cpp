@@ -190,6 +190,7 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, siz
   for (int c = 0; c < n; ++c) {
     sqlserver::Column col;
     col.name = sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "";
+    for (size_t p; (p = col.name.find("vx_divisor( ")) != std::string::npos;) col.name.replace(p, 12, "(");
     // SQLite names a column of a flattened view by its expression ("A.name"): keep the column's own name.
     if (size_t dot = col.name.rfind('.'); dot != std::string::npos && col.name.find('(') == std::string::npos) {
       col.name = col.name.substr(dot + 1);

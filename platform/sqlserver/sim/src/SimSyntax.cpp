@@ -91,7 +91,8 @@ void Executor::CheckViewBody(size_t bodyStart) const {
     else if (depth == 0 && IsWord(i, "FROM")) from = true;
     if (depth != 0 || !IsWord(i, "WITH")) continue;
     if (IsSymbol(i + 1, "(")) continue;
-    if (IsWord(i + 1, "CHECK") && IsWord(i + 2, "OPTION") && Tk(i + 3).kind == Tok::End) continue;
+    size_t end = IsSymbol(i + 3, ";") ? i + 4 : i + 3;
+    if (IsWord(i + 1, "CHECK") && IsWord(i + 2, "OPTION") && Tk(end).kind == Tok::End) continue;
     // After a table name the server reads WITH as the start of table hints.
     SyntaxError(from && IsIdentifier(i - 1) ? i + 1 : i);
   }
