@@ -205,6 +205,9 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
                                IsBusy(e) ? "Lock request time out period exceeded."
                                          : "The server file cannot be read: " + e.Description()});
     return result;
+  } catch (const std::exception& e) {
+    result.messages.push_back({50000, 16, 1, 1, std::string("The batch could not be compiled: ") + e.what()});
+    return result;
   }
   const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
   const bool savedQi = quotedIdentifier_, savedAn = ansiNulls_;
