@@ -57,7 +57,8 @@ const Case kCases[] = {
     // views
     {"view plain", "CREATE VIEW %N AS SELECT 1 AS x", 0},
     {"view columns and options", "CREATE VIEW %N (a) WITH ENCRYPTION, SCHEMABINDING, VIEW_METADATA AS SELECT 1 AS a", 0},
-    {"view check option", "CREATE VIEW %N AS SELECT id FROM dbo.Orders WITH CHECK OPTION", 0},
+    {"view check option", "CREATE VIEW %N AS SELECT id FROM dbo.Orders WITH CHECK OPTION;", 0},
+    {"view hint", "CREATE VIEW %N AS SELECT id FROM Orders WITH (NOLOCK) WHERE id IN (SELECT 1)", 0},
     {"view second WITH", "CREATE VIEW %N WITH ENCRYPTION WITH SCHEMABINDING AS SELECT 1 AS x", 156},
     {"view WITH after AS", "CREATE VIEW %N AS WITH ENCRYPTION SELECT 1 AS x", 156},
     {"view recompile", "CREATE VIEW %N WITH RECOMPILE AS SELECT 1 AS x", 195},

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "automation/ComError.h"
 #include "sqlserver/SQLServer.h"
@@ -64,4 +65,20 @@ TEST_F(ServerFiles, NetworkListJoinsSimulatorFreeTdsAndOdbc) {
   unsetenv("ODBCINI");
   unsetenv("ODBCSYSINI");
   EXPECT_EQ(names, (std::vector<std::string>{serverName_, "PAYROLL", "Warehouse"}));
+}
+
+TEST_F(ServerFiles, ServerFilesAreTheOwnersOnly) {
+  mode_t old = umask(022);
+  vx::sqlsim::ServerOptions options;
+  options.saPassword = "sa-pw";
+  auto s = vx::sqlsim::SimServer::Create("PRIVATE", options);
+  umask(old);
+  auto session = s.OpenSession(Login("sa"), "master");
+  session->Execute("BEGIN TRAN");
+  ASSERT_EQ(session->Execute("CREATE PROCEDURE Secret AS select 'source'").FirstError(), nullptr);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    struct stat st {};
+    ASSERT_EQ(stat((s.FilePath() + suffix).c_str(), &st), 0) << suffix;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
+  }
 }

@@ -47,28 +47,32 @@ bool Executor::AtStatementStart(size_t i) const {
 }
 
 size_t Executor::StatementEnd(size_t from) const {
-  int depth = 0;
+  int depth = 0, cases = 0;  // the END of a CASE does not end the statement
   size_t i = from;
   for (; Tk(i).kind != Tok::End; ++i) {
     if (IsSymbol(i, "(")) ++depth;
     else if (IsSymbol(i, ")")) --depth;
+    else if (IsWord(i, "CASE")) ++cases;
+    else if (cases > 0 && IsWord(i, "END")) --cases;
     else if (depth == 0 && i > from && (AtStatementStart(i) || IsSymbol(i, ";"))) break;
   }
   return i;
 }
 
-void Executor::SyntaxError(size_t i) const {
+SimError Executor::SyntaxErrorAt(size_t i) const {
   const Token& t = Tk(i);
   if (t.kind == Tok::End) {
     const Token& last = i > 0 ? Tk(i - 1) : t;
-    throw SimError{170, 15, "Line " + std::to_string(last.line) + ": Incorrect syntax near '" + last.text + "'.",
-                   last.line};
+    return SimError{170, 15, "Line " + std::to_string(last.line) + ": Incorrect syntax near '" + last.text + "'.",
+                    last.line};
   }
   if (t.kind == Tok::Word && IsReservedWord(t.value))
-    throw SimError{156, 15, "Incorrect syntax near the keyword '" + t.text + "'.", t.line};
+    return SimError{156, 15, "Incorrect syntax near the keyword '" + t.text + "'.", t.line};
   std::string near = t.kind == Tok::String ? t.value : t.text;
-  throw SimError{170, 15, "Line " + std::to_string(t.line) + ": Incorrect syntax near '" + near + "'.", t.line};
+  return SimError{170, 15, "Line " + std::to_string(t.line) + ": Incorrect syntax near '" + near + "'.", t.line};
 }
+
+void Executor::SyntaxError(size_t i) const { throw SyntaxErrorAt(i); }
 
 void Executor::Expect(std::string_view upperWord) {
   if (!CurIs(upperWord)) SyntaxError(pos_);
@@ -113,19 +117,42 @@ void Executor::Message(int number, int severity, std::string text) {
   out_.messages.push_back({number, severity, 1, Cur().line, std::move(text)});
 }
 
+void Executor::Parse() {
+  parsing_ = true;
+  Pass(false);
+  parsing_ = false;
+}
+
 void Executor::Run() {
+  pos_ = 0;
+  depth_ = 0;
+  Pass(true);
+}
+
+void Executor::Pass(bool exec) {
   bool first = true;
   while (Cur().kind != Tok::End) {
     if (IsSymbol(pos_, ";")) {
       ++pos_;
       continue;
     }
-    Statement(true, first);
+    Statement(exec, first);
     first = false;
   }
 }
 
 void Executor::Statement(bool exec, bool first) {
+  // A runtime error is reported on the line of the statement that raised it.
+  const size_t start = pos_;
+  try {
+    Dispatch(exec, first);
+  } catch (SimError& e) {
+    if (e.line == 0) e.line = Tk(start).line;
+    throw;
+  }
+}
+
+void Executor::Dispatch(bool exec, bool first) {
   // A procedure name alone as the first statement runs it, as EXEC does.
   if (first && IsIdentifier(pos_) && (Cur().kind != Tok::Word || !IsStarterWord(Cur().value)) &&
       (Tk(pos_ + 1).kind != Tok::Symbol || IsSymbol(pos_ + 1, ".") || IsSymbol(pos_ + 1, ";"))) {
@@ -163,8 +190,9 @@ void Executor::Select(bool exec) {
   size_t from = pos_;
   size_t end = StatementEnd(pos_);
   pos_ = end;
+  if (parsing_) CheckQuery(Translate(from, end), from, end);
   if (!exec) return;
-  out_.resultSets.push_back(RunQuery(Translate(from, end)));
+  out_.resultSets.push_back(RunQuery(Translate(from, end), from, end));
 }
 
 void Executor::Use(bool exec) {
@@ -301,8 +329,12 @@ void Executor::EndTransaction(bool exec, bool commit) {
   s_.BeginBatchTransaction(true);
 }
 
+std::string Executor::ConditionQuery(size_t from, size_t to) {
+  return "SELECT CASE WHEN (" + Translate(from, to) + ") THEN 1 ELSE 0 END";
+}
+
 bool Executor::EvalCondition(size_t from, size_t to) {
-  auto rs = RunQuery("SELECT CASE WHEN (" + Translate(from, to) + ") THEN 1 ELSE 0 END");
+  auto rs = RunQuery(ConditionQuery(from, to), from, to);
   return !rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull() && rs.rows[0][0].AsInt64() == 1;
 }
 
@@ -317,6 +349,7 @@ void Executor::If(bool exec) {
     ++pos_;
   }
   if (pos_ == from || Cur().kind == Tok::End) SyntaxError(pos_);
+  if (parsing_) CheckQuery(ConditionQuery(from, pos_), from, pos_);
   bool cond = exec && EvalCondition(from, pos_);
   Statement(exec && cond, false);
   while (IsSymbol(pos_, ";")) ++pos_;
@@ -332,8 +365,9 @@ void Executor::Print(bool exec) {
   size_t end = StatementEnd(pos_);
   if (end == from) SyntaxError(pos_);
   pos_ = end;
+  if (parsing_) CheckQuery("SELECT " + Translate(from, end), from, end);
   if (!exec) return;
-  auto rs = RunQuery("SELECT " + Translate(from, end));
+  auto rs = RunQuery("SELECT " + Translate(from, end), from, end);
   std::string text;
   if (!rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull()) text = rs.rows[0][0].AsText();
   out_.messages.push_back({0, 0, 1, Tk(from).line, text});
@@ -341,56 +375,6 @@ void Executor::Print(bool exec) {
 
 void Executor::Skip(bool) {
   pos_ = StatementEnd(pos_);
-}
-
-void Executor::ExecProcedure(bool exec) {
-  if (CurIs("EXEC") || CurIs("EXECUTE")) ++pos_;
-  if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;  // @ret =
-  if (IsSymbol(pos_, "(")) SyntaxError(pos_);  // EXEC ('dynamic sql') is not supported here
-  ObjectName name = ParseName();
-  std::vector<std::optional<std::string>> args;
-  size_t end = StatementEnd(pos_);
-  while (pos_ < end) {
-    if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;
-    const Token& a = Cur();
-    if (a.kind == Tok::String || a.kind == Tok::Number || a.kind == Tok::Bracketed || a.kind == Tok::QuotedId) {
-      args.emplace_back(a.value);
-    } else if (a.kind == Tok::Word && a.value == "NULL") {
-      args.emplace_back(std::nullopt);
-    } else if (a.kind == Tok::Word && a.value == "DEFAULT") {
-      args.emplace_back(std::nullopt);
-    } else if (a.kind == Tok::Word || (a.kind == Tok::Symbol && a.text == "-" && Tk(pos_ + 1).kind == Tok::Number)) {
-      if (a.kind == Tok::Symbol) {
-        ++pos_;
-        args.emplace_back("-" + Cur().value);
-      } else {
-        args.emplace_back(a.text);
-      }
-    } else {
-      SyntaxError(pos_);
-    }
-    ++pos_;
-    if (CurIs("OUTPUT") || CurIs("OUT")) ++pos_;
-    if (pos_ < end) {
-      if (!IsSymbol(pos_, ",")) SyntaxError(pos_);
-      ++pos_;
-    }
-  }
-  if (!exec) return;
-  std::string lower = Upper(name.Name());
-  if (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts)) {
-    SystemProcedure(lower, args);
-    return;
-  }
-  auto obj = s_.ResolveName(name.parts);
-  if (!obj && name.parts.size() < 3) {
-    // system procedures are found in master too
-    std::vector<std::string> inMaster{"master", "dbo", name.Name()};
-    obj = s_.ResolveName(inMaster);
-  }
-  if (!obj || (obj->xtype != "P" && obj->xtype != "X"))
-    throw SimError{2812, 16, "Could not find stored procedure '" + name.Name() + "'."};
-  // Bodies are kept, not run: a user procedure call succeeds without effect.
 }
 
 }  // namespace vx::sqlsim

@@ -28,11 +28,16 @@ struct ObjectName {
 class Executor {
  public:
   Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens, sqlserver::BatchResult& out);
+  // Parses the whole batch without running it: raises the first compile error
+  // (syntax, names too long, misplaced options) before any statement has run.
+  void Parse();
+  // Runs the batch (after Parse).
   void Run();
 
   // Translates T-SQL expression/query tokens [from, to) into SQLite text.
   std::string Translate(size_t from, size_t to);
-  sqlserver::ResultSet RunQuery(const std::string& sql);
+  // Runs translated query text; [from, to) are the tokens it came from (for error lines).
+  sqlserver::ResultSet RunQuery(const std::string& sql, size_t from, size_t to);
 
  private:
   // tokens
@@ -44,13 +49,22 @@ class Executor {
   bool IsIdentifier(size_t i) const;
   bool AtStatementStart(size_t i) const;
   size_t StatementEnd(size_t from) const;
+  SimError SyntaxErrorAt(size_t i) const;
   [[noreturn]] void SyntaxError(size_t i) const;
   void Expect(std::string_view upperWord);
   ObjectName ParseName();
   std::string ParseIdentifierOrString();
 
+  // parse-time checks
+  void CheckQuery(const std::string& sql, size_t from, size_t to);
+  SimError QueryError(int rc, const std::string& message, size_t from, size_t to) const;
+  size_t OperandEnd(size_t i, size_t to) const;
+  void CheckViewBody(size_t bodyStart) const;
+
   // statements
+  void Pass(bool exec);
   void Statement(bool exec, bool first);
+  void Dispatch(bool exec, bool first);
   void Select(bool exec);
   void Use(bool exec);
   void Set(bool exec);
@@ -66,6 +80,7 @@ class Executor {
   void CreateTable(bool exec);
   void CreateDatabase(bool exec);
   void CreateProgrammable(bool exec, bool first, bool alter, const std::string& kind, size_t keywordIndex);
+  std::string ConditionQuery(size_t from, size_t to);
   bool EvalCondition(size_t from, size_t to);
 
   // system procedures (security set-up)
@@ -95,6 +110,7 @@ class Executor {
   sqlserver::BatchResult& out_;
   size_t pos_ = 0;
   int depth_ = 0;  // nesting of IF / BEGIN ... END
+  bool parsing_ = false;  // the parse pass of Parse()
 };
 
 }  // namespace vx::sqlsim

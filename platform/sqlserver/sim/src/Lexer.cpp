@@ -16,6 +16,30 @@ namespace {
 bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == '#' || c >= 0x80; }
 bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '#' || c == '@' || c == '$' || c >= 0x80; }
 
+size_t CharCount(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// The first `chars` characters of UTF-8 text.
+std::string_view Prefix(std::string_view s, size_t chars) {
+  size_t i = 0;
+  for (size_t n = 0; i < s.size(); ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && n++ == chars) break;
+  return s.substr(0, i);
+}
+
+// Names of at most 128 characters, as sysname holds them (message 103).
+void CheckLength(const Token& t) {
+  bool name = t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId || t.kind == Tok::Variable;
+  const std::string& s = t.kind == Tok::Word || t.kind == Tok::Variable ? t.text : t.value;
+  if (!name || CharCount(s) <= 128) return;
+  throw LexError{103, "The identifier that starts with '" + std::string(Prefix(s, 128)) +
+                          "' is too long. Maximum length is 128.", t.line};
+}
+
 std::string Excerpt(std::string_view s) {
   // SQL Server quotes the rest of the text after an unclosed quotation mark.
   return std::string(s.substr(0, std::min<size_t>(s.size(), 120)));
@@ -100,6 +124,7 @@ std::vector<Token> Tokenize(std::string_view s, bool quotedIdentifier) {
       if (qc == '[') t.kind = Tok::Bracketed;
       else if (qc == '"' && quotedIdentifier) t.kind = Tok::QuotedId;
       else t.kind = Tok::String;
+      CheckLength(t);
       out.push_back(std::move(t));
       i = k;
       continue;
@@ -111,6 +136,7 @@ std::vector<Token> Tokenize(std::string_view s, bool quotedIdentifier) {
       t.end = k;
       t.text = std::string(s.substr(i, k - i));
       t.value = Upper(t.text);
+      CheckLength(t);
       out.push_back(std::move(t));
       i = k;
       continue;
@@ -122,6 +148,7 @@ std::vector<Token> Tokenize(std::string_view s, bool quotedIdentifier) {
       t.end = k;
       t.text = std::string(s.substr(i, k - i));
       t.value = Upper(t.text);
+      CheckLength(t);
       out.push_back(std::move(t));
       i = k;
       continue;

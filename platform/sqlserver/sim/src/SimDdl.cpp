@@ -259,6 +259,7 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
              : kind == "FUNCTION" ? ParseFunctionHeader()
                                   : ParseTriggerHeader();
   size_t bodyStart = h.bodyStart;
+  if (kind == "VIEW") CheckViewBody(bodyStart);
   int32_t groupNumber = 1;
   for (size_t i = keyword; i < bodyStart; ++i)
     if (IsSymbol(i, ";") && Tk(i + 1).kind == Tok::Number) {

@@ -8,7 +8,7 @@ struct SimError {
   int number;
   int severity;
   std::string text;
-  int line = 1;
+  int line = 0;  // 0: the line of the statement that raised it
 };
 
 }  // namespace vx::sqlsim

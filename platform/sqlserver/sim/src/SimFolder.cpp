@@ -58,6 +58,11 @@ bool ServerExists(const std::string& serverName, const std::string& folder) {
 }
 
 std::vector<std::string> ServerNames(const std::string& folder) {
+  std::vector<std::string> unreadable;
+  return ServerNames(folder, unreadable);
+}
+
+std::vector<std::string> ServerNames(const std::string& folder, std::vector<std::string>& unreadable) {
   std::vector<std::string> names;
   std::error_code ec;
   fs::path dir(folder.empty() ? SimulatorFolder() : folder);
@@ -67,11 +72,13 @@ std::vector<std::string> ServerNames(const std::string& folder) {
       auto db = OpenServerFile(entry.path().string(), false);
       auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'name'");
       if (st.Step()) names.push_back(st.Text(0));
-    } catch (...) {
-      // not a simulated server: not listed
+    } catch (const ComError& e) {
+      const std::string path = entry.path().string(), why = e.Description();
+      unreadable.push_back(why.find(path) != std::string::npos ? why : path + ": " + why);
     }
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::sort(unreadable.begin(), unreadable.end());
   return names;
 }
 

@@ -30,237 +30,7 @@ std::string QuoteIdent(const std::string& s) {
   return r + "\"";
 }
 
-SimSession* Self(sqlite3_context* ctx) { return static_cast<SimSession*>(sqlite3_user_data(ctx)); }
-
-std::string ArgText(sqlite3_value* v) {
-  const unsigned char* t = sqlite3_value_text(v);
-  return t ? reinterpret_cast<const char*>(t) : std::string();
-}
-
-void ResultText(sqlite3_context* ctx, const std::string& s) {
-  sqlite3_result_text(ctx, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-}
-
-// Splits "[owner].[name]", "owner.name", "db..name" into unescaped parts.
-std::vector<std::string> SplitName(const std::string& s) {
-  std::vector<std::string> parts(1);
-  for (size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    if (c == '[' || c == '"') {
-      char close = c == '[' ? ']' : '"';
-      ++i;
-      while (i < s.size()) {
-        if (s[i] == close) {
-          if (i + 1 < s.size() && s[i + 1] == close) {
-            parts.back() += close;
-            i += 2;
-            continue;
-          }
-          break;
-        }
-        parts.back() += s[i++];
-      }
-    } else if (c == '.') {
-      parts.emplace_back();
-    } else if (c != ' ' || !parts.back().empty()) {
-      parts.back() += c;
-    }
-  }
-  for (auto& p : parts)
-    while (!p.empty() && p.back() == ' ') p.pop_back();
-  return parts;
-}
-
-void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  int32_t id = sqlite3_value_int(argv[0]);
-  std::string prop = Upper(ArgText(argv[1]));
-  auto& st = s->PropertyStatement();
-  st.Bind(1, s->CurrentDb()).Bind(2, id);
-  if (!st.Step()) return sqlite3_result_null(ctx);
-  std::string x = st.Text(0);
-  const int shipped = st.Int(1), quoted = st.Int(2), ansi = st.Int(3), owner = st.Int(4);
-  st.Reset();
-  while (!x.empty() && x.back() == ' ') x.pop_back();
-  bool module = x == "P" || x == "V" || x == "TR" || x == "FN" || x == "IF" || x == "TF";
-  auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
-  if (prop == "ISMSSHIPPED") return yes(shipped != 0);
-  if (prop == "ISEXTENDEDPROC") return yes(x == "X");
-  if (prop == "ISPROCEDURE") return yes(x == "P");
-  if (prop == "ISVIEW") return yes(x == "V");
-  if (prop == "ISTRIGGER") return yes(x == "TR");
-  if (prop == "ISUSERTABLE") return yes(x == "U");
-  if (prop == "ISSYSTEMTABLE") return yes(x == "S");
-  if (prop == "ISTABLE") return yes(x == "U" || x == "S");
-  if (prop == "ISSCALARFUNCTION") return yes(x == "FN");
-  if (prop == "ISINLINEFUNCTION") return yes(x == "IF");
-  if (prop == "ISTABLEFUNCTION") return yes(x == "TF");
-  if (prop == "OWNERID") return sqlite3_result_int(ctx, owner);
-  if (prop == "EXECISANSINULLSON") return module ? yes(ansi != 0) : sqlite3_result_null(ctx);
-  if (prop == "ISANSINULLSON") return module || x == "U" ? yes(ansi != 0) : sqlite3_result_null(ctx);
-  if (prop == "EXECISQUOTEDIDENTON") return module ? yes(quoted != 0) : sqlite3_result_null(ctx);
-  if (prop == "ISQUOTEDIDENTON") return module || x == "U" ? yes(quoted != 0) : sqlite3_result_null(ctx);
-  sqlite3_result_null(ctx);
-}
-
-void FnObjectId(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string text = ArgText(argv[0]);
-  if (!text.empty() && text[0] == '#') return sqlite3_result_null(ctx);
-  auto parts = SplitName(text);
-  if (parts.size() > 3 || parts.back().empty()) return sqlite3_result_null(ctx);
-  auto obj = Self(ctx)->ResolveName(parts);
-  if (!obj) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, obj->id);
-}
-
-void FnObjectName(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  SimSession* s = Self(ctx);
-  auto obj = s->ObjectById(s->CurrentDb(), sqlite3_value_int(argv[0]));
-  if (!obj) return sqlite3_result_null(ctx);
-  ResultText(ctx, obj->name);
-}
-
-void FnIsMember(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  std::string role = ArgText(argv[0]);
-  int32_t db = s->CurrentDb();
-  int32_t uid = s->EffectiveUid(db);
-  if (!s->UserUid(db, role)) return sqlite3_result_null(ctx);
-  if (uid < 0) return sqlite3_result_int(ctx, 0);
-  if (s->IsSysadminNow() && Upper(role) == "DB_OWNER") return sqlite3_result_int(ctx, 1);
-  sqlite3_result_int(ctx, s->IsMember(db, uid, role) ? 1 : 0);
-}
-
-void FnIsSrvRoleMember(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  std::string role = Upper(ArgText(argv[0]));
-  if (role != "SYSADMIN") return sqlite3_result_int(ctx, 0);
-  sqlite3_result_int(ctx, Self(ctx)->Login().sysadmin ? 1 : 0);
-}
-
-void FnUserName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  int32_t db = s->CurrentDb();
-  int32_t uid = argc > 0 && sqlite3_value_type(argv[0]) != SQLITE_NULL ? sqlite3_value_int(argv[0])
-                                                                       : s->EffectiveUid(db);
-  std::string name = s->UserName(db, uid);
-  if (name.empty()) return sqlite3_result_null(ctx);
-  ResultText(ctx, name);
-}
-
-void FnUserId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  int32_t db = s->CurrentDb();
-  if (argc == 0) return sqlite3_result_int(ctx, s->EffectiveUid(db));
-  auto uid = s->UserUid(db, ArgText(argv[0]));
-  if (!uid) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, *uid);
-}
-
-void FnSuserSname(sqlite3_context* ctx, int, sqlite3_value**) { ResultText(ctx, Self(ctx)->Login().name); }
-
-void FnDbName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  int32_t db = argc > 0 && sqlite3_value_type(argv[0]) != SQLITE_NULL ? sqlite3_value_int(argv[0]) : s->CurrentDb();
-  std::string name = s->DatabaseName(db);
-  if (name.empty()) return sqlite3_result_null(ctx);
-  ResultText(ctx, name);
-}
-
-void FnDbId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  if (argc == 0) return sqlite3_result_int(ctx, s->CurrentDb());
-  auto id = s->DatabaseId(ArgText(argv[0]));
-  if (!id) return sqlite3_result_null(ctx);
-  sqlite3_result_int(ctx, *id);
-}
-
-void FnServerProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  SimSession* s = Self(ctx);
-  std::string p = Upper(ArgText(argv[0]));
-  if (p == "PRODUCTVERSION") return ResultText(ctx, s->ProductVersion());
-  if (p == "SERVERNAME" || p == "MACHINENAME") return ResultText(ctx, s->ServerName());
-  if (p == "EDITION") return ResultText(ctx, "Developer Edition (simulated)");
-  if (p == "PRODUCTLEVEL") return ResultText(ctx, "SP4");
-  if (p == "COLLATION") return ResultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
-  sqlite3_result_null(ctx);
-}
-
-void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, NowOle()); }
-
-void FnVersion(sqlite3_context* ctx, int, sqlite3_value**) {
-  SimSession* s = Self(ctx);
-  ResultText(ctx, "Microsoft SQL Server  2000 - " + s->ProductVersion() +
-                      " (Intel X86) \n\tSimulated Server on Vexilon\n");
-}
-
-void FnMicrosoftVersion(sqlite3_context* ctx, int, sqlite3_value**) {
-  sqlite3_result_int64(ctx, static_cast<int64_t>(Self(ctx)->VersionMajor()) * 0x01000000 + 2039);
-}
-
-void FnTranCount(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, Self(ctx)->TranCount()); }
-
-void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  std::string type = Upper(ArgText(argv[0]));
-  sqlite3_value* v = argv[1];
-  if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  if (type.rfind("INT", 0) == 0 || type == "BIT" || type == "SMALLINT" || type == "TINYINT" || type == "BIGINT")
-    return sqlite3_result_int64(ctx, sqlite3_value_int64(v));
-  if (type.rfind("FLOAT", 0) == 0 || type.rfind("REAL", 0) == 0 || type.rfind("DECIMAL", 0) == 0 ||
-      type.rfind("NUMERIC", 0) == 0)
-    return sqlite3_result_double(ctx, sqlite3_value_double(v));
-  ResultText(ctx, ArgText(v));
-}
-
-void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string t = ArgText(argv[0]);
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  int n = 0;
-  for (unsigned char c : t)
-    if ((c & 0xC0) != 0x80) ++n;
-  sqlite3_result_int(ctx, n);
-}
-
 }  // namespace
-
-void SimSession::RegisterFunctions() {
-  sqlite3* h = db_.Handle();
-  struct F {
-    const char* name;
-    int argc;
-    void (*fn)(sqlite3_context*, int, sqlite3_value**);
-  };
-  const F fns[] = {{"objectproperty", 2, FnObjectProperty},
-                   {"object_id", 1, FnObjectId},
-                   {"object_name", 1, FnObjectName},
-                   {"is_member", 1, FnIsMember},
-                   {"is_srvrolemember", 1, FnIsSrvRoleMember},
-                   {"is_srvrolemember", 2, FnIsSrvRoleMember},
-                   {"user_name", 0, FnUserName},
-                   {"user_name", 1, FnUserName},
-                   {"user_id", 0, FnUserId},
-                   {"user_id", 1, FnUserId},
-                   {"suser_sname", 0, FnSuserSname},
-                   {"suser_name", 0, FnSuserSname},
-                   {"system_user", 0, FnSuserSname},
-                   {"db_name", 0, FnDbName},
-                   {"db_name", 1, FnDbName},
-                   {"db_id", 0, FnDbId},
-                   {"db_id", 1, FnDbId},
-                   {"serverproperty", 1, FnServerProperty},
-                   {"getdate", 0, FnGetDate},
-                   {"vx_version", 0, FnVersion},
-                   {"vx_microsoftversion", 0, FnMicrosoftVersion},
-                   {"vx_trancount", 0, FnTranCount},
-                   {"vx_convert", 2, FnConvert},
-                   {"vx_convert", 3, FnConvert},
-                   {"vx_len", 1, FnLen}};
-  for (const F& f : fns)
-    sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, this, f.fn, nullptr, nullptr);
-}
 
 std::string Executor::Translate(size_t from, size_t to) {
   std::string out;
@@ -269,8 +39,23 @@ std::string Executor::Translate(size_t from, size_t to) {
     if (!out.empty() && out.back() != '.' && s != ".") out += ' ';
     out += s;
   };
+  // The right operand of '/' and '%' is checked for zero (8134), as the server does.
+  std::vector<size_t> divisorEnds;
+  auto closeDivisors = [&](size_t before) {
+    while (!divisorEnds.empty() && divisorEnds.back() < before) {
+      out += ")";
+      divisorEnds.pop_back();
+    }
+  };
   for (size_t i = from; i < to; ++i) {
+    closeDivisors(i);
     const Token& t = Tk(i);
+    if ((IsSymbol(i, "/") || IsSymbol(i, "%")) && i + 1 < to) {
+      emit(t.text);
+      emit("vx_divisor(");
+      divisorEnds.push_back(OperandEnd(i + 1, to));
+      continue;
+    }
     // [db.][owner.]system_table
     if ((t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId) &&
         (IsSymbol(i + 1, ".") || IsSystemTable(Upper(t.kind == Tok::Word ? t.text : t.value)))) {
@@ -383,10 +168,11 @@ std::string Executor::Translate(size_t from, size_t to) {
       default: emit(t.text); break;
     }
   }
+  closeDivisors(to + 1);
   return out + limit;
 }
 
-sqlserver::ResultSet Executor::RunQuery(const std::string& sql) {
+sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
   s_.BindViews();
   sqlite3* h = s_.Db().Handle();
   sqlite3_stmt* st = nullptr;
@@ -394,28 +180,7 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql) {
     std::string msg = sqlite3_errmsg(h);
     if (st) sqlite3_finalize(st);
     st = nullptr;
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
-    auto after = [&](const char* prefix) { return msg.substr(std::strlen(prefix)); };
-    if (msg.rfind("no such table: ", 0) == 0) {
-      std::string name = after("no such table: ");
-      if (name.rfind("main.", 0) == 0) name = name.substr(5);
-      return SimError{208, 16, "Invalid object name '" + name + "'."};
-    }
-    if (msg.rfind("no such column: ", 0) == 0)
-      return SimError{207, 16, "Invalid column name '" + after("no such column: ") + "'."};
-    if (msg.rfind("no such function: ", 0) == 0)
-      return SimError{195, 15, "'" + after("no such function: ") + "' is not a recognized function name."};
-    if (msg.rfind("wrong number of arguments to function ", 0) == 0) {
-      std::string fn = after("wrong number of arguments to function ");
-      if (!fn.empty() && fn.back() == ')') fn = fn.substr(0, fn.find('('));
-      return SimError{174, 15, "The " + fn + " function requires a different number of arguments."};
-    }
-    size_t near = msg.find("near \"");
-    if (near != std::string::npos) {
-      size_t e = msg.find('"', near + 6);
-      return SimError{170, 15, "Line 1: Incorrect syntax near '" + msg.substr(near + 6, e - near - 6) + "'."};
-    }
-    return SimError{8180, 16, "Statement(s) could not be prepared: " + msg};
+    return QueryError(rc, msg, from, to);
   };
   int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
   if (rc != SQLITE_OK) throw fail(rc);
@@ -425,6 +190,7 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql) {
   for (int c = 0; c < n; ++c) {
     sqlserver::Column col;
     col.name = sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "";
+    for (size_t p; (p = col.name.find("vx_divisor( ")) != std::string::npos;) col.name.replace(p, 12, "(");
     // SQLite names a column of a flattened view by its expression ("A.name"): keep the column's own name.
     if (size_t dot = col.name.rfind('.'); dot != std::string::npos && col.name.find('(') == std::string::npos) {
       col.name = col.name.substr(dot + 1);

@@ -1,4 +1,4 @@
-// The system procedures that set up logins, users and roles.
+// EXEC of procedures, and the system procedures that set up logins, users and roles.
 #include <cctype>
 
 #include "Executor.h"
@@ -15,6 +15,56 @@ bool HasArg(const std::vector<std::optional<std::string>>& args, size_t i) {
   return i < args.size() && args[i].has_value();
 }
 }  // namespace
+
+void Executor::ExecProcedure(bool exec) {
+  if (CurIs("EXEC") || CurIs("EXECUTE")) ++pos_;
+  if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;  // @ret =
+  if (IsSymbol(pos_, "(")) SyntaxError(pos_);  // EXEC ('dynamic sql') is not supported here
+  ObjectName name = ParseName();
+  std::vector<std::optional<std::string>> args;
+  size_t end = StatementEnd(pos_);
+  while (pos_ < end) {
+    if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;
+    const Token& a = Cur();
+    if (a.kind == Tok::String || a.kind == Tok::Number || a.kind == Tok::Bracketed || a.kind == Tok::QuotedId) {
+      args.emplace_back(a.value);
+    } else if (a.kind == Tok::Word && a.value == "NULL") {
+      args.emplace_back(std::nullopt);
+    } else if (a.kind == Tok::Word && a.value == "DEFAULT") {
+      args.emplace_back(std::nullopt);
+    } else if (a.kind == Tok::Word || (a.kind == Tok::Symbol && a.text == "-" && Tk(pos_ + 1).kind == Tok::Number)) {
+      if (a.kind == Tok::Symbol) {
+        ++pos_;
+        args.emplace_back("-" + Cur().value);
+      } else {
+        args.emplace_back(a.text);
+      }
+    } else {
+      SyntaxError(pos_);
+    }
+    ++pos_;
+    if (CurIs("OUTPUT") || CurIs("OUT")) ++pos_;
+    if (pos_ < end) {
+      if (!IsSymbol(pos_, ",")) SyntaxError(pos_);
+      ++pos_;
+    }
+  }
+  if (!exec) return;
+  std::string lower = Upper(name.Name());
+  if (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts)) {
+    SystemProcedure(lower, args);
+    return;
+  }
+  auto obj = s_.ResolveName(name.parts);
+  if (!obj && name.parts.size() < 3) {
+    // system procedures are found in master too
+    std::vector<std::string> inMaster{"master", "dbo", name.Name()};
+    obj = s_.ResolveName(inMaster);
+  }
+  if (!obj || (obj->xtype != "P" && obj->xtype != "X"))
+    throw SimError{2812, 16, "Could not find stored procedure '" + name.Name() + "'."};
+  // Bodies are kept, not run: a user procedure call succeeds without effect.
+}
 
 void Executor::SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args) {
   auto& db = s_.Db();

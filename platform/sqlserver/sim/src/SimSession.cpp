@@ -142,13 +142,26 @@ void SimSession::BeginBatchTransaction(bool write) {
 }
 
 void SimSession::RollbackAll() {
-  if (inSqliteTxn_) db_.Exec("ROLLBACK");
+  // The state is reset even when the file fails: SQLite may have rolled back already.
+  const bool active = inSqliteTxn_ && !sqlite3_get_autocommit(db_.Handle());
   inSqliteTxn_ = false;
   tranCount_ = 0;
   viewsDb_ = -1;  // the views are transactional too
+  if (active) db_.Exec("ROLLBACK");
+}
+
+void SimSession::RecoverLostTransaction() {
+  // After a full disk or a failed write SQLite rolls the whole transaction back
+  // on its own; the session then starts afresh, with no transaction open.
+  if (inSqliteTxn_ && sqlite3_get_autocommit(db_.Handle())) {
+    inSqliteTxn_ = false;
+    tranCount_ = 0;
+    viewsDb_ = -1;
+  }
 }
 
 void SimSession::EndBatch(bool failed) {
+  RecoverLostTransaction();
   if (!inSqliteTxn_) return;
   if (failed) {
     db_.Exec("ROLLBACK TO vx_batch");
@@ -179,6 +192,23 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
       write = true;
       break;
     }
+  RecoverLostTransaction();
+  // The whole batch is compiled first: a batch with a compile error runs nothing.
+  Executor ex(*this, batch, std::move(tokens), result);
+  try {
+    ex.Parse();
+  } catch (const SimError& e) {
+    result.messages.push_back({e.number, e.severity, 1, std::max(e.line, 1), e.text});
+    return result;
+  } catch (const sqlite::SqliteError& e) {
+    result.messages.push_back({1222, 16, 56, 1,
+                               IsBusy(e) ? "Lock request time out period exceeded."
+                                         : "The server file cannot be read: " + e.Description()});
+    return result;
+  } catch (const std::exception& e) {
+    result.messages.push_back({50000, 16, 1, 1, std::string("The batch could not be compiled: ") + e.what()});
+    return result;
+  }
   const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
   const bool savedQi = quotedIdentifier_, savedAn = ansiNulls_;
   const int savedTran = tranCount_;
@@ -197,10 +227,9 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   }
   bool failed = false;
   try {
-    Executor ex(*this, batch, std::move(tokens), result);
     ex.Run();
   } catch (const SimError& e) {
-    result.messages.push_back({e.number, e.severity, 1, e.line, e.text});
+    result.messages.push_back({e.number, e.severity, 1, std::max(e.line, 1), e.text});
     failed = true;
   } catch (const sqlite::SqliteError& e) {
     result.messages.push_back({1222, 16, 56, 1,

@@ -76,6 +76,7 @@ class SimSession : public sqlserver::Session {
   void BeginBatchTransaction(bool write);
   void EndBatch(bool failed);
   void RollbackAll();
+  void RecoverLostTransaction();
   void CheckAlive() const;
   void RegisterFunctions();
 

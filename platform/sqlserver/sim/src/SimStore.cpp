@@ -1,9 +1,13 @@
 #include "SimStore.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 #include "automation/OleDate.h"
 #include "sqlserver/ServerErrors.h"
@@ -84,6 +88,15 @@ sqlite::Database OpenServerFile(const std::string& path, bool create) {
   if (!create && !std::filesystem::exists(path))
     throw ComError(err::kServerUnreachable, "SQLServer",
                    "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied.");
+  if (create) {
+    // The file holds object source and logins: only its owner may read it. SQLite
+    // gives the journal, -wal and -shm files the mode of the database file.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+      throw ComError(err::kServerUnreachable, "SQLServer",
+                     "The simulated server file '" + path + "' cannot be created: " + std::strerror(errno));
+    ::close(fd);
+  }
   try {
     sqlite::Database db(path, create ? sqlite::OpenMode::ReadWriteCreate : sqlite::OpenMode::ReadWrite, std::nullopt,
                         BusyTimeoutMs());

@@ -13,8 +13,8 @@ inline constexpr const char* kCollation = "SQLCI";
 // Busy timeout of every connection to a server file: $VEXILON_SIM_BUSY_MS or 5000 ms.
 int BusyTimeoutMs();
 
-// Opens a server file (the file must exist unless create is true) with the
-// collation registered. Raises ComError(err::kServerUnreachable) with a clear
+// Opens a server file with the collation registered; with create true it makes a
+// new file (which must not exist yet), readable and writable by its owner only. Raises ComError(err::kServerUnreachable) with a clear
 // description when the file cannot be opened or is not a simulated server.
 sqlite::Database OpenServerFile(const std::string& path, bool create);
 

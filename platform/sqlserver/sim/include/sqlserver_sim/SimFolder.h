@@ -15,6 +15,9 @@ std::string ServerFilePath(const std::string& serverName, const std::string& fol
 bool ServerExists(const std::string& serverName, const std::string& folder = "");
 // Names of the simulated servers of the folder, sorted case-insensitively.
 std::vector<std::string> ServerNames(const std::string& folder = "");
+// The same, and for each "*.sqlsim" file that is no readable server a
+// description that names the file, in `unreadable`.
+std::vector<std::string> ServerNames(const std::string& folder, std::vector<std::string>& unreadable);
 // The Windows login a trusted connection maps the current OS user to:
 // "<HOST in upper case>\<user>" (host from $VEXILON_SIM_DOMAIN when set).
 std::string CurrentWindowsLogin();

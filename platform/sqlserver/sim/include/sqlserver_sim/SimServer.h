@@ -18,7 +18,8 @@
 // permissions are by role only (GRANT/DENY/REVOKE are accepted and ignored);
 // nested roles, application roles, aliases and sysdepends are not kept; one lock
 // covers a whole server file (a writer waits for another writer, readers never
-// wait); a failing statement rolls its whole batch back.
+// wait); a failing statement rolls its whole batch back (as a compile error does,
+// before any statement of the batch has run).
 
 #include "sqlserver/Session.h"
 

@@ -1,0 +1,101 @@
+// What the server checks when it compiles a batch, before any statement runs:
+// the syntax of the queries (through SQLite's parser), the place of a view's
+// options, and the translation of server errors of queries into messages.
+#include <cstring>
+
+#include "Executor.h"
+#include "SimSession.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace vx::sqlsim {
+
+namespace {
+bool IsCompileError(int number) { return number == 156 || number == 170 || number == 174 || number == 195; }
+}  // namespace
+
+SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_t to) const {
+  if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
+  auto after = [&](const char* prefix) { return msg.substr(std::strlen(prefix)); };
+  if (msg == "vx:8134") return SimError{8134, 16, "Divide by zero error encountered."};
+  if (msg.rfind("no such table: ", 0) == 0) {
+    std::string name = after("no such table: ");
+    if (name.rfind("main.", 0) == 0) name = name.substr(5);
+    return SimError{208, 16, "Invalid object name '" + name + "'."};
+  }
+  if (msg.rfind("no such column: ", 0) == 0)
+    return SimError{207, 16, "Invalid column name '" + after("no such column: ") + "'."};
+  if (msg.rfind("no such function: ", 0) == 0)
+    return SimError{195, 15, "'" + after("no such function: ") + "' is not a recognized function name."};
+  if (msg.rfind("wrong number of arguments to function ", 0) == 0) {
+    std::string fn = after("wrong number of arguments to function ");
+    if (!fn.empty() && fn.back() == ')') fn = fn.substr(0, fn.find('('));
+    return SimError{174, 15, "The " + fn + " function requires a different number of arguments."};
+  }
+  // A syntax error names the token written in the batch, on its own line.
+  if (msg == "incomplete input" && to > from) return SyntaxErrorAt(to - 1);
+  size_t near = msg.find("near \"");
+  if (near != std::string::npos) {
+    size_t e = msg.find('"', near + 6);
+    std::string text = msg.substr(near + 6, e - near - 6);
+    for (size_t i = from; i < to; ++i)
+      if (Upper(Tk(i).text) == Upper(text)) return SyntaxErrorAt(i);
+    int line = Tk(from).line;
+    return SimError{170, 15, "Line " + std::to_string(line) + ": Incorrect syntax near '" + text + "'.", line};
+  }
+  return SimError{8180, 16, "Statement(s) could not be prepared: " + msg};
+}
+
+void Executor::CheckQuery(const std::string& sql, size_t from, size_t to) {
+  s_.BindViews();
+  sqlite3* h = s_.Db().Handle();
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
+  std::string msg = rc == SQLITE_OK ? std::string() : sqlite3_errmsg(h);
+  sqlite3_finalize(st);
+  if (rc == SQLITE_OK) return;
+  // Names are resolved when the statement runs; only compile errors stop the batch here.
+  SimError e = QueryError(rc, msg, from, to);
+  if (IsCompileError(e.number)) throw e;
+}
+
+// The last token of the operand that starts at i: a unary sign, then a literal,
+// a variable, a (qualified) name or call, a parenthesis or a CASE ... END.
+size_t Executor::OperandEnd(size_t i, size_t to) const {
+  while (i + 1 < to && (IsSymbol(i, "-") || IsSymbol(i, "+") || IsSymbol(i, "~"))) ++i;
+  auto closing = [&](size_t k, std::string_view open, std::string_view close, bool words) {
+    int depth = 0;
+    for (; k < to; ++k) {
+      if (words ? IsWord(k, open) : IsSymbol(k, open)) ++depth;
+      else if ((words ? IsWord(k, close) : IsSymbol(k, close)) && --depth == 0) return k;
+    }
+    return to - 1;
+  };
+  if (IsSymbol(i, "(")) return closing(i, "(", ")", false);
+  if (IsWord(i, "CASE")) return closing(i, "CASE", "END", true);
+  if (Tk(i).kind == Tok::Word || Tk(i).kind == Tok::Bracketed || Tk(i).kind == Tok::QuotedId) {
+    while (i + 2 < to && IsSymbol(i + 1, ".") && IsIdentifier(i + 2)) i += 2;
+    if (i + 1 < to && IsSymbol(i + 1, "(")) return closing(i + 1, "(", ")", false);
+  }
+  return i < to ? i : to - 1;
+}
+
+// A view's options stand before AS: after the SELECT only WITH CHECK OPTION
+// (and table hints in parentheses) may follow the keyword WITH.
+void Executor::CheckViewBody(size_t bodyStart) const {
+  int depth = 0;
+  bool from = false;
+  for (size_t i = bodyStart; Tk(i).kind != Tok::End; ++i) {
+    if (IsSymbol(i, "(")) ++depth;
+    else if (IsSymbol(i, ")")) --depth;
+    else if (depth == 0 && IsWord(i, "FROM")) from = true;
+    if (depth != 0 || !IsWord(i, "WITH")) continue;
+    if (IsSymbol(i + 1, "(")) continue;
+    size_t end = IsSymbol(i + 3, ";") ? i + 4 : i + 3;
+    if (IsWord(i + 1, "CHECK") && IsWord(i + 2, "OPTION") && Tk(end).kind == Tok::End) continue;
+    // After a table name the server reads WITH as the start of table hints.
+    SyntaxError(from && IsIdentifier(i - 1) ? i + 1 : i);
+  }
+}
+
+}  // namespace vx::sqlsim
