@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QDialog>
+#include <QString>
 
 class CVexilon;
 class QPushButton;
@@ -18,8 +19,24 @@ class frmLog : public QDialog {
 
   void FillfrmLog();
   QTreeWidget* lvwLog() const { return lvwLog_; }
+  // The direction of the last sort: "0" ascending (also after filling), "1" descending.
+  QString SortTag() const { return sortTag_; }
+
+  void cmdClearAll_Click();
+  void cmdSaveLogFile_Click();
+  void cmdView_Click();
+  void cmdClose_Click();
+  void lvwLog_ColumnClick(int column);
+  void lvwLog_DblClick();
 
  private:
+  void SetButtonsEnabled(bool enabled);
+
   std::unique_ptr<CVexilon> vexilon_;
   QTreeWidget* lvwLog_ = nullptr;
+  QPushButton* cmdSaveLogFile_ = nullptr;
+  QPushButton* cmdView_ = nullptr;
+  QPushButton* cmdClearAll_ = nullptr;
+  QPushButton* cmdClose_ = nullptr;
+  QString sortTag_ = QStringLiteral("0");
 };

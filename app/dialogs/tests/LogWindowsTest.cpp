@@ -1,0 +1,171 @@
+// The log window and its item window on a real archive log.
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QLineEdit>
+#include <QTextBrowser>
+
+#include "automation/OleDate.h"
+#include "basMain.h"
+#include "dialogs/frmLog.h"
+#include "dialogs/frmLogItem.h"
+#include "support/UiTest.h"
+#include "vexilon_lib/CVexilon.h"
+
+namespace {
+
+using vx::app::vbNo;
+using vx::app::vbYes;
+
+class LogWindowsTest : public ui_test::UiTest {
+ protected:
+  // Log items with the given object types ("p1", "p2", ... as names; a trigger on table "Orders").
+  void AddItems(std::initializer_list<int> types) {
+    auto engine = vx::app::NewEngine();
+    int n = 0;
+    for (int type : types) {
+      ++n;
+      engine->AddLogItem(vx::OleDate(45000.0 + n), "SRV" + std::to_string(n), "Ledger", "dbo",
+                         static_cast<ENU_OBJECT_TYPES>(type), "obj" + std::to_string(n), "Message " + std::to_string(n),
+                         "Script " + std::to_string(n), type == 2 ? "Orders" : "");
+    }
+  }
+  QPushButton* ButtonOf(QWidget& w, const char* name) { return w.findChild<QPushButton*>(name); }
+  QStringList Column(frmLog& log, int column) {
+    QStringList cells;
+    for (int i = 0; i < log.lvwLog()->topLevelItemCount(); ++i) cells << log.lvwLog()->topLevelItem(i)->text(column);
+    return cells;
+  }
+};
+
+TEST_F(LogWindowsTest, FillSkipsUnknownKindsAndShowsTriggersWithTheirTable) {
+  AddItems({1, 2, 0, 7, 4});
+  frmLog log;
+  log.FillfrmLog();
+  ASSERT_EQ(log.lvwLog()->topLevelItemCount(), 3);
+  EXPECT_EQ(Column(log, 4), (QStringList{"obj1", "Orders:obj2", "obj5"}));
+  EXPECT_EQ(Column(log, 5), (QStringList{"Message 1", "Message 2", "Message 5"}));
+  EXPECT_EQ(log.lvwLog()->topLevelItem(2)->data(0, Qt::UserRole).toString(), "L5");
+  EXPECT_TRUE(ButtonOf(log, "cmdClearAll")->isEnabled());
+  EXPECT_TRUE(errorReports.empty());
+}
+
+TEST_F(LogWindowsTest, EmptyLogAndClearAllDisableTheButtons) {
+  {
+    frmLog empty;
+    empty.FillfrmLog();
+    for (auto* name : {"cmdClearAll", "cmdSaveLogFile", "cmdView"}) EXPECT_FALSE(ButtonOf(empty, name)->isEnabled());
+    EXPECT_TRUE(ButtonOf(empty, "cmdClose")->isEnabled());
+  }
+  AddItems({1, 3});
+  frmLog log;
+  log.FillfrmLog();
+  answers = {vbNo};
+  log.cmdClearAll_Click();
+  EXPECT_EQ(log.lvwLog()->topLevelItemCount(), 2);
+  answers = {vbYes};
+  log.cmdClearAll_Click();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].prompt, "Are you sure you want to clear all items from the Vexilon log?");
+  EXPECT_EQ(messages[1].style, 52);
+  EXPECT_EQ(log.lvwLog()->topLevelItemCount(), 0);
+  EXPECT_FALSE(ButtonOf(log, "cmdView")->isEnabled());
+  EXPECT_EQ(vx::app::NewEngine()->GetLog(0).RecordCount(), 0);
+}
+
+TEST_F(LogWindowsTest, HeaderClicksAlternateDirectionWhicheverColumn) {
+  AddItems({1, 1, 1});
+  frmLog log;
+  log.FillfrmLog();
+  EXPECT_EQ(log.SortTag(), "0");
+  log.lvwLog_ColumnClick(1);  // first click: descending
+  EXPECT_EQ(log.SortTag(), "1");
+  EXPECT_EQ(Column(log, 1), (QStringList{"SRV3", "SRV2", "SRV1"}));
+  log.lvwLog_ColumnClick(4);  // the next click, on any column: ascending
+  EXPECT_EQ(log.SortTag(), "0");
+  EXPECT_EQ(Column(log, 4), (QStringList{"obj1", "obj2", "obj3"}));
+}
+
+TEST_F(LogWindowsTest, ExportMessageSaysWhatWasWritten) {
+  AddItems({1});
+  frmLog log;
+  log.FillfrmLog();
+  saveAsAnswers = {QString(), QString::fromStdString(ProgramFolder() + "no/such/folder/log.txt"),
+                   QString::fromStdString(ProgramFolder() + "log.txt")};
+  log.cmdSaveLogFile_Click();  // cancelled: nothing
+  EXPECT_TRUE(messages.empty());
+  log.cmdSaveLogFile_Click();
+  log.cmdSaveLogFile_Click();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].prompt, "Failed to created log file.");
+  EXPECT_EQ(messages[0].style, 48);
+  EXPECT_EQ(messages[1].prompt, "Log file created successfully.");
+  EXPECT_TRUE(errorReports.empty());
+}
+
+struct WalkRow {
+  const char* name;
+  int rows;
+  int startRow;  // from 1
+  bool next;
+  int answer;
+  int expectedRow;      // the row selected afterwards
+  const char* asked;    // "" when no question
+};
+
+class LogItemWalkTest : public LogWindowsTest, public ::testing::WithParamInterface<WalkRow> {};
+
+TEST_P(LogItemWalkTest, NextAndPreviousWrapAfterAsking) {
+  const WalkRow& row = GetParam();
+  auto engine = vx::app::NewEngine();
+  for (int i = 1; i <= row.rows; ++i)
+    engine->AddLogItem(vx::OleDate(45000.0 + i), "S", "D", "dbo", ENU_OBT_STORED_PROCEDURE, "obj" + std::to_string(i),
+                       "m", "s");
+  frmLog log;
+  log.FillfrmLog();
+  log.lvwLog()->setCurrentItem(log.lvwLog()->topLevelItem(row.startRow - 1));
+  frmLogItem item;
+  item.SetLogList(log.lvwLog());
+  item.SetLogID(row.startRow);
+  item.FillfrmLogItem();
+  if (row.answer) answers = {row.answer};
+  row.next ? item.cmdNext_Click() : item.cmdPrevious_Click();
+  EXPECT_EQ(log.lvwLog()->indexOfTopLevelItem(log.lvwLog()->currentItem()) + 1, row.expectedRow);
+  EXPECT_EQ(item.txtObjectName->text(), QString("obj%1").arg(row.expectedRow));
+  if (*row.asked) {
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].prompt, row.asked);
+    EXPECT_EQ(messages[0].style, 36);
+  } else {
+    EXPECT_TRUE(messages.empty());
+  }
+}
+
+const char* kEnd = "You have reached the end of the log. Do you want to continue from the beginning?";
+const char* kBegin = "You have reached the beginning of the log. Do you want to continue from the end?";
+INSTANTIATE_TEST_SUITE_P(Rows, LogItemWalkTest,
+                         ::testing::Values(WalkRow{"NextInside", 3, 2, true, 0, 3, ""},
+                                           WalkRow{"NextAtEndYes", 3, 3, true, vbYes, 1, kEnd},
+                                           WalkRow{"NextAtEndNo", 3, 3, true, vbNo, 3, kEnd},
+                                           WalkRow{"PreviousInside", 3, 2, false, 0, 1, ""},
+                                           WalkRow{"PreviousAtStartYes", 3, 1, false, vbYes, 3, kBegin},
+                                           WalkRow{"OneRowNext", 1, 1, true, vbYes, 1, kEnd},
+                                           WalkRow{"OneRowPrevious", 1, 1, false, vbYes, 1, kBegin}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LogWindowsTest, ItemShowsTriggerAndLeavesUnknownKindsEmpty) {
+  AddItems({2, 9});
+  frmLogItem item;
+  item.SetLogID(1);
+  item.FillfrmLogItem();
+  EXPECT_EQ(item.txtObjectType->text(), "Trigger");
+  EXPECT_EQ(item.txtObjectName->text(), "Orders:obj1");
+  EXPECT_EQ(item.rtfScript->toPlainText(), "Script 1");
+  frmLogItem unknown;
+  unknown.SetLogID(2);
+  unknown.FillfrmLogItem();
+  EXPECT_EQ(unknown.txtObjectType->text(), "");
+  EXPECT_EQ(unknown.txtObjectName->text(), "");
+  EXPECT_EQ(unknown.rtfMessage->toPlainText(), "Message 2");
+}
+
+}  // namespace
