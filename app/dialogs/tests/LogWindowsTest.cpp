@@ -112,6 +112,8 @@ struct WalkRow {
   const char* asked;    // "" when no question
 };
 
+void PrintTo(const WalkRow& row, std::ostream* os) { *os << row.name; }
+
 class LogItemWalkTest : public LogWindowsTest, public ::testing::WithParamInterface<WalkRow> {};
 
 TEST_P(LogItemWalkTest, NextAndPreviousWrapAfterAsking) {
