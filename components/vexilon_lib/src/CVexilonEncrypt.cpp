@@ -170,6 +170,8 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
 
   const std::optional<vx::ComError> failure = RunAlterScript(server, lngDatabaseID, *object, alterScript);
   object.reset();
+  // A second attempt cut short would leave the connection acting as the owner.
+  if (failure) vexilon::RevertIdentity(server);
 
   // The outcome is what the server holds now, whatever the step reported: a
   // reply lost after the ALTER ran is not a failure of the ALTER.

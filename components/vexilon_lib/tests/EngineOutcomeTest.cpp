@@ -3,6 +3,8 @@
 // the connection's identity and log items that cannot be written at once.
 #include <unistd.h>
 
+#include <map>
+
 #include "../src/AlterHeader.h"
 #include "EngineEncryptFixture.h"
 #include "archive/Connection.h"
@@ -66,26 +68,40 @@ class EngineOutcome : public EngineEncrypt {
 
 TEST_F(EngineOutcome, AReplyLostAfterABatchOfAnEncryptionIsJudgedByTheServer) {
   struct Row {
-    A action;
+    const char* name;
     const char* point;
+    int occurrence;
     bool encrypted;  // the ALTER ran before the reply was lost
   };
-  for (const Row& row : {Row{A::RunThenDropReply, "ALTER PROCEDURE", true}, Row{A::RunThenTimeout, "ALTER PROCEDURE", true},
-                         Row{A::RunThenDropReply, "SET ANSI_NULLS", false},
-                         Row{A::RunThenTimeout, "SET ANSI_NULLS", false}}) {
-    SCOPED_TRACE(std::string(row.point) + (row.action == A::RunThenTimeout ? ", session kept" : ", session closed"));
-    Connect("VXSIM");
-    if (EncryptedId("usp_orders")) { ASSERT_EQ(Restore(EncryptedId("usp_orders")), ENU_RES_SUCCESSFUL); }
-    const Item item = Find("usp_orders");
-    InjectFault(row.action, row.point);
-    engine_.SetErrorsExist(vx::kFalse);
-    EXPECT_EQ(Encrypt(item, true), row.encrypted ? vx::kTrue : vx::kFalse);
-    EXPECT_EQ(engine_.GetErrorsExist(), row.encrypted ? vx::kFalse : vx::kTrue);
-    EXPECT_EQ(Archived(item.id), row.encrypted);  // the row goes only with the object readable as it was
-    EXPECT_EQ(LastLog().first.rfind(row.encrypted ? "Archived and Encrypted successfully" : "Encryption error:-", 0), 0u)
-        << LastLog().first;
-    Connect("VXSIM");
-    if (!row.encrypted) { EXPECT_EQ(Read(item).strScript, original_); }
+  const std::map<std::string, std::string> originals{{"usp_orders", original_},
+                                                     {"usp_jo", Read(Find("usp_jo")).strScript}};
+  for (A action : {A::RunThenDropReply, A::RunThenTimeout}) {
+    for (const Row& row : {Row{"usp_orders", "ALTER PROCEDURE", 1, true},
+                           Row{"usp_orders", "SET QUOTED_IDENTIFIER", 1, false},
+                           Row{"usp_orders", "SET ANSI_NULLS", 1, false},
+                           // the owner's object: its second attempt, as its owner
+                           Row{"usp_jo", "ALTER PROCEDURE", 2, true}}) {
+      SCOPED_TRACE(std::string(row.name) + " at " + row.point +
+                   (action == A::RunThenTimeout ? ", session kept" : ", session closed"));
+      Connect("VXSIM");
+      if (const int32_t id = EncryptedId(row.name)) {
+        ASSERT_EQ(Restore(id, row.name, row.name == std::string("usp_jo") ? "jo" : "dbo"), ENU_RES_SUCCESSFUL);
+      }
+      const Item item = Find(row.name);
+      auto fault = InjectFault(action, row.point, row.occurrence);
+      engine_.SetErrorsExist(vx::kFalse);
+      EXPECT_EQ(Encrypt(item, true), row.encrypted ? vx::kTrue : vx::kFalse);
+      EXPECT_TRUE(fault->fired);
+      EXPECT_EQ(engine_.GetErrorsExist(), row.encrypted ? vx::kFalse : vx::kTrue);
+      EXPECT_EQ(Archived(item.id), row.encrypted);  // the row goes only with the object readable as it was
+      const std::string message = LastLog().first;
+      EXPECT_EQ(message.rfind(row.encrypted ? "Archived and Encrypted successfully" : "Encryption error:-", 0), 0u)
+          << message;
+      Connect("VXSIM");
+      if (!row.encrypted) {
+        EXPECT_EQ(Read(item).strScript, originals.at(row.name));
+      }
+    }
   }
 }
 
