@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "AlterHeader.h"
 #include "ArchiveCalls.h"
@@ -163,7 +164,10 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     v.quotedIdentifierOn = object->QuotedIdentifierStatus() == vx::kTrue;
     v.ansiNullsOn = object->AnsiNullsStatus() == vx::kTrue;
     connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
-    rowId = calls::RowsOf(connection, serverName, lngDatabaseID, lngID).front().rowId;
+    const std::vector<calls::ArchivedRow> rows = calls::RowsOf(connection, serverName, lngDatabaseID, lngID);
+    if (rows.empty())
+      throw vx::ComError(vx::err::kUnspecified, "CVexilon", "The archive row just added cannot be read back.");
+    rowId = rows.front().rowId;  // newest first: the row of this call
     connection.CommitTrans();
     connection.Close();
   }

@@ -5,6 +5,7 @@
 // The newest row of an object is the one restored. An object that the server
 // holds readable is never dropped: when it equals the row, an earlier restore
 // finished and the row's life ends; when it differs, it is left alone.
+#include <cctype>
 #include <optional>
 
 #include "ArchiveCalls.h"
@@ -30,6 +31,14 @@ constexpr const char* kReadableDiffers =
     "and the archive row is kept";
 
 bool IsObjectType(int32_t type) { return type >= ENU_OBT_STORED_PROCEDURE && type <= ENU_OBT_VIEW; }
+
+// True when the script may switch the connection's user (a create script of
+// an object owned by another user than dbo does).
+bool ContainsSetUser(const std::string& script) {
+  std::string lower = script;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("setuser") != std::string::npos;
+}
 
 std::string TextOrEmpty(const vx::archive::Value& v) { return v.IsNull() ? std::string() : v.ToText(); }
 
@@ -137,7 +146,8 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
         [&] { server.ExecuteImmediate(serverScript, 0, vx::archive::CharacterCount(serverScript)); }, noted);
   // A create script that stopped after its SETUSER would leave the connection
   // acting as the owner: the connection's own identity comes back on every path.
-  vexilon::RevertIdentity(server);
+  const bool switchesUser = ContainsSetUser(serverScript);
+  if (switchesUser) vexilon::RevertIdentity(server);
   // The archive row goes only when the server has committed the restored object.
   if (!failed) failed = vexilon::Note([&] { server.CommitTransaction(kTransactionName); }, noted);
 
@@ -146,7 +156,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
   vx::ComError later(0, "", "");
   if (failed) {
     vexilon::Note([&] { server.RollbackTransaction(kTransactionName); }, later);
-    vexilon::RevertIdentity(server);
+    if (switchesUser) vexilon::RevertIdentity(server);
     // A reply lost after the server committed is no failure: what counts is
     // whether the server now holds the archived text readable.
     if (vexilon::EnsureConnected(server, login)) {
