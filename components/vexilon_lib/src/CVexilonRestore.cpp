@@ -30,6 +30,10 @@ constexpr const char* kReadableDiffers =
     "Restore error: the object on the server is readable and differs from its archived text; nothing was changed "
     "and the archive row is kept";
 
+constexpr const char* kNumberedProcedure =
+    "Restore error: numbered procedures (name;1, name;2, ...) are not restored; nothing was changed and the "
+    "archive row is kept";
+
 bool IsObjectType(int32_t type) { return type >= ENU_OBT_STORED_PROCEDURE && type <= ENU_OBT_VIEW; }
 
 // True when the script may switch the connection's user (a create script of
@@ -111,6 +115,16 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
   if (target.state == State::Unknown)
     throw vx::ComError(vx::err::kUnspecified, "CVexilon",
                        "The object " + ownerName + "." + objectName + " cannot be checked: " + target.why);
+  // Dropping one number of a numbered procedure drops them all, and the
+  // archive keeps their texts joined: such a procedure is left alone.
+  if (target.state != State::Missing && objectType == ENU_OBT_STORED_PROCEDURE &&
+      IsNumberedProcedure(lngDatabaseID, target.id)) {
+    connection->Close();
+    connection.reset();
+    errorsExist_ = vx::kTrue;
+    log(objectType, ownerName, objectName, kNumberedProcedure, serverScript, tableName);
+    return static_cast<ENU_RESTORE_RESULT>(0);
+  }
   if (target.state == State::Readable) {
     connection->Close();
     connection.reset();

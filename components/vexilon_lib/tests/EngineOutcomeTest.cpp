@@ -6,6 +6,7 @@
 #include <map>
 
 #include "../src/AlterHeader.h"
+#include "../src/ArchiveCalls.h"
 #include "EngineEncryptFixture.h"
 #include "archive/Connection.h"
 #include "automation/ErrorNumbers.h"
@@ -17,6 +18,7 @@ using engine_test::EngineEncrypt;
 using engine_test::Item;
 using engine_test::kDatabase;
 using A = BatchFault::Action;
+namespace calls = vexilon::archive_calls;
 
 class EngineOutcome : public EngineEncrypt {
  protected:
@@ -208,6 +210,26 @@ TEST_F(EngineOutcome, NumberedProceduresAreLeftAloneWithAClearMessage) {
     EXPECT_FALSE(Archived(numbered.id));
     EXPECT_EQ(Read(numbered).strScript, before);  // both numbers, untouched
   }
+  // A row that an earlier version archived, with both texts joined: restoring
+  // it would leave one number holding both bodies. Refused, nothing changed.
+  calls::ArchivedObjectValues v;
+  v.id = numbered.id;
+  v.serverName = "VXSIM";
+  v.databaseId = db_;
+  v.ownerName = "dbo";
+  v.objectType = ENU_OBT_STORED_PROCEDURE;
+  v.objectName = "p_num";
+  v.script = "CREATE PROCEDURE p_num;1 AS SELECT 1CREATE PROCEDURE p_num;2 AS SELECT 2";
+  v.dropScript = "drop procedure [dbo].[p_num]\r\nGO\r\n";
+  v.createScript = v.script + "\r\nGO\r\n";
+  {
+    vx::archive::Connection c(AppConnectionString());
+    c.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
+  }
+  EXPECT_EQ(Restore(numbered.id, "p_num"), static_cast<ENU_RESTORE_RESULT>(0));
+  EXPECT_NE(LastLog().first.find("numbered procedures"), std::string::npos);
+  EXPECT_EQ(Read(numbered).strScript, before);
+  EXPECT_TRUE(Archived(numbered.id));
 }
 
 TEST_F(EngineOutcome, AFailedRestoreGivesTheConnectionItsOwnIdentityBack) {
