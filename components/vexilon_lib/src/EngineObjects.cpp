@@ -119,6 +119,11 @@ ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES 
           if (e.Number() != vx::err::kItemNotFound) throw;
         }
         if (table) found = Named(table->Triggers(), owner, name);
+        // The drop script finds a trigger by name on whatever table it is.
+        for (const auto& other : database->Tables().Items()) {
+          if (found) break;
+          found = Named(other->Triggers(), owner, name);
+        }
         break;
       }
     }
