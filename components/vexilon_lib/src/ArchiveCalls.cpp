@@ -1,5 +1,12 @@
 #include "ArchiveCalls.h"
 
+#include <chrono>
+#include <thread>
+
+#include "archive/Connection.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+
 namespace vexilon::archive_calls {
 
 using vx::archive::Parameter;
@@ -35,6 +42,11 @@ Params AddArchivedObject(const ArchivedObjectValues& v) {
 Params ArchivedObjectKey(const std::string& serverName, int32_t databaseId, int32_t id) {
   return {Parameter::Text("@SQLServerName", serverName, kNameSize), Parameter::Long("@DatabaseID", databaseId),
           Parameter::Long("@ID", id)};
+}
+
+Params ArchivedObjectRow(const std::string& serverName, int32_t databaseId, int32_t id, int32_t rowId) {
+  return {Parameter::Text("@SQLServerName", serverName, kNameSize), Parameter::Long("@DatabaseID", databaseId),
+          Parameter::Long("@ID", id), Parameter::Long("@RowID", rowId)};
 }
 
 Params GetArchivedObjects(const std::string& serverName, int32_t databaseId) {
@@ -86,5 +98,36 @@ Params AddLogItem(vx::OleDate dateTime, const std::string& serverName, const std
 }
 
 Params GetLogItem(int32_t logId) { return {Parameter::Long("@LogID", logId)}; }
+
+std::vector<ArchivedRow> RowsOf(vx::archive::Connection& connection, const std::string& serverName,
+                                int32_t databaseId, int32_t id) {
+  vx::archive::Recordset rs =
+      connection.OpenRecordset(kGetArchivedObject, ArchivedObjectKey(serverName, databaseId, id));
+  std::vector<ArchivedRow> rows;
+  while (!rs.IsEOF()) {
+    const auto& script = rs.Field("Script");
+    rows.push_back({rs.Field("RowID").ToLong(), script.IsNull() ? std::string() : script.ToText()});
+    rs.MoveNext();
+  }
+  return rows;
+}
+
+void DeleteRow(vx::archive::Connection& connection, const std::string& serverName, int32_t databaseId, int32_t id,
+               int32_t rowId) {
+  connection.Execute(kDeleteArchivedObjectRow, ArchivedObjectRow(serverName, databaseId, id, rowId));
+}
+
+vx::archive::Connection OpenWaiting(const std::function<vx::archive::Connection()>& open) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    try {
+      return open();
+    } catch (const vx::ComError& e) {
+      if (e.Number() != vx::err::kUnspecified || Clock::now() >= deadline) throw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
 
 }  // namespace vexilon::archive_calls

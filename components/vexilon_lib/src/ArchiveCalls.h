@@ -2,12 +2,17 @@
 // The parameter lists of the archive's stored queries, in their declared order,
 // with the types and sizes the queries take. Run them on an archive Connection:
 //   conn.OpenRecordset(kGetArchivedObject, archive_calls::GetArchivedObject(server, db, id));
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "archive/Parameter.h"
 #include "automation/OleDate.h"
 #include "vexilon_global/Types.h"
+
+namespace vx::archive {
+class Connection;
+}
 
 namespace vexilon::archive_calls {
 
@@ -19,6 +24,7 @@ inline constexpr const char* kGetArchivedObjects = "qryGetArchivedObjects";
 inline constexpr const char* kGetArchivedObjectIDs = "qryGetArchivedObjectIDs";
 inline constexpr const char* kGetArchivedObjectID = "qryGetArchivedObjectID";
 inline constexpr const char* kDeleteArchivedObject = "qryDeleteArchivedObject";
+inline constexpr const char* kDeleteArchivedObjectRow = "qryDeleteArchivedObjectRow";
 inline constexpr const char* kGetSQLServer = "qryGetSQLServer";
 inline constexpr const char* kGetSQLServers = "qryGetSQLServers";
 inline constexpr const char* kAddSQLServer = "qryAddSQLServer";
@@ -55,6 +61,8 @@ struct ArchivedObjectValues {
 Params AddArchivedObject(const ArchivedObjectValues& v);
 // qryGetArchivedObject, qryGetArchivedObjectID and qryDeleteArchivedObject.
 Params ArchivedObjectKey(const std::string& serverName, int32_t databaseId, int32_t id);
+// qryDeleteArchivedObjectRow: one row, by its own row id.
+Params ArchivedObjectRow(const std::string& serverName, int32_t databaseId, int32_t id, int32_t rowId);
 Params GetArchivedObjects(const std::string& serverName, int32_t databaseId);
 Params GetArchivedObjectIDs(const std::string& serverName, int32_t databaseId, int32_t objectType);
 Params GetSQLServer(const std::string& serverName);
@@ -67,5 +75,20 @@ Params AddLogItem(vx::OleDate dateTime, const std::string& serverName, const std
                   const std::string& tableName, const std::string& ownerName, int32_t objectType,
                   const std::string& objectName, const std::string& message, const std::string& script);
 Params GetLogItem(int32_t logId);
+
+// One archive row of an object: its own id and the text it keeps.
+struct ArchivedRow {
+  int32_t rowId = 0;
+  std::string script;
+};
+// Every row of one object, newest first.
+std::vector<ArchivedRow> RowsOf(vx::archive::Connection& connection, const std::string& serverName,
+                                int32_t databaseId, int32_t id);
+void DeleteRow(vx::archive::Connection& connection, const std::string& serverName, int32_t databaseId, int32_t id,
+               int32_t rowId);
+
+// Opens the archive with open(), trying again for a bounded time while another
+// process holds it (error 0x80004005); then raises that error.
+vx::archive::Connection OpenWaiting(const std::function<vx::archive::Connection()>& open);
 
 }  // namespace vexilon::archive_calls

@@ -114,6 +114,8 @@ UDT_OBJECT CVexilon::GetArchivedObject(int32_t lngDatabaseID, int32_t lngID, vx:
                                               IsTrue(rs.Field("AnsiNullsStatus")), rs.Field("Script").ToText());
     blnObjectExists = vx::kTrue;
     rs.Close();
+  } else {
+    blnObjectExists = vx::kFalse;
   }
   return o;
 }

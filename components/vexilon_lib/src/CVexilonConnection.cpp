@@ -27,7 +27,8 @@ ENU_SERVER_CONNECTION_RESPONSES CVexilon::ConnectServer(UDT_LOGIN_CREDENTIALS& t
         sqlServer_->Connect(typLoginCredentials.strSQLServerName, typLoginCredentials.strUserName,
                             typLoginCredentials.strPassword);
         break;
-      default:  // no connect call
+      default:  // no login of a known kind: nothing to connect with
+        failed = true;
         break;
     }
   } catch (const vx::ComError& e) {
@@ -67,8 +68,8 @@ void CVexilon::DisconnectSQLServer() {
 }
 
 vx::VbBool CVexilon::HasLoginDatabaseAccess(int32_t lngDatabaseID) {
-  Server().GetDatabases().Refresh();
   try {
+    Server().GetDatabases().Refresh();
     (void)Server().GetDatabases().ItemByID(lngDatabaseID)->IsDbOwner();
   } catch (const std::exception&) {
     return vx::kFalse;

@@ -1,12 +1,15 @@
 // Encryption of one object, with or without keeping it in the archive first.
 // One flow serves the four kinds; a kind only changes how the object is found,
 // which rewrite runs, the text fix of stored procedures and the log's words.
-#include <cctype>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "AlterHeader.h"
 #include "ArchiveCalls.h"
+#include "CatalogueQueries.h"
+#include "EngineObjects.h"
 #include "EngineScripts.h"
 #include "archive/Connection.h"
 #include "archive/Parameter.h"
@@ -48,48 +51,16 @@ const CVexilon::EncryptKind kUserDefinedFunction{ENU_OBT_USER_DEFINED_FUNCTION, 
 constexpr const char* kArchivedSuccess = "Archived and Encrypted successfully";
 constexpr const char* kNotEncrypted = "Encryption error: failed to generate encryption script";
 constexpr const char* kEncryptionError = "Encryption error:";
+constexpr const char* kOutcomeUnknown = " - outcome unknown: ";
+constexpr const char* kSourceKept = "; the archived source is kept";
+constexpr const char* kNumberedProcedure =
+    "Encryption error: numbered procedures (name;1, name;2, ...) are not encrypted; nothing was changed";
 
 // The scripts kept in the archive, in the order they are asked for.
 constexpr int32_t kDropWithHeader = 131073;
 constexpr int32_t kDrop = 1;
 constexpr int32_t kCreateWithHeader = 131076;
 constexpr int32_t kCreate = 4;
-
-// Some generated procedures carry "-2147483648as insert RTblVersions", which
-// the server accepts but the rewrite would misread: the first one (in any case)
-// gets its blank back.
-std::string FixProcedureText(const std::string& text) {
-  static const std::string kFind = "-2147483648as insert rtblversions";
-  static const std::string kReplacement = "-2147483648 as insert RTblVersions";
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const size_t at = lower.find(kFind);
-  if (at == std::string::npos) return text;
-  return text.substr(0, at) + kReplacement + text.substr(at + kFind.size());
-}
-
-std::shared_ptr<ProgrammableObject> FetchObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type,
-                                                int32_t databaseId, int32_t id, int32_t tableId) {
-  auto& databases = server.GetDatabases();
-  switch (type) {
-    case ENU_OBT_STORED_PROCEDURE:
-      databases.ItemByID(databaseId)->StoredProcedures().Refresh();
-      return databases.ItemByID(databaseId)->StoredProcedures().ItemByID(id);
-    case ENU_OBT_TRIGGER:
-      databases.ItemByID(databaseId)->Tables().ItemByID(tableId)->Triggers().Refresh();
-      return databases.ItemByID(databaseId)->Tables().ItemByID(tableId)->Triggers().ItemByID(id);
-    case ENU_OBT_VIEW:
-      databases.ItemByID(databaseId)->Views().Refresh();
-      return databases.ItemByID(databaseId)->Views().ItemByID(id);
-    case ENU_OBT_USER_DEFINED_FUNCTION: {
-      databases.Refresh();
-      auto database = databases.ItemByID(databaseId);
-      database->UserDefinedFunctions().Refresh();
-      return database->UserDefinedFunctions().ItemByID(id);
-    }
-  }
-  throw vx::ComError(vx::err::kInvalidProcedureCall, "CVexilon", "Invalid procedure call or argument");
-}
 
 // The server step: the alter script, and once more as the object's owner when
 // the server could not find a name (message 208). Returns the error noted last.
@@ -112,9 +83,34 @@ std::optional<vx::ComError> RunAlterScript(vx::sqlserver::SQLServer& server, int
 vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseID, int32_t lngID,
                                    int32_t lngTableID, bool archive) {
   vx::sqlserver::SQLServer& server = Server();
-  std::shared_ptr<ProgrammableObject> object = FetchObject(server, kind.type, lngDatabaseID, lngID, lngTableID);
+  const vexilon::ServerLogin login = vexilon::LoginOf(server);
+  std::shared_ptr<ProgrammableObject> object =
+      vexilon::FetchObject(server, kind.type, lngDatabaseID, lngID, lngTableID);
   std::string text = object->Text();
-  if (kind.textFix) text = FixProcedureText(text);
+  if (kind.textFix) text = vexilon::FixProcedureText(text);
+
+  // What the log item names, read while the connection is surely there.
+  const std::string serverName = server.Name();
+  const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
+  const std::string tableName =
+      kind.type == ENU_OBT_TRIGGER ? DatabaseByID(lngDatabaseID)->Tables().ItemByID(lngTableID)->Name() : "";
+  const std::string ownerName = object->Owner();
+  const std::string objectName = object->Name();
+  auto log = [&](const std::string& message, const std::string& script) {
+    // The log item never turns the outcome on the server into an error.
+    vx::ComError noted(0, "", "");
+    vexilon::Note([&] { AddLogItem(vx::OleNow(), serverName, databaseName, ownerName, kind.type, objectName,
+                                   message, script, tableName); },
+                  noted);
+  };
+
+  // The numbers of a numbered procedure share one object: its text would be
+  // joined into one and come back as one. Such a procedure is left alone.
+  if (kind.type == ENU_OBT_STORED_PROCEDURE && IsNumberedProcedure(lngDatabaseID, lngID)) {
+    errorsExist_ = vx::kTrue;
+    log(kNumberedProcedure, text);
+    return vx::kFalse;
+  }
 
   std::string dropScriptHeader, dropScript, createScriptHeader, createScript;
   if (archive) {
@@ -124,18 +120,25 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     createScript = object->Script(kCreate, std::nullopt, 0);
   }
 
-  std::string alterScript = vexilon::UseDatabaseBatch(DatabaseByID(lngDatabaseID)->Name());
+  std::string alterScript = vexilon::UseDatabaseBatch(databaseName);
   alterScript += object->QuotedIdentifierStatus() == vx::kTrue ? "SET QUOTED_IDENTIFIER ON" : "SET QUOTED_IDENTIFIER OFF";
   alterScript += "\r\nGO\r\n";
   alterScript += object->AnsiNullsStatus() == vx::kTrue ? "SET ANSI_NULLS ON" : "SET ANSI_NULLS OFF";
   alterScript += "\r\nGO\r\n";
-  alterScript += kind.rewrite(text, object->Name());
+  const std::string encryptionScript = kind.rewrite(text, objectName);
+  alterScript += encryptionScript;
+
+  // A script whose header lacks the option would leave the object readable
+  // under an ALTER: it is not sent, and nothing changes.
+  if (!vexilon::HeaderCarriesEncryption(encryptionScript)) {
+    errorsExist_ = vx::kTrue;
+    log(kNotEncrypted, alterScript);
+    return vx::kFalse;
+  }
 
   // With archiving, the row is committed before the server is touched, so that
-  // at no moment is the object encrypted without its source kept durably. A
-  // failed outcome takes back the row this call added.
-  bool rowAdded = false;
-  bool rowsBefore = false;
+  // at no moment is the object encrypted without its source kept durably.
+  int32_t rowId = 0;
   if (archive) {
     const UDT_OBJECT record = ReadObject(lngDatabaseID, lngID, kind.type);
     if (record.lngSchemaVersion > std::numeric_limits<int32_t>::max() - 16)
@@ -144,12 +147,12 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     connection.BeginTrans();
     calls::ArchivedObjectValues v;
     v.id = object->ID();
-    v.serverName = server.Name();
+    v.serverName = serverName;
     v.databaseId = lngDatabaseID;
-    v.ownerName = object->Owner();
+    v.ownerName = ownerName;
     v.objectType = kind.type;
     v.tableId = kind.type == ENU_OBT_TRIGGER ? lngTableID : 0;
-    v.objectName = object->Name();
+    v.objectName = objectName;
     v.script = text;
     v.alterScript = alterScript;
     v.dropScriptHeader = dropScriptHeader;
@@ -160,45 +163,59 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     v.schemaVersion = record.lngSchemaVersion + 16;
     v.quotedIdentifierOn = object->QuotedIdentifierStatus() == vx::kTrue;
     v.ansiNullsOn = object->AnsiNullsStatus() == vx::kTrue;
-    rowsBefore = !connection.OpenRecordset(calls::kGetArchivedObjectID,
-                                           calls::ArchivedObjectKey(v.serverName, lngDatabaseID, v.id))
-                       .IsEOF();
     connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
+    const std::vector<calls::ArchivedRow> rows = calls::RowsOf(connection, serverName, lngDatabaseID, lngID);
+    if (rows.empty())
+      throw vx::ComError(vx::err::kUnspecified, "CVexilon", "The archive row just added cannot be read back.");
+    rowId = rows.front().rowId;  // newest first: the row of this call
     connection.CommitTrans();
     connection.Close();
-    rowAdded = true;
   }
 
   const std::optional<vx::ComError> failure = RunAlterScript(server, lngDatabaseID, *object, alterScript);
+  object.reset();
+  // A second attempt cut short would leave the connection acting as the owner.
+  if (failure) vexilon::RevertIdentity(server);
+
+  // The outcome is what the server holds now, whatever the step reported: a
+  // reply lost after the ALTER ran is not a failure of the ALTER.
+  vexilon::ObjectLook look;
+  if (vexilon::EnsureConnected(server, login)) {
+    look = vexilon::LookAtObject(server, kind.type, lngDatabaseID, lngID, lngTableID);
+  } else {
+    look.why = "the server cannot be reached again";
+  }
+
+  using State = vexilon::ObjectLook::State;
+  const std::string failureText =
+      std::string(kEncryptionError) + (failure ? vexilon::ErrorText(*failure) : std::string());
   vx::VbBool result = vx::kFalse;
   std::string message;
-  if (failure) {
-    message = std::string(kEncryptionError) + vexilon::ErrorText(*failure);
-  } else if (object->Encrypted() != vx::kTrue) {
-    message = kNotEncrypted;
-  } else {
+  if (look.state == State::Encrypted) {
     result = vx::kTrue;
     message = archive ? kArchivedSuccess : kind.successMessage;
+    // This row supersedes the object's older ones.
+    if (archive)
+      DeleteArchivedRows(serverName, lngDatabaseID, lngID,
+                         [&](int32_t row, const std::string&) { return row < rowId; });
+  } else if (look.state == State::Readable && (!archive || look.text == text)) {
+    message = failure ? failureText : std::string(kNotEncrypted);
+    // The server holds the archived text readable: rows that keep that text go.
+    if (archive)
+      DeleteArchivedRows(serverName, lngDatabaseID, lngID,
+                         [&](int32_t, const std::string& script) { return script == look.text; });
+  } else if (look.state == State::Readable && !failure) {
+    // The script ran and left the object readable, but not as it was read.
+    message = std::string(kNotEncrypted) + "; the object's text has changed" + kSourceKept;
+  } else {
+    const std::string why = look.state == State::Readable ? "the object's text has changed since it was read"
+                            : look.state == State::Missing ? "the object is no longer there"
+                                                           : "the object cannot be read (" + look.why + ")";
+    message = (failure ? failureText : std::string(kEncryptionError)) + kOutcomeUnknown + why +
+              (archive ? kSourceKept : "");
   }
-
-  if (result != vx::kTrue) {
-    // The object is as readable as before: the row of this call goes again. Rows
-    // that were there before this call cannot be told from it and all stay.
-    if (rowAdded && !rowsBefore) {
-      vx::archive::Connection connection = OpenArchive();
-      connection.BeginTrans();
-      connection.Execute(calls::kDeleteArchivedObject,
-                         calls::ArchivedObjectKey(server.Name(), lngDatabaseID, object->ID()));
-      connection.CommitTrans();
-      connection.Close();
-    }
-    errorsExist_ = vx::kTrue;
-  }
-
-  const std::string tableName =
-      kind.type == ENU_OBT_TRIGGER ? DatabaseByID(lngDatabaseID)->Tables().ItemByID(lngTableID)->Name() : "";
-  AddLogItem(vx::OleNow(), server.Name(), DatabaseByID(lngDatabaseID)->Name(), object->Owner(), kind.type,
-             object->Name(), message, alterScript, tableName);
+  if (result != vx::kTrue) errorsExist_ = vx::kTrue;
+  log(message, alterScript);
   return result;
 }
 

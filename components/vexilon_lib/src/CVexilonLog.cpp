@@ -15,7 +15,9 @@ vx::VbBool CVexilon::AddLogItem(vx::OleDate dteDateTime, const std::string& strS
                                 ENU_OBJECT_TYPES enumObjectType, const std::string& strObjectName,
                                 const std::string& strMessage, const std::string& strScript,
                                 const std::string& strTableName) {
-  vx::archive::Connection connection = OpenArchive();
+  // Log items follow work already done on a server: an archive that another
+  // process holds is waited for a while rather than failing at once.
+  vx::archive::Connection connection = calls::OpenWaiting([this] { return OpenArchive(); });
   connection.Execute(calls::kAddLogItem,
                      calls::AddLogItem(dteDateTime, strSQLServerName, strDatabaseName, strTableName, strOwnerName,
                                        enumObjectType, strObjectName, strMessage, strScript));

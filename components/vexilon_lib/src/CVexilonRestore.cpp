@@ -1,9 +1,15 @@
 // Putting an encrypted object back from the archive: its archived drop and
 // create scripts run inside a named server transaction, and its archive row is
 // deleted in an archive transaction that commits only after the server's.
+//
+// The newest row of an object is the one restored. An object that the server
+// holds readable is never dropped: when it equals the row, an earlier restore
+// finished and the row's life ends; when it differs, it is left alone.
+#include <cctype>
 #include <optional>
 
 #include "ArchiveCalls.h"
+#include "EngineObjects.h"
 #include "EngineScripts.h"
 #include "archive/Connection.h"
 #include "archive/Parameter.h"
@@ -19,8 +25,24 @@ namespace calls = vexilon::archive_calls;
 namespace {
 
 constexpr const char* kTransactionName = "VEXILON";
+constexpr const char* kRestored = "Restored succesfully";
+constexpr const char* kReadableDiffers =
+    "Restore error: the object on the server is readable and differs from its archived text; nothing was changed "
+    "and the archive row is kept";
+
+constexpr const char* kNumberedProcedure =
+    "Restore error: numbered procedures (name;1, name;2, ...) are not restored; nothing was changed and the "
+    "archive row is kept";
 
 bool IsObjectType(int32_t type) { return type >= ENU_OBT_STORED_PROCEDURE && type <= ENU_OBT_VIEW; }
+
+// True when the script may switch the connection's user (a create script of
+// an object owned by another user than dbo does).
+bool ContainsSetUser(const std::string& script) {
+  std::string lower = script;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("setuser") != std::string::npos;
+}
 
 std::string TextOrEmpty(const vx::archive::Value& v) { return v.IsNull() ? std::string() : v.ToText(); }
 
@@ -30,15 +52,17 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
                                            const std::string& strOwnerName, ENU_OBJECT_TYPES enuObjectType,
                                            vx::VbBool blnIgnoreArchiveOlder) {
   vx::sqlserver::SQLServer& server = Server();
+  const vexilon::ServerLogin login = vexilon::LoginOf(server);
+  const std::string serverName = server.Name();
   std::optional<vx::archive::Connection> connection(OpenArchive());
   vx::archive::Recordset rs = connection->OpenRecordset(
-      calls::kGetArchivedObject, calls::ArchivedObjectKey(server.Name(), lngDatabaseID, lngID));
+      calls::kGetArchivedObject, calls::ArchivedObjectKey(serverName, lngDatabaseID, lngID));
 
-  std::string serverScript, objectName, ownerName;
-  int32_t objectType = 0, schemaVersion = 0, tableId = 0;
+  std::string serverScript, objectName, ownerName, archivedText;
+  int32_t objectType = 0, schemaVersion = 0, tableId = 0, rowId = 0;
   const bool found = !rs.IsEOF();
-  if (found) {
-    const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
+  const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
+  if (found) {  // the newest row
     serverScript = vexilon::UseDatabaseBatch(databaseName) + "\r\n" + TextOrEmpty(rs.Field("DropScript")) +
                    TextOrEmpty(rs.Field("CreateScript"));
     objectName = rs.Field("ObjectName").ToText();
@@ -46,27 +70,73 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     objectType = rs.Field("ObjectType").ToLong();
     schemaVersion = rs.Field("SchemaVersion").ToLong();
     if (!rs.Field("TableID").IsNull()) tableId = rs.Field("TableID").ToLong();
+    archivedText = TextOrEmpty(rs.Field("Script"));
+    rowId = rs.Field("RowID").ToLong();
   }
   rs.Close();
-
-  // One log item of this call; written after the archive connection is closed.
-  auto log = [&](int32_t type, const std::string& owner, const std::string& name, const std::string& message,
-                 const std::string& script, int32_t table) {
-    if (!IsObjectType(type)) return;
-    const std::string tableName =
-        type == ENU_OBT_TRIGGER ? DatabaseByID(lngDatabaseID)->Tables().ItemByID(table)->Name() : "";
-    AddLogItem(vx::OleNow(), server.Name(), DatabaseByID(lngDatabaseID)->Name(), owner,
-               static_cast<ENU_OBJECT_TYPES>(type), name, message, script, tableName);
-  };
 
   if (!found) {
     errorsExist_ = vx::kTrue;
     connection->Close();
     connection.reset();
     if (IsObjectType(enuObjectType))
-      AddLogItem(vx::OleNow(), server.Name(), DatabaseByID(lngDatabaseID)->Name(), strOwnerName, enuObjectType,
-                 strObjectName, "Restore error", "Restore script does not exist in archive", "");
+      AddLogItem(vx::OleNow(), serverName, databaseName, strOwnerName, enuObjectType, strObjectName,
+                 "Restore error", "Restore script does not exist in archive", "");
     return ENU_RES_FAILED;
+  }
+
+  // One log item of this call; written after the archive connection is closed,
+  // and never raised: the outcome on the server is the call's result.
+  auto tableNameOf = [&](int32_t type, int32_t table) {
+    std::string name;
+    if (type == ENU_OBT_TRIGGER) {
+      vx::ComError ignored(0, "", "");
+      vexilon::Note([&] { name = DatabaseByID(lngDatabaseID)->Tables().ItemByID(table)->Name(); }, ignored);
+    }
+    return name;
+  };
+  const std::string tableName = tableNameOf(objectType, tableId);
+  auto log = [&](int32_t type, const std::string& owner, const std::string& name, const std::string& message,
+                 const std::string& script, const std::string& table) {
+    if (!IsObjectType(type)) return;
+    vx::ComError ignored(0, "", "");
+    vexilon::Note([&] { AddLogItem(vx::OleNow(), serverName, databaseName, owner, static_cast<ENU_OBJECT_TYPES>(type),
+                                   name, message, script, table); },
+                  ignored);
+  };
+  auto lookAtTarget = [&] {
+    return vexilon::LookAtNamedObject(server, static_cast<ENU_OBJECT_TYPES>(objectType), lngDatabaseID, tableId,
+                                      ownerName, objectName);
+  };
+  using State = vexilon::ObjectLook::State;
+
+  // The drop script drops by name: look at what it would drop.
+  const vexilon::ObjectLook target = lookAtTarget();
+  if (target.state == State::Unknown)
+    throw vx::ComError(vx::err::kUnspecified, "CVexilon",
+                       "The object " + ownerName + "." + objectName + " cannot be checked: " + target.why);
+  // Dropping one number of a numbered procedure drops them all, and the
+  // archive keeps their texts joined: such a procedure is left alone.
+  if (target.state != State::Missing && objectType == ENU_OBT_STORED_PROCEDURE &&
+      IsNumberedProcedure(lngDatabaseID, target.id)) {
+    connection->Close();
+    connection.reset();
+    errorsExist_ = vx::kTrue;
+    log(objectType, ownerName, objectName, kNumberedProcedure, serverScript, tableName);
+    return static_cast<ENU_RESTORE_RESULT>(0);
+  }
+  if (target.state == State::Readable) {
+    connection->Close();
+    connection.reset();
+    if (target.text != archivedText) {
+      errorsExist_ = vx::kTrue;
+      log(objectType, ownerName, objectName, kReadableDiffers, serverScript, tableName);
+      return static_cast<ENU_RESTORE_RESULT>(0);
+    }
+    DeleteArchivedRows(serverName, lngDatabaseID, lngID,
+                       [&](int32_t, const std::string& script) { return script == target.text; });
+    log(objectType, ownerName, objectName, kRestored, serverScript, tableName);
+    return ENU_RES_SUCCESSFUL;
   }
 
   const int32_t liveVersion = GetObjectSchemaVersion(lngDatabaseID, lngID).lngSchemaVersion;
@@ -74,12 +144,13 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     connection->Close();
     connection.reset();
     log(enuObjectType, strOwnerName, strObjectName, "Restore Warning",
-        "Archive database object is older than current database object", tableId);
+        "Archive database object is older than current database object",
+        enuObjectType == ENU_OBT_TRIGGER ? tableNameOf(ENU_OBT_TRIGGER, tableId) : "");
     return ENU_RES_ARCHIVE_VERSION_OLDER;
   }
 
   connection->BeginTrans();
-  connection->Execute(calls::kDeleteArchivedObject, calls::ArchivedObjectKey(server.Name(), lngDatabaseID, lngID));
+  calls::DeleteRow(*connection, serverName, lngDatabaseID, lngID, rowId);
 
   // From here on nothing is raised: failures are noted and reported in the log.
   vx::ComError noted(0, "", "");
@@ -87,15 +158,28 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
   if (!failed)
     failed = vexilon::Note(
         [&] { server.ExecuteImmediate(serverScript, 0, vx::archive::CharacterCount(serverScript)); }, noted);
+  // A create script that stopped after its SETUSER would leave the connection
+  // acting as the owner: the connection's own identity comes back on every path.
+  const bool switchesUser = ContainsSetUser(serverScript);
+  if (switchesUser) vexilon::RevertIdentity(server);
   // The archive row goes only when the server has committed the restored object.
   if (!failed) failed = vexilon::Note([&] { server.CommitTransaction(kTransactionName); }, noted);
 
-  ENU_RESTORE_RESULT result = ENU_RES_SUCCESSFUL;
   // Failures after the first are not reported: the log keeps the one that
   // explains why the object was not restored.
   vx::ComError later(0, "", "");
   if (failed) {
     vexilon::Note([&] { server.RollbackTransaction(kTransactionName); }, later);
+    if (switchesUser) vexilon::RevertIdentity(server);
+    // A reply lost after the server committed is no failure: what counts is
+    // whether the server now holds the archived text readable.
+    if (vexilon::EnsureConnected(server, login)) {
+      const vexilon::ObjectLook now = lookAtTarget();
+      failed = !(now.state == State::Readable && now.text == archivedText);
+    }
+  }
+  ENU_RESTORE_RESULT result = ENU_RES_SUCCESSFUL;
+  if (failed) {
     vexilon::Note([&] { connection->RollbackTrans(); }, later);
     errorsExist_ = vx::kTrue;
     result = static_cast<ENU_RESTORE_RESULT>(0);
@@ -106,8 +190,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
   vexilon::Note([&] { connection->Close(); }, later);
   connection.reset();
 
-  const std::string message =
-      failed ? "Restore error:" + vexilon::ErrorText(noted) : std::string("Restored succesfully");
-  vexilon::Note([&] { log(objectType, ownerName, objectName, message, serverScript, tableId); }, later);
+  const std::string message = failed ? "Restore error:" + vexilon::ErrorText(noted) : std::string(kRestored);
+  log(objectType, ownerName, objectName, message, serverScript, tableName);
   return result;
 }

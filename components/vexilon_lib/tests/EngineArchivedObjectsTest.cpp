@@ -53,12 +53,11 @@ TEST_F(EngineArchivedObjects, NothingArchivedGivesEmptyContainersAndRecords) {
   EXPECT_EQ(engine_.GetArchivedObjects(5), UDT_OBJECT_CONTAINER{});
   EXPECT_EQ(engine_.GetArchivedObjectIDs(5, ENU_OBT_STORED_PROCEDURE), UDT_OBJECT_ID_CONTAINER{});
   EXPECT_EQ(engine_.GetArchivedObjectID(5, 10), UDT_OBJECT_ID{});
-  vx::VbBool exists = vx::kTrue;  // the caller's value is kept when there is no row
-  EXPECT_EQ(engine_.GetArchivedObject(5, 10, exists), UDT_OBJECT{});
-  EXPECT_EQ(exists, vx::kTrue);
-  exists = vx::kFalse;
-  engine_.GetArchivedObject(5, 10, exists);
-  EXPECT_EQ(exists, vx::kFalse);
+  for (vx::VbBool passed : {vx::kTrue, vx::kFalse}) {  // no row: False, whatever the caller passed
+    vx::VbBool exists = passed;
+    EXPECT_EQ(engine_.GetArchivedObject(5, 10, exists), UDT_OBJECT{});
+    EXPECT_EQ(exists, vx::kFalse);
+  }
 }
 
 TEST_F(EngineArchivedObjects, ListsHoldEveryKindOfTheDatabaseWithTheirScripts) {

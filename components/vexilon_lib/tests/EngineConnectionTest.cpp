@@ -66,12 +66,15 @@ TEST_F(EngineConnection, FailuresGiveTheirResultAndLeaveNoServerObject) {
   }
   EXPECT_EQ(engine_.GetSQLServerConnectionString(), kept);
 
-  // An unknown login kind makes no connect call: the version read raises and
-  // the unconnected server object stays held.
-  UDT_LOGIN_CREDENTIALS odd{"VXSIM", static_cast<ENU_LOGIN_AUTHENTICATION_TYPES>(3), "vx", "secret"};
-  EXPECT_NE(ErrorOf([&] { engine_.ConnectServer(odd); }), 0);
-  ASSERT_TRUE(engine_.GetSQLServer());
-  EXPECT_FALSE(engine_.GetSQLServer()->IsConnected());
+  // A login of no known kind (the explorer's empty credentials have kind 0)
+  // cannot connect: a result, not an error, and no server object.
+  for (int kind : {0, 3}) {
+    UDT_LOGIN_CREDENTIALS odd{"VXSIM", static_cast<ENU_LOGIN_AUTHENTICATION_TYPES>(kind), "vx", "secret"};
+    ENU_SERVER_CONNECTION_RESPONSES result = ENU_SCR_SUCCESSFUL;
+    EXPECT_EQ(ErrorOf([&] { result = engine_.ConnectServer(odd); }), 0) << kind;
+    EXPECT_EQ(result, ENU_SCR_UNABLE_TO_CONNECT) << kind;
+    EXPECT_FALSE(engine_.GetSQLServer());
+  }
 }
 
 TEST_F(EngineConnection, DisconnectAndSharingTheServerObject) {
@@ -116,6 +119,12 @@ TEST_F(EngineConnection, DatabaseAccessAndPermissionsFollowTheLoginsRoles) {
   ASSERT_EQ(engine_.ConnectServer(plain), ENU_SCR_SUCCESSFUL);
   EXPECT_EQ(engine_.HasLoginDatabaseAccess(sales), vx::kTrue);
   EXPECT_EQ(engine_.CheckDatabasePermissions(sales), vx::kFalse);
+
+  // A connection that is gone reaches no database: False, not an error.
+  engine_.GetSQLServer()->DisConnect();
+  vx::VbBool access = vx::kTrue;
+  EXPECT_EQ(ErrorOf([&] { access = engine_.HasLoginDatabaseAccess(sales); }), 0);
+  EXPECT_EQ(access, vx::kFalse);
 }
 
 }  // namespace

@@ -17,13 +17,24 @@
 namespace engine_test {
 
 struct BatchFault {
-  enum class Action { None, ServerError, LoseConnection, CrashBefore, CrashAfter, StripEncryption };
+  // RunThenDropReply: the server runs the batch, then the connection drops.
+  // RunThenTimeout: the server runs the batch, the reply never comes, the
+  // session stays open. Hook: the batch runs after `then` was called.
+  enum class Action {
+    None, ServerError, LoseConnection, CrashBefore, CrashAfter, StripEncryption, RunThenDropReply, RunThenTimeout,
+    Hook
+  };
   Action action = Action::None;
   std::string match;    // the fault hits the first batch holding this text...
   int occurrence = 1;   // ...or the n-th such batch
   int seen = 0;
   bool fired = false;
+  std::function<void()> then;    // called after a RunThen... batch ran, or before a Hook batch
+  bool refuseAfterFire = false;  // once fired, no new session opens (the server is out of reach)
 };
+
+// The error of a call whose reply never came.
+inline constexpr int32_t kTimeoutExpired = static_cast<int32_t>(0x80040E31u);
 
 class FaultySession : public vx::sqlserver::Session {
  public:
@@ -56,6 +67,18 @@ class FaultySession : public vx::sqlserver::Session {
         for (size_t at; (at = plain.find("WITH ENCRYPTION")) != std::string::npos;) plain.erase(at, 15);
         return inner_->Execute(plain);
       }
+      case BatchFault::Action::RunThenDropReply:
+        inner_->Execute(batch);
+        if (f.then) f.then();
+        inner_->Close();
+        throw vx::ComError(vx::err::kServerConnection, "Session", "The connection to the server was lost.");
+      case BatchFault::Action::RunThenTimeout:
+        inner_->Execute(batch);
+        if (f.then) f.then();
+        throw vx::ComError(kTimeoutExpired, "Session", "Query timeout expired");
+      case BatchFault::Action::Hook:
+        if (f.then) f.then();
+        break;
       case BatchFault::Action::None:
         break;
     }
@@ -76,6 +99,8 @@ class FaultyFactory : public vx::sqlserver::SessionFactory {
   bool HasServer(const std::string& name) const override { return inner_.HasServer(name); }
   std::unique_ptr<vx::sqlserver::Session> Open(const std::string& name, const vx::sqlserver::Credentials& c,
                                                const std::string& database) override {
+    if (fault_->fired && fault_->refuseAfterFire)
+      throw vx::ComError(vx::err::ServerMessage(17), "Session", "SQL Server does not exist or access denied.");
     return std::make_unique<FaultySession>(inner_.Open(name, c, database), fault_);
   }
   std::vector<std::string> ServerNames() const override { return inner_.ServerNames(); }

@@ -19,6 +19,12 @@ void RaiseCode(int code, const std::string& message, const std::string& context)
   throw ComError(number, "Archive", context + ": " + message);
 }
 
+void RaiseHeld(const std::string& path) {
+  throw ComError(err::kUnspecified, "Archive",
+                 "The Vexilon archive database is already open: '" + path +
+                     "' is already in use by another process.");
+}
+
 void RaiseMapped(const vx::sqlite::SqliteError& e, const std::string& context) {
   RaiseCode(e.Code(), e.Description(), context);
 }

@@ -11,5 +11,7 @@ namespace vx::archive::detail {
 // file kArchiveFileNotFound, anything else kArchiveQuery.
 [[noreturn]] void RaiseCode(int code, const std::string& message, const std::string& context);
 [[noreturn]] void RaiseMapped(const vx::sqlite::SqliteError& e, const std::string& context);
+// Raises 0x80004005 for an archive file that another process holds open.
+[[noreturn]] void RaiseHeld(const std::string& path);
 
 }  // namespace vx::archive::detail

@@ -12,6 +12,7 @@
 
 #include "ArchiveErrors.h"
 #include "ProcessLock.h"
+#include "Schema.h"
 #include "Workgroup.h"
 #include "archive/ConnectionString.h"
 #include "automation/ComError.h"
@@ -22,6 +23,8 @@ namespace vx::archive {
 namespace {
 
 constexpr const char* kSource = "Archive";
+constexpr int kOpenBusyTimeoutMs = 250;
+constexpr int kBusyTimeoutMs = 5000;
 
 struct DeclaredParameter {
   std::string name;
@@ -230,15 +233,22 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
   const detail::Logon logon = detail::LogOn(cs.SystemDatabase(), cs.UserId(), cs.Password());
   impl_->lock = detail::ProcessLock::Acquire(path);
   try {
-    impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    // A file that another process keeps locked is reported at once as held;
+    // once open, the connection waits for the file as long as any statement may.
+    impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey,
+                                                       kOpenBusyTimeoutMs);
     impl_->db->Exec("PRAGMA synchronous = FULL");
     auto check = impl_->db->Prepare("SELECT count(*) FROM sqlite_master WHERE name = 'StoredQueries'");
     if (!check.Step() || check.Int64(0) != 1)
       throw ComError(err::kArchiveNotADatabase, kSource,
                      "The file '" + path + "' is not a Vexilon archive database.");
+    detail::UpgradeSchema(*impl_->db);
+    sqlite3_busy_timeout(impl_->db->Handle(), kBusyTimeoutMs);
   } catch (const vx::sqlite::SqliteError& e) {
     impl_->db.reset();
     impl_->lock.reset();
+    const int code = e.Code() & 0xFF;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) detail::RaiseHeld(path);
     detail::RaiseMapped(e, "Cannot open the archive database '" + path + "'");
   } catch (...) {
     impl_->db.reset();

@@ -1,5 +1,7 @@
 #include "ProcessLock.h"
 
+#include "ArchiveErrors.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -49,9 +51,7 @@ std::shared_ptr<ProcessLock> ProcessLock::Acquire(const std::string& path) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int e = errno;
     ::close(fd);
-    if (e == EWOULDBLOCK)
-      throw ComError(err::kUnspecified, "Archive",
-                     "Could not use '" + path + "'; file already in use by another process.");
+    if (e == EWOULDBLOCK) RaiseHeld(path);
     throw ComError(err::kUnspecified, "Archive", "Could not lock '" + path + "': " + std::strerror(e));
   }
   std::shared_ptr<ProcessLock> lock(new ProcessLock(fd, key));

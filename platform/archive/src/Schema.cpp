@@ -8,11 +8,18 @@ namespace {
 // Automation date of the local time now (days since 30 Dec 1899).
 #define VX_LOCAL_NOW "(julianday('now', 'localtime') - 2415018.5)"
 
+// Keeps, of the rows of ArchivedObjects AS A, each object's newest.
+#define VX_NEWEST_ROW                                                                                   \
+  " AND RowID = (SELECT MAX(B.RowID) FROM ArchivedObjects AS B WHERE B.SQLServerName = A.SQLServerName" \
+  " AND B.DatabaseID = A.DatabaseID AND B.ID = A.ID)"
+
+constexpr const char* kFormatVersion = "2";
+
 constexpr const char* kTables = R"SQL(
 CREATE TABLE ArchiveInfo (
   Name TEXT NOT NULL PRIMARY KEY,
   Value TEXT);
-INSERT INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', '1');
+INSERT INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', '2');
 
 CREATE TABLE StoredQueries (
   Name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
@@ -84,24 +91,30 @@ const std::vector<StoredQueryDefinition>& StoredQueries() {
        "@OwnerName, @ObjectType, @TableID, @ObjectName, @Script, @AlterScript, @DropScriptHeader, @DropScript, "
        "@CreateScriptHeader, @CreateScript, @CreateDate, @SchemaVersion, @QuotedIdentifierStatus, "
        "@AnsiNullsStatus)"},
+      // An object's rows come newest first: the newest is the one that counts.
       {"qryGetArchivedObject", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", true,
        "SELECT ID, ObjectType, TableID, ObjectName, OwnerName, Script, DropScriptHeader, DropScript, "
        "CreateScriptHeader, CreateScript, CreateDate, ArchivedDate, SchemaVersion, QuotedIdentifierStatus, "
-       "AnsiNullsStatus FROM ArchivedObjects WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID "
-       "AND ID = @ID ORDER BY RowID"},
+       "AnsiNullsStatus, RowID FROM ArchivedObjects WHERE SQLServerName = @SQLServerName "
+       "AND DatabaseID = @DatabaseID AND ID = @ID ORDER BY RowID DESC"},
+      // The lists hold each object once, by its newest row.
       {"qryGetArchivedObjects", "@SQLServerName 202 128;@DatabaseID 3 0", true,
        "SELECT ID, ObjectType, TableID, ObjectName, OwnerName, DropScriptHeader, DropScript, CreateScriptHeader, "
-       "CreateScript, CreateDate, ArchivedDate, SchemaVersion FROM ArchivedObjects "
-       "WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID ORDER BY RowID"},
+       "CreateScript, CreateDate, ArchivedDate, SchemaVersion, RowID FROM ArchivedObjects AS A "
+       "WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID" VX_NEWEST_ROW " ORDER BY RowID"},
       {"qryGetArchivedObjectIDs", "@SQLServerName 202 128;@DatabaseID 3 0;@ObjectType 17 0", true,
-       "SELECT ID, ArchivedDate, SchemaVersion FROM ArchivedObjects WHERE SQLServerName = @SQLServerName "
-       "AND DatabaseID = @DatabaseID AND ObjectType = @ObjectType ORDER BY RowID"},
+       "SELECT ID, ArchivedDate, SchemaVersion FROM ArchivedObjects AS A WHERE SQLServerName = @SQLServerName "
+       "AND DatabaseID = @DatabaseID AND ObjectType = @ObjectType" VX_NEWEST_ROW " ORDER BY RowID"},
       {"qryGetArchivedObjectID", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", true,
        "SELECT ID, ArchivedDate, SchemaVersion FROM ArchivedObjects WHERE SQLServerName = @SQLServerName "
-       "AND DatabaseID = @DatabaseID AND ID = @ID ORDER BY RowID"},
+       "AND DatabaseID = @DatabaseID AND ID = @ID ORDER BY RowID DESC"},
       {"qryDeleteArchivedObject", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0", false,
        "DELETE FROM ArchivedObjects WHERE SQLServerName = @SQLServerName AND DatabaseID = @DatabaseID "
        "AND ID = @ID"},
+      // One row, by its own id (the key must match as well).
+      {"qryDeleteArchivedObjectRow", "@SQLServerName 202 128;@DatabaseID 3 0;@ID 3 0;@RowID 3 0", false,
+       "DELETE FROM ArchivedObjects WHERE RowID = @RowID AND SQLServerName = @SQLServerName "
+       "AND DatabaseID = @DatabaseID AND ID = @ID"},
       {"qryGetSQLServer", "@SQLServerName 202 128", true,
        "SELECT SQLServerName, LoginAuthenticationType, UserName, Password FROM SQLServers "
        "WHERE SQLServerName = @SQLServerName"},
@@ -120,8 +133,8 @@ const std::vector<StoredQueryDefinition>& StoredQueries() {
        "DELETE FROM SQLServers WHERE SQLServerName = @SQLServerName"},
       {"qryCountSQLServers", "", true, "SELECT COUNT(*) AS SQLServerCount FROM SQLServers"},
       {"qryAddLogItem",
-       "@DateTime 7 0;@SQLServerName 202 128;@DatabaseName 202 128;@TableName 202 128;@OwnerName 202 128;"
-       "@ObjectType 3 0;@ObjectName 202 128;@Message 203 0;@Script 203 0",
+       "@DateTime 7 0;@SQLServerName 202 0;@DatabaseName 202 0;@TableName 202 0;@OwnerName 202 0;"
+       "@ObjectType 3 0;@ObjectName 202 0;@Message 203 0;@Script 203 0",
        false,
        "INSERT INTO Log (DateTime, SQLServerName, DatabaseName, TableName, OwnerName, ObjectType, ObjectName, "
        "Message, Script) VALUES (@DateTime, @SQLServerName, @DatabaseName, @TableName, @OwnerName, @ObjectType, "
@@ -140,18 +153,49 @@ const std::vector<StoredQueryDefinition>& StoredQueries() {
   return queries;
 }
 
-void WriteSchema(vx::sqlite::Database& db) {
-  db.Exec("BEGIN");
-  db.Exec(kTables);
+namespace {
+
+void WriteStoredQueries(vx::sqlite::Database& db) {
   for (const auto& q : StoredQueries()) {
-    db.Prepare("INSERT INTO StoredQueries (Name, Parameters, ReturnsRows, Body) VALUES (?1, ?2, ?3, ?4)")
+    db.Prepare("INSERT OR REPLACE INTO StoredQueries (Name, Parameters, ReturnsRows, Body) VALUES (?1, ?2, ?3, ?4)")
         .Bind(1, q.name)
         .Bind(2, q.parameters)
         .Bind(3, q.returnsRows ? -1 : 0)
         .Bind(4, q.body)
         .Step();
   }
+}
+
+}  // namespace
+
+void WriteSchema(vx::sqlite::Database& db) {
+  db.Exec("BEGIN");
+  db.Exec(kTables);
+  WriteStoredQueries(db);
   db.Exec("COMMIT");
+}
+
+void UpgradeSchema(vx::sqlite::Database& db) {
+  {
+    auto version = db.Prepare("SELECT Value FROM ArchiveInfo WHERE Name = 'FormatVersion'");
+    if (version.Step() && version.Text(0) == kFormatVersion) return;
+  }
+  // Files of the first format keep their tables and rows as they are; only the
+  // stored queries change (newest row first, deletes by row, log texts of any length).
+  db.Exec("BEGIN IMMEDIATE");
+  try {
+    WriteStoredQueries(db);
+    db.Prepare("INSERT OR REPLACE INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', ?1)")
+        .Bind(1, kFormatVersion)
+        .Step();
+    db.Exec("COMMIT");
+  } catch (...) {
+    try {
+      db.Exec("ROLLBACK");
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 }  // namespace vx::archive::detail

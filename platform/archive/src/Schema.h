@@ -1,5 +1,5 @@
 #pragma once
-// The archive database's schema and its seventeen stored queries, kept inside
+// The archive database's schema and its stored queries, kept inside
 // the file as rows of StoredQueries.
 #include <string>
 #include <vector>
@@ -21,5 +21,7 @@ const std::vector<StoredQueryDefinition>& StoredQueries();
 
 // Creates the tables, the cascade trigger and the stored queries in an empty database.
 void WriteSchema(vx::sqlite::Database& db);
+// Brings the stored queries of a file written by an earlier format up to date.
+void UpgradeSchema(vx::sqlite::Database& db);
 
 }  // namespace vx::archive::detail

@@ -1,6 +1,7 @@
 // Opening the archive: accounts, the workgroup file, bad files, other processes.
 #include <signal.h>
 #include <sqlcipher/sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -131,6 +132,41 @@ TEST(ArchiveConnection, ConnectionsOfOneProcessShareAnotherProcessIsRefused) {
   ::waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(OpenError(f.User()), 0);  // free again once the other process let go
+}
+
+// Another process that keeps the file locked the way SQLite locks it (a shell
+// in a transaction, say) is reported as holding the archive, not as a file that
+// cannot be read.
+TEST(ArchiveConnection, AFileLockedByAnotherProcessIsReportedAsAlreadyOpen) {
+  ArchiveFolder f;
+  int ready[2], release[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = ::open(f.Path(vx::archive::kArchiveFileName).c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0x40000000;  // SQLite's pending and shared lock bytes
+    lock.l_len = 512;
+    const int code = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 3;
+    char c = 1;
+    (void)!::write(ready[1], &c, 1);
+    (void)!::read(release[0], &c, 1);
+    ::_exit(code);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  std::string text;
+  EXPECT_EQ(OpenError(f.User(), &text), vx::err::kUnspecified);
+  EXPECT_NE(text.find("already open"), std::string::npos) << text;
+  (void)!::write(release[1], &c, 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(OpenError(f.User()), 0);
 }
 
 TEST(ArchiveConnectionString, ParsesQuotedValuesAndQuotesWhatNeedsIt) {

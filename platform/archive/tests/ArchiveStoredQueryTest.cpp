@@ -1,9 +1,12 @@
-// The seventeen stored queries: parameter checking, Null, row sets, the cascade,
+// The stored queries: parameter checking, Null, row sets, the cascade,
 // transactions.
 #include <cmath>
 
 #include <gtest/gtest.h>
 
+#include <sqlcipher/sqlite3.h>
+
+#include "../src/Secrets.h"
 #include "ArchiveTestFolder.h"
 #include "archive/Connection.h"
 #include "automation/ComError.h"
@@ -211,6 +214,84 @@ TEST(ArchiveStoredQueries, LogItemsGetRisingIdsAndComeOrderedByDate) {
   EXPECT_TRUE(one.Field("TableName").IsNull());
   c.Execute("qryDeleteLog");
   EXPECT_EQ(c.OpenRecordset("qryGetLog").RecordCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs SQL on the archive file itself, past the archive layer.
+void RawExec(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string keyed = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey + "\";" + sql;
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, keyed.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+TEST(ArchiveStoredQueries, AnObjectsRowsComeNewestFirstAndGoOneByOne) {
+  ArchiveFolder f;
+  Connection c(f.User());
+  for (int i = 0; i < 3; ++i) c.Execute("qryAddArchivedObject", Archived("S", 5, 100));
+  c.Execute("qryAddArchivedObject", Archived("S", 5, 101));
+  auto rows = c.OpenRecordset("qryGetArchivedObject", Key("S", 5, 100));
+  ASSERT_EQ(rows.RecordCount(), 3);
+  const int32_t newest = rows.Field("RowID").ToLong();
+  rows.MoveNext();
+  EXPECT_LT(rows.Field("RowID").ToLong(), newest);
+  // The lists hold each object once.
+  const Params db{Parameter::Text("@SQLServerName", "S", 128), Parameter::Long("@DatabaseID", 5)};
+  EXPECT_EQ(c.OpenRecordset("qryGetArchivedObjects", db).RecordCount(), 2);
+  // A delete takes exactly the row named, and only under its own key.
+  auto row = [&](int id, int32_t rowId) {
+    Params p = Key("S", 5, id);
+    p.push_back(Parameter::Long("@RowID", rowId));
+    return p;
+  };
+  c.Execute("qryDeleteArchivedObjectRow", row(101, newest));
+  c.Execute("qryDeleteArchivedObjectRow", row(100, newest));
+  EXPECT_EQ(c.OpenRecordset("qryGetArchivedObject", Key("S", 5, 100)).RecordCount(), 2);
+  EXPECT_EQ(c.OpenRecordset("qryGetArchivedObject", Key("S", 5, 101)).RecordCount(), 1);
+}
+
+TEST(ArchiveStoredQueries, AFileOfTheFirstFormatOpensWithItsRowsAndTodaysQueries) {
+  ArchiveFolder f;
+  {
+    Connection c(f.User());
+    c.Execute("qryAddArchivedObject", Archived("S", 5, 100));
+    c.Execute("qryAddArchivedObject", Archived("S", 5, 100));
+  }
+  // Back to what the first format stored.
+  RawExec(f.Path(vx::archive::kArchiveFileName),
+          "UPDATE ArchiveInfo SET Value = '1' WHERE Name = 'FormatVersion';"
+          "DELETE FROM StoredQueries WHERE Name = 'qryDeleteArchivedObjectRow';"
+          "UPDATE StoredQueries SET Body = replace(replace(Body, ', RowID FROM', ' FROM'), 'RowID DESC', 'RowID') "
+          "WHERE Name = 'qryGetArchivedObject';"
+          "UPDATE StoredQueries SET Parameters = replace(Parameters, '202 0', '202 128') "
+          "WHERE Name = 'qryAddLogItem';");
+  Connection c(f.User());
+  auto rows = c.OpenRecordset("qryGetArchivedObject", Key("S", 5, 100));
+  ASSERT_EQ(rows.RecordCount(), 2);
+  EXPECT_EQ(rows.Field("Script").ToText(), "CREATE PROCEDURE p AS SELECT 'é'");
+  const int32_t newest = rows.Field("RowID").ToLong();
+  Params p = Key("S", 5, 100);
+  p.push_back(Parameter::Long("@RowID", newest));
+  c.Execute("qryDeleteArchivedObjectRow", p);
+  EXPECT_EQ(c.OpenRecordset("qryGetArchivedObject", Key("S", 5, 100)).Field("RowID").ToLong(), newest - 1);
+  // Log texts of any length.
+  const std::string longName(300, 'n');
+  EXPECT_EQ(ErrorOf([&] {
+              c.Execute("qryAddLogItem",
+                        {Parameter::Date("@DateTime", 46000.5), Parameter::TextLength("@SQLServerName", longName),
+                         Parameter::TextLength("@DatabaseName", longName), Parameter::TextLength("@TableName", longName),
+                         Parameter::TextLength("@OwnerName", longName), Parameter::Long("@ObjectType", 1),
+                         Parameter::TextLength("@ObjectName", longName),
+                         Parameter::TextLength("@Message", "m", ParamType::LongVarWChar),
+                         Parameter::TextLength("@Script", "", ParamType::LongVarWChar)});
+            }),
+            0);
 }
 
 }  // namespace

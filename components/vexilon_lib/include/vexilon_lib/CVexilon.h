@@ -11,6 +11,7 @@
 // archive connection string and the server object (shared: the program hands it
 // from one engine to another). Everything else lives within one member call.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -152,6 +153,13 @@ class CVexilon {
   // The one flow behind the eight encrypt members.
   vx::VbBool EncryptObject(const EncryptKind& kind, int32_t lngDatabaseID, int32_t lngID, int32_t lngTableID,
                            bool archive);
+  // True when the stored procedure has numbers above 1 (name;2, ...).
+  bool IsNumberedProcedure(int32_t lngDatabaseID, int32_t lngID) const;
+  // After the server step: deletes, by their own row ids, the rows of one
+  // object for which drop(rowId, archivedText) holds. Waits a bounded time for
+  // an archive that another process holds; never raises.
+  void DeleteArchivedRows(const std::string& serverName, int32_t lngDatabaseID, int32_t lngID,
+                          const std::function<bool(int32_t rowId, const std::string& script)>& drop) const;
 
  private:
   vx::VbBool errorsExist_ = vx::kFalse;

@@ -1,0 +1,106 @@
+#include "AlterHeader.h"
+
+#include <cctype>
+#include <string>
+
+namespace vexilon {
+namespace {
+
+bool IsWordChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '_' || c == '@' || c == '#' || c == '$' || u >= 0x80;
+}
+
+// Walks the script's words and parentheses, skipping what cannot be a keyword.
+class Words {
+ public:
+  explicit Words(std::string_view text) : t_(text) {}
+
+  // The next word in upper case, "(" or ")", or "" at the end.
+  std::string Next() {
+    while (i_ < t_.size()) {
+      const char c = t_[i_];
+      if (c == '-' && At(1) == '-') {
+        while (i_ < t_.size() && t_[i_] != '\n') ++i_;
+      } else if (c == '/' && At(1) == '*') {
+        SkipBlockComment();
+      } else if (c == '\'' || c == '"') {
+        SkipQuoted(c);
+      } else if (c == '[') {
+        SkipQuoted(']');
+      } else if (c == '(' || c == ')') {
+        ++i_;
+        return std::string(1, c);
+      } else if (IsWordChar(c)) {
+        std::string word;
+        while (i_ < t_.size() && IsWordChar(t_[i_]))
+          word += static_cast<char>(std::toupper(static_cast<unsigned char>(t_[i_++])));
+        return word;
+      } else {
+        ++i_;
+      }
+    }
+    return {};
+  }
+
+ private:
+  char At(size_t ahead) const { return i_ + ahead < t_.size() ? t_[i_ + ahead] : '\0'; }
+  void SkipBlockComment() {
+    int depth = 0;
+    while (i_ < t_.size()) {
+      if (t_[i_] == '/' && At(1) == '*') {
+        ++depth;
+        i_ += 2;
+      } else if (t_[i_] == '*' && At(1) == '/') {
+        i_ += 2;
+        if (--depth == 0) return;
+      } else {
+        ++i_;
+      }
+    }
+  }
+  // From an opening quote or bracket past its closing one (doubled inside).
+  void SkipQuoted(char close) {
+    ++i_;
+    while (i_ < t_.size()) {
+      if (t_[i_] == close) {
+        if (At(1) == close) {
+          i_ += 2;
+          continue;
+        }
+        ++i_;
+        return;
+      }
+      ++i_;
+    }
+  }
+
+  std::string_view t_;
+  size_t i_ = 0;
+};
+
+}  // namespace
+
+bool HeaderCarriesEncryption(std::string_view script) {
+  Words words(script);
+  std::string w;
+  while (!(w = words.Next()).empty() && w != "ALTER") {
+  }
+  if (w.empty()) return false;
+  int depth = 0;
+  bool withSeen = false;
+  while (!(w = words.Next()).empty()) {
+    if (w == "(") {
+      ++depth;
+    } else if (w == ")") {
+      --depth;
+    } else if (depth == 0) {
+      if (w == "AS" || w == "BEGIN") return false;
+      if (w == "WITH") withSeen = true;
+      if (w == "ENCRYPTION" && withSeen) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace vexilon

@@ -1,0 +1,13 @@
+#pragma once
+// The last check before an encryption script goes to the server.
+#include <string_view>
+
+namespace vexilon {
+
+// True when the script holds an ALTER statement whose header (everything up to
+// the AS or BEGIN that opens the body, outside parentheses) carries the
+// ENCRYPTION option of a WITH clause. Comments, strings and quoted names are
+// skipped. A script that fails this would re-create the object readable.
+bool HeaderCarriesEncryption(std::string_view script);
+
+}  // namespace vexilon

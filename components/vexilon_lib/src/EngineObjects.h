@@ -1,0 +1,60 @@
+#pragma once
+// Finding an object of the connected server again and looking at what the
+// server holds of it: the steps the encryption and restore members take after
+// the server step to learn its true outcome.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "vexilon_global/Types.h"
+
+namespace vx::sqlserver {
+class SQLServer;
+class ProgrammableObject;
+}  // namespace vx::sqlserver
+
+namespace vexilon {
+
+// The object of that kind and id, read from the server now (raises when there is none).
+std::shared_ptr<vx::sqlserver::ProgrammableObject> FetchObject(vx::sqlserver::SQLServer& server,
+                                                               ENU_OBJECT_TYPES type, int32_t databaseId,
+                                                               int32_t id, int32_t tableId);
+
+// Some generated procedures carry "-2147483648as insert RTblVersions", which
+// the server accepts but the rewrite would misread: the first one (in any case)
+// gets its blank back. The archive keeps the fixed text.
+std::string FixProcedureText(const std::string& text);
+
+// What the server holds of one object.
+struct ObjectLook {
+  enum class State { Encrypted, Readable, Missing, Unknown };
+  State state = State::Unknown;
+  int32_t id = 0;
+  std::string text;  // Readable: the text as the archive would keep it
+  std::string why;   // Unknown: the error that stopped the look
+};
+
+// Looks at the object of that id.
+ObjectLook LookAtObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId, int32_t id,
+                        int32_t tableId);
+// Looks at the object of that kind, owner and name (what a drop script by name hits).
+ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId,
+                             int32_t tableId, const std::string& owner, const std::string& name);
+
+// How the server object logged in, so that a lost connection can be opened again.
+struct ServerLogin {
+  std::string serverName;
+  bool secure = false;
+  std::string login;
+  std::string password;
+};
+ServerLogin LoginOf(vx::sqlserver::SQLServer& server);
+// Connects the same server object again when its connection is lost; false
+// when that fails. A live connection is left as it is.
+bool EnsureConnected(vx::sqlserver::SQLServer& server, const ServerLogin& login);
+
+// Puts the connection's own identity back after a script that may have
+// switched it (SETUSER); failures are ignored.
+void RevertIdentity(vx::sqlserver::SQLServer& server);
+
+}  // namespace vexilon
