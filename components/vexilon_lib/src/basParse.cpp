@@ -109,12 +109,7 @@ std::string FixDataTypeColours(std::string_view text) {
 }
 
 std::string RemoveBlockComments(std::string_view coloured) {
-  // Without an opening or a stray close nothing changes: a lone closing marker
-  // goes back to its code.
-  if (coloured.find("\\cf8 /*") == std::string_view::npos &&
-      coloured.find("\\cf5 *\\cf \\cf5 /\\cf") == std::string_view::npos) {
-    return std::string(coloured);
-  }
+  if (!text::HasBlockComments(coloured)) return std::string(coloured);
   std::string out = ReplaceAll(coloured, "\\cf8 /*", text::kCommentOpen);
   out = ReplaceAll(out, "*/\\cf", text::kCommentClose);
   out = ReplaceAll(out, "\\cf5 *\\cf \\cf5 /\\cf", text::kStrayClose);
@@ -142,6 +137,13 @@ std::string RemoveBlockComments(std::string_view coloured) {
 }
 
 namespace text {
+
+bool HasBlockComments(std::string_view coloured) {
+  // Without an opening or a stray close RemoveBlockComments changes nothing: a
+  // lone closing marker goes back to its code.
+  return coloured.find("\\cf8 /*") != std::string_view::npos ||
+         coloured.find("\\cf5 *\\cf \\cf5 /\\cf") != std::string_view::npos;
+}
 
 void AppendStripped(std::string& out, std::string_view text) {
   // "\\cf |\\cf\\par|\\cf\n\\par|\\cf2 |...|\\cf8 |\\cf10 |\\par ": at a
@@ -226,7 +228,7 @@ std::string PrepareColouredText(std::string_view source, std::string_view object
   // The procedure rewrite keeps every byte of the text: its type words keep
   // their case and its block comments stay (its tests look past them).
   RecolourTypes(working, kind == Kind::View, kind == Kind::StoredProcedure);
-  if (kind != Kind::StoredProcedure) working = RemoveBlockComments(working);
+  if (kind != Kind::StoredProcedure && HasBlockComments(working)) working = RemoveBlockComments(working);
   if (kind == Kind::StoredProcedure || kind == Kind::UserDefinedFunction) {
     // The closing code's space goes with the name, so that the name comes back
     // followed by exactly what followed it.

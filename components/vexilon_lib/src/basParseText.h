@@ -58,6 +58,8 @@ class Tokens {
   std::size_t at_;
 };
 
+// Whether RemoveBlockComments would change the coloured text.
+bool HasBlockComments(std::string_view coloured);
 // The codes StripRtfCodes deletes, deleted while appending text to out.
 void AppendStripped(std::string& out, std::string_view text);
 // The type words' recolouring, in place: all nine or only sysname, the words
