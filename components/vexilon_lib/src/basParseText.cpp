@@ -96,19 +96,6 @@ std::string Upper(std::string_view text) {
   return out;
 }
 
-std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> parts;
-  if (text.empty()) return parts;
-  std::size_t from = 0;
-  for (std::size_t at = text.find(separator); at != std::string_view::npos;
-       at = text.find(separator, from)) {
-    parts.push_back(text.substr(from, at - from));
-    from = at + separator.size();
-  }
-  parts.push_back(text.substr(from));
-  return parts;
-}
-
 std::string FirstNonSpaceCharacters(std::string_view text, std::size_t count) {
   std::string out;
   std::size_t taken = 0;

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace basParse::text {
 
@@ -27,16 +26,14 @@ bool StartsWith(std::string_view text, std::string_view prefix);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 std::string Upper(std::string_view text);
-// The parts between occurrences of the separator; an empty text has none.
-std::vector<std::string_view> Split(std::string_view text, std::string_view separator);
 // The first count characters of the text that are not whitespace.
 std::string FirstNonSpaceCharacters(std::string_view text, std::size_t count);
 bool IsValidUtf8(std::string_view text);
 // The text with its characters (not bytes) in reverse order.
 std::string ReverseCharacters(std::string_view text);
 
-// The parts of a coloured text between keyword codes, one at a time (the
-// text's own parts, as Split gives them, without a list of them all).
+// The parts of a coloured text between keyword codes, one at a time; an empty
+// text has none.
 class Tokens {
  public:
   explicit Tokens(std::string_view text) : text_(text), at_(text.empty() ? std::string_view::npos : 0) {}

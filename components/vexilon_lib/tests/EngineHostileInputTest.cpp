@@ -90,4 +90,14 @@ TEST_F(EngineHostileInput, ExportsAreOwnerOnlyAndReplaceTheEarlierFileWhole) {
   EXPECT_EQ(others, 2u);
 }
 
+TEST_F(EngineHostileInput, AProcedureWithCarriageReturnLineEndsIsEncrypted) {
+  auto server = MakeServer("VXSIM");
+  const int32_t db = server.CreateDatabase("Sales");
+  server.RunScript("CREATE PROCEDURE p -- note\rAS;/* c */ SELECT 1 -- x\rRETURN\nGO\n", "Sales");
+  Connect("VXSIM");
+  const int32_t id = engine_.GetStoredProcedures(db, vx::kTrue).arrObjects.at(0).lngID;
+  ASSERT_EQ(engine_.EncryptStoredProcedure(db, id), vx::kTrue);
+  EXPECT_EQ(engine_.GetEncryptedStoredProcedures(db, vx::kTrue).lngElements, 1);
+}
+
 }  // namespace
