@@ -81,13 +81,20 @@ TEST_F(EngineHostileInput, ExportsAreOwnerOnlyAndReplaceTheEarlierFileWhole) {
     EXPECT_EQ(ModeOf(path), 0600u) << path;
     EXPECT_EQ(ReadFile(path).find("xxxx"), std::string::npos) << path;
   }
-  // Nothing but the two files and the archive's own is left in the folder.
+  // A write that fails at the last step (the name is a folder's) raises, and
+  // leaves what was there and no temporary file.
+  const std::string taken = folder_ + "taken";
+  std::filesystem::create_directory(taken);
+  std::ofstream(taken + "/inside") << "kept";
+  EXPECT_NE(engine_test::ErrorOf([&] { engine_.ExportLog(taken); }), 0);
+  EXPECT_EQ(ReadFile(taken + "/inside"), "kept");
+  // Nothing but the two files and the folder is left.
   size_t others = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("log.txt", 0) == 0 || name.rfind("restore.sql", 0) == 0) ++others;
+    if (name.rfind("log.txt", 0) == 0 || name.rfind("restore.sql", 0) == 0 || name.rfind("taken", 0) == 0) ++others;
   }
-  EXPECT_EQ(others, 2u);
+  EXPECT_EQ(others, 3u);
 }
 
 TEST_F(EngineHostileInput, AProcedureWithCarriageReturnLineEndsIsEncrypted) {
