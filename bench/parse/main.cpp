@@ -1,8 +1,15 @@
 // Times ColourSQL on 1 MB and 10 MB of T-SQL and each rewriter on a 500 KB
-// definition, and shows how the times grow with the text's length.
+// definition, and shows how the times grow with the text's length; then the
+// procedure and view rewrites on their hardest shape, "[a] " repeated.
+//   vx_bench_parse                      every measurement
+//   vx_bench_parse brackets KIND MB     one run of that shape (KIND procedure or
+//                                       view), for a peak-memory reading with
+//                                       /usr/bin/time -v
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -63,10 +70,33 @@ struct Definition {
   std::string tail;
 };
 
+constexpr std::size_t kMB = 1024 * 1024;
+
+// A definition whose body is "[a] " repeated to the given size: every name is
+// a run and, in the procedure rewrite, a token of its own.
+std::string Brackets(bool procedure, std::size_t bytes) {
+  std::string text = procedure ? "CREATE PROCEDURE dbo.big AS\r\nSELECT " : "CREATE VIEW dbo.big AS\r\nSELECT ";
+  text.reserve(text.size() + bytes);
+  while (text.size() < bytes) text += "[a] ";
+  return text;
+}
+
+double BracketsMilliseconds(bool procedure, std::size_t mb, int repeats) {
+  const std::string text = Brackets(procedure, mb * kMB);
+  auto rewrite = procedure ? basParse::GenerateStoredProcedureEncryptionScript : basParse::GenerateViewEncryptionScript;
+  return BestMilliseconds([&] { return rewrite(text, "big").size(); }, repeats);
+}
+
 }  // namespace
 
-int main() {
-  constexpr std::size_t kMB = 1024 * 1024;
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "brackets") == 0) {
+    const bool procedure = std::strcmp(argv[2], "procedure") == 0;
+    const std::size_t mb = static_cast<std::size_t>(std::atoi(argv[3]));
+    std::printf("%s, \"[a] \" x %zu MB: %.1f ms\n", procedure ? "procedure" : "view", mb,
+                BracketsMilliseconds(procedure, mb, 1));
+    return 0;
+  }
   std::printf("ColourSQL (best of 5)\n");
   double perMB = 0;
   for (std::size_t mb : {1u, 10u}) {
@@ -108,6 +138,13 @@ int main() {
     }
     std::printf("  %-22s %7.1f / %7.1f / %7.1f ms  (1 MB / 500 KB = %.2f)\n", d.name, times[0], times[1],
                 times[2], times[2] / times[1]);
+  }
+  std::printf("\"[a] \" repeated (best of 3); time for 1 MB / 8 MB\n");
+  for (bool procedure : {true, false}) {
+    const double one = BracketsMilliseconds(procedure, 1, 3);
+    const double eight = BracketsMilliseconds(procedure, 8, 3);
+    std::printf("  %-22s %8.1f / %8.1f ms  (8 MB / 1 MB = %.2f)\n", procedure ? "stored procedure" : "view", one,
+                eight, eight / one);
   }
   return 0;
 }

@@ -99,6 +99,13 @@ std::string CRegistry::ReadValue(const std::string& strValueName) {
 void CRegistry::WriteValue(const std::string& strValueName, const std::string& strNewValue) {
   if (!vx::FromVb(open_)) Raise("WriteValue", "No key is currently open.");
   const std::string value = strNewValue.empty() ? std::string(" ") : strNewValue;
+  // What could not be read back as written is not stored at all.
+  const char* refusal = nullptr;
+  if (strValueName.find('\0') != std::string::npos) refusal = " A name cannot hold a NUL character.";
+  else if (value.find('\0') != std::string::npos) refusal = " A value cannot hold a NUL character.";
+  else if (value.size() + 1 > kValueBuffer) refusal = " A value holds at most 254 bytes.";
+  if (refusal)
+    Raise("WriteValue", "Failed to write new value to " + strValueName + " from Registry." + refusal);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value.c_str());
   if (reg::RegSetValueEx(key_, strValueName, reg::kRegSz, bytes, static_cast<uint32_t>(value.size() + 1)) !=
       reg::kSuccess)

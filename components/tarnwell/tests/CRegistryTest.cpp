@@ -117,7 +117,14 @@ TEST_F(CRegistryTest, EmptyTextIsStoredAsOneSpaceAndValuesAreLimitedTo255Bytes) 
 
   const std::string fits(254, 'a'), tooLong(255, 'a');
   reg.WriteValue("Fits", fits);
-  reg.WriteValue("TooLong", tooLong);
+  {
+    // Written by another program: WriteValue refuses it.
+    vx::registry::HKey other = 0;
+    ASSERT_EQ(vx::registry::RegOpenKeyEx(CurrentUser, kKey, &other), vx::registry::kSuccess);
+    vx::registry::RegSetValueEx(other, "TooLong", vx::registry::kRegSz,
+                                reinterpret_cast<const uint8_t*>(tooLong.c_str()), 256);
+    vx::registry::RegCloseKey(other);
+  }
   EXPECT_EQ(reg.ReadValue("Fits"), fits);
   ExpectError(Raised([&] { reg.ReadValue("TooLong"); }), "CRegistry:ReadValue",
               "Failed to read value TooLong from Registry.");
@@ -130,8 +137,8 @@ TEST_F(CRegistryTest, EmptyTextIsStoredAsOneSpaceAndValuesAreLimitedTo255Bytes) 
   e128 = e127 + "\xC3\xA9";
   reg.WriteValue("Accents", e127);
   EXPECT_EQ(reg.ReadValue("Accents"), e127);
-  reg.WriteValue("Accents", e128);
-  EXPECT_THROW(reg.ReadValue("Accents"), vx::ComError);
+  EXPECT_THROW(reg.WriteValue("Accents", e128), vx::ComError);
+  EXPECT_EQ(reg.ReadValue("Accents"), e127);
 }
 
 TEST_F(CRegistryTest, AFreshInstanceRaisesEachMembersOwnError) {
@@ -225,4 +232,32 @@ TEST_F(CRegistryTest, AStoreThatIsNotADatabaseGivesAClearError) {
     EXPECT_NE(e.Description().find("HKEY_USERS.db"), std::string::npos) << e.Description();
     EXPECT_NE(e.Description().find("cannot be used"), std::string::npos);
   }
+}
+
+
+TEST_F(CRegistryTest, WhatTheStoreCannotKeepWholeIsRefused) {
+  CRegistry reg;
+  reg.OpenKey(CurrentUser, kKey, vx::kTrue);
+  const std::string nulName("a\0b", 3);
+  struct Case {
+    std::string name, value, reason;
+  };
+  for (const Case& c : {Case{"Long", std::string(255, 'v'), " A value holds at most 254 bytes."},
+                        Case{"Cut", std::string("a\0b", 3), " A value cannot hold a NUL character."},
+                        Case{nulName, "x", " A name cannot hold a NUL character."}}) {
+    ExpectError(Raised([&] { reg.WriteValue(c.name, c.value); }), "CRegistry:WriteValue",
+                "Failed to write new value to " + c.name + " from Registry." + c.reason);
+    EXPECT_EQ(reg.CheckKeyValueExists(CurrentUser, kKey, c.name), vx::kFalse);
+    reg.OpenKey(CurrentUser, kKey);
+  }
+  reg.WriteValue("Long", std::string(254, 'v'));
+  EXPECT_EQ(reg.ReadValue("Long"), std::string(254, 'v'));
+  // Names that differ after a NUL would name one value; paths likewise.
+  reg.WriteValue("a", "kept");
+  EXPECT_NE(Raised([&] { reg.ReadValue(nulName); }).Description(), "");
+  EXPECT_EQ(reg.ReadValue("a"), "kept");
+  EXPECT_EQ(reg.NumOfValues(), 2);
+  ExpectError(Raised([&] { reg.OpenKey(CurrentUser, std::string("K\0x", 3), vx::kTrue); }), "CRegistry:OpenKey",
+              "Failed to create key " + std::string("K\0x", 3) + ".");
+  EXPECT_EQ(reg.CheckKeyExists(CurrentUser, "K"), vx::kFalse);
 }

@@ -33,13 +33,10 @@ std::shared_ptr<vx::sqlserver::Database> CVexilon::DatabaseByID(int32_t lngDatab
 
 vx::sqlserver::Recordset CVexilon::CatalogueQuery(int32_t lngDatabaseID, const std::string& queryText) const {
   const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
-  // The first place-holder takes the database's name; a name holding ';' or
-  // quotes is quoted so that it cannot break the string or add keys to it.
-  std::string connectionString = sqlServerConnectionString_;
-  static const std::string kPlaceHolder = "[INITIAL_CATALOG]";
-  const size_t at = connectionString.find(kPlaceHolder);
-  if (at != std::string::npos)
-    connectionString.replace(at, kPlaceHolder.size(), vx::sqlserver::QuoteConnectionValue(databaseName));
+  // The database's name goes where the Initial Catalog's place-holder stands,
+  // quoted as needed, never into a server name that holds the same text.
+  const std::string connectionString =
+      vx::sqlserver::ReplaceInitialCatalog(sqlServerConnectionString_, "[INITIAL_CATALOG]", databaseName);
   vx::sqlserver::CatalogConnection connection;
   connection.Open(connectionString, "", "", -1);
   vx::sqlserver::Recordset rows = connection.Execute(queryText);

@@ -42,7 +42,24 @@ vx::VbBool CVexilon::ClearLog() {
 
 namespace {
 
-std::string FieldText(const vx::archive::Value& v) { return v.IsNull() ? std::string() : v.ToText(); }
+// One item is one line: carriage returns, line feeds and tabs in a text are
+// written as \r, \n and \t, and a backslash as \\.
+std::string FieldText(const vx::archive::Value& v) {
+  if (v.IsNull()) return std::string();
+  const std::string text = v.ToText();
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 }  // namespace
 

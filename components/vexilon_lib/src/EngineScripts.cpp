@@ -1,8 +1,12 @@
 #include "EngineScripts.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "automation/ErrorNumbers.h"
 #include "sqlserver/Quoting.h"
@@ -33,12 +37,31 @@ namespace {
 }  // namespace
 
 void WriteTextFile(const std::string& fileName, const std::string& text) {
-  errno = 0;
-  std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-  if (!file) RaiseFileError(fileName, errno ? errno : ENOENT);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (!file) RaiseFileError(fileName, errno ? errno : EIO);
+  // The text goes to a temporary file beside the target, readable by its owner
+  // only, and takes the target's name once it is complete: a failed write
+  // leaves the earlier file as it was.
+  std::string temporary = fileName + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());  // created 0600
+  if (fd < 0) RaiseFileError(fileName, errno);
+  const char* at = text.data();
+  std::size_t left = text.size();
+  int error = 0;
+  while (left > 0 && error == 0) {
+    const ssize_t n = ::write(fd, at, left);
+    if (n < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temporary.c_str(), fileName.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    RaiseFileError(fileName, error);
+  }
 }
 
 }  // namespace vexilon

@@ -30,7 +30,9 @@ bool Note(F&& f, vx::ComError& noted) {
 namespace vexilon {
 
 // Writes text to a file as it stands (UTF-8, the caller's line ends), replacing
-// the file. A file that cannot be written raises error 70 (no permission) or 76.
+// the file by a complete new one readable by its owner only (0600); a failure
+// leaves the earlier file intact. A file that cannot be written raises error 70
+// (no permission) or 76.
 void WriteTextFile(const std::string& fileName, const std::string& text);
 
 }  // namespace vexilon

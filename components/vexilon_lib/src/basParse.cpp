@@ -2,6 +2,7 @@
 #include "vexilon_lib/basParse.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "automation/ComError.h"
@@ -14,7 +15,6 @@ namespace basParse {
 namespace {
 
 using text::ReplaceAll;
-using text::ReplaceAllNoCase;
 
 // Text of the object that looks like a colour code or a marker, and its mask.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kMasks{{
@@ -51,21 +51,43 @@ constexpr std::size_t kSysnameRow = 6;
 
 }  // namespace
 
+// The helpers below are single passes written out by hand: they run on every
+// token of a text, and a text may have millions of them. Each gives what the
+// regular expression in its comment gives.
+
+// "\\cf8 --[^\r\n]*[\r\n]*": the comment runs to its line's end, CR, LF or
+// CR LF, which goes with it.
 std::string RemoveLineComments(std::string_view text) {
-  vx::regexp::RegExp regExp(R"(\\cf8 --.*\n*)", true, true, false);
-  return regExp.Replace(text, "");
+  constexpr std::string_view kOpen = "\\cf8 --";
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t at = text.find(kOpen); at != std::string_view::npos; at = text.find(kOpen, copied)) {
+    if (out.capacity() == 0) out.reserve(text.size());
+    out.append(text, copied, at - copied);
+    std::size_t end = text.find_first_of("\r\n", at + kOpen.size());
+    if (end == std::string_view::npos) end = text.size();
+    while (end < text.size() && (text[end] == '\r' || text[end] == '\n')) ++end;
+    copied = end;
+  }
+  if (copied == 0) return std::string(text);
+  out.append(text, copied);
+  return out;
 }
 
+// "\s": space, form feed, line feed, carriage return, tab, vertical tab.
 std::string RemoveWhitespace(std::string_view text) {
-  vx::regexp::RegExp regExp(R"(\s)", true, true, false);
-  return regExp.Replace(text, "");
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != ' ' && c != '\f' && c != '\n' && c != '\r' && c != '\t' && c != '\v') out += c;
+  }
+  return out;
 }
 
 std::string StripRtfCodes(std::string_view text) {
-  vx::regexp::RegExp regExp(
-      R"(\\cf |\\cf\\par|\\cf\n\\par|\\cf2 |\\cf3 |\\cf4 |\\cf5 |\\cf6 |\\cf7 |\\cf8 |\\cf10 |\\par )", true,
-      true, false);
-  return regExp.Replace(text, "");
+  std::string out;
+  text::AppendStripped(out, text);
+  return out;
 }
 
 std::string MaskRtfCodes(std::string_view text) {
@@ -82,11 +104,12 @@ std::string UnmaskRtfCodes(std::string_view text) {
 
 std::string FixDataTypeColours(std::string_view text) {
   std::string out(text);
-  for (const auto& [find, replacement] : kTypeColours) out = ReplaceAllNoCase(out, find, replacement);
+  text::RecolourTypes(out, false, false);
   return out;
 }
 
 std::string RemoveBlockComments(std::string_view coloured) {
+  if (!text::HasBlockComments(coloured)) return std::string(coloured);
   std::string out = ReplaceAll(coloured, "\\cf8 /*", text::kCommentOpen);
   out = ReplaceAll(out, "*/\\cf", text::kCommentClose);
   out = ReplaceAll(out, "\\cf5 *\\cf \\cf5 /\\cf", text::kStrayClose);
@@ -115,34 +138,118 @@ std::string RemoveBlockComments(std::string_view coloured) {
 
 namespace text {
 
+bool HasBlockComments(std::string_view coloured) {
+  // Without an opening or a stray close RemoveBlockComments changes nothing: a
+  // lone closing marker goes back to its code.
+  return coloured.find("\\cf8 /*") != std::string_view::npos ||
+         coloured.find("\\cf5 *\\cf \\cf5 /\\cf") != std::string_view::npos;
+}
+
+void AppendStripped(std::string& out, std::string_view text) {
+  // "\\cf |\\cf\\par|\\cf\n\\par|\\cf2 |...|\\cf8 |\\cf10 |\\par ": at a
+  // backslash at most one of them can match.
+  static constexpr std::string_view kCodes[] = {"\\cf ",  "\\cf\\par", "\\cf\n\\par", "\\cf2 ", "\\cf3 ",
+                                                "\\cf4 ", "\\cf5 ",   "\\cf6 ",      "\\cf7 ", "\\cf8 ",
+                                                "\\cf10 ", "\\par "};
+  std::size_t copied = 0;
+  for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at)) {
+    std::size_t length = 0;
+    for (std::string_view code : kCodes) {
+      if (text.compare(at, code.size(), code) == 0) {
+        length = code.size();
+        break;
+      }
+    }
+    if (length == 0) {
+      ++at;
+      continue;
+    }
+    out.append(text, copied, at - copied);
+    at += length;
+    copied = at;
+  }
+  out.append(text, copied);
+}
+
+void RecolourTypes(std::string& coloured, bool sysnameOnly, bool keepCase) {
+  // Every replacement is no longer than what it replaces, so the text is
+  // rewritten in place: read at r, written at w <= r.
+  std::size_t w = 0, r = 0;
+  const std::size_t n = coloured.size();
+  char* d = coloured.data();
+  for (std::size_t at = coloured.find('\\', r); at != std::string::npos; at = coloured.find('\\', r)) {
+    std::size_t matched = 0;
+    for (std::size_t k = sysnameOnly ? kSysnameRow : 0; k < (sysnameOnly ? kSysnameRow + 1 : kTypeColours.size());
+         ++k) {
+      const std::string_view find = kTypeColours[k].first;
+      if (n - at >= find.size() && EqualsNoCase(std::string_view(coloured).substr(at, find.size()), find)) {
+        matched = k + 1;
+        break;
+      }
+    }
+    if (matched == 0) {
+      at += 1;
+      std::memmove(d + w, d + r, at - r);
+      w += at - r;
+      r = at;
+      continue;
+    }
+    const auto& [find, replacement] = kTypeColours[matched - 1];
+    std::memmove(d + w, d + r, at - r);
+    w += at - r;
+    // Find and replacement differ in their codes only; the word stands between.
+    const std::size_t findCode = find.find(' ') + 1;
+    const std::size_t code = replacement.find(' ') + 1;
+    const std::size_t word = find.size() - findCode - 3;
+    std::memcpy(d + w, replacement.data(), code);
+    if (keepCase) std::memmove(d + w + code, d + at + findCode, word);
+    else std::memcpy(d + w + code, replacement.data() + code, word);
+    std::memcpy(d + w + code + word, "\\cf", 3);
+    w += code + word + 3;
+    r = at + find.size();
+  }
+  std::memmove(d + w, d + r, n - r);
+  coloured.resize(w + n - r);
+}
+
 std::string PrepareColouredText(std::string_view source, std::string_view objectName, Kind kind) {
   if (!IsValidUtf8(source)) {
     throw vx::ComError(vx::err::kInvalidProcedureCall, "VexilonLib",
                        "Invalid procedure call or argument: the object's text is not valid UTF-8");
   }
-  std::string working = ReplaceAll(source, "[", kLeftBracketMask);
-  working = ReplaceAll(working, "]", kRightBracketMask);
-  working = MaskRtfCodes(working);
+  // Brackets go to the colourer as they stand: it reads a bracketed name as
+  // one name, so their placeholder words would only cost room and time.
+  std::string working;
   {
+    const std::string masked = MaskRtfCodes(source);
     vx::SyntaxColourer colourer;
-    working = colourer.ColourSQL(working, 1);
+    working = colourer.ColourSQL(masked, 1);
   }
-  if (kind == Kind::View) {
-    const auto& [find, replacement] = kTypeColours[kSysnameRow];
-    working = ReplaceAllNoCase(working, find, replacement);
-  } else {
-    working = FixDataTypeColours(working);
-  }
-  working = RemoveBlockComments(working);
+  // The procedure rewrite keeps every byte of the text: its type words keep
+  // their case and its block comments stay (its tests look past them).
+  RecolourTypes(working, kind == Kind::View, kind == Kind::StoredProcedure);
+  if (kind != Kind::StoredProcedure && HasBlockComments(working)) working = RemoveBlockComments(working);
   if (kind == Kind::StoredProcedure || kind == Kind::UserDefinedFunction) {
     // The closing code's space goes with the name, so that the name comes back
     // followed by exactly what followed it.
     std::string nameRun = "\\cf10 ";
     nameRun.append(objectName);
     nameRun.append("\\cf ");
-    working = ReplaceFirst(working, nameRun, kObjectNameMask);
+    const std::size_t at = working.find(nameRun);
+    if (at != std::string::npos) working.replace(at, nameRun.size(), kObjectNameMask);
   }
-  if (kind == Kind::StoredProcedure) working = ReplaceAll(working, "\\cf10 ", kKeywordCode);
+  if (kind == Kind::StoredProcedure) {
+    // "\\cf10 " to "\\cf1 ", in place.
+    std::size_t w = 0, r = 0;
+    char* d = working.data();
+    for (std::size_t at = working.find("\\cf10 "); at != std::string::npos; at = working.find("\\cf10 ", r)) {
+      std::memmove(d + w, d + r, at + 4 - r);
+      w += at + 4 - r;
+      r = at + 5;
+    }
+    std::memmove(d + w, d + r, working.size() - r);
+    working.resize(w + working.size() - r);
+  }
   return working;
 }
 
@@ -150,13 +257,6 @@ std::string FinishScript(std::string_view result, std::string_view objectName, K
   std::string out = UnmaskRtfCodes(result);
   if (kind == Kind::StoredProcedure || kind == Kind::UserDefinedFunction) {
     out = ReplaceAll(out, kObjectNameMask, objectName);
-  }
-  if (kind == Kind::Trigger) {
-    out = ReplaceAllNoCase(out, kLeftBracketMask, "[");
-    out = ReplaceAllNoCase(out, kRightBracketMask, "]");
-  } else {
-    out = ReplaceAll(out, kLeftBracketMask, "[");
-    out = ReplaceAll(out, kRightBracketMask, "]");
   }
   return out;
 }

@@ -12,9 +12,10 @@ std::string GenerateUserDefinedFunctionEncryptionScript(std::string_view source,
   std::string result;
   result.reserve(source.size() + 64);
   bool done = false;
-  for (const std::string_view token : Split(coloured, kKeywordCode)) {
+  Tokens tokens(coloured);
+  for (std::string_view token; tokens.Next(token);) {
     if (done) {
-      result += StripRtfCodes(token);
+      AppendStripped(result, token);
       continue;
     }
     TokenForms forms(token);
@@ -37,7 +38,7 @@ std::string GenerateUserDefinedFunctionEncryptionScript(std::string_view source,
     } else {
       rewrote = false;
     }
-    result += StripRtfCodes(rewrote ? std::string_view(rewritten) : token);
+    AppendStripped(result, rewrote ? std::string_view(rewritten) : token);
     if (!done) result += ' ';
   }
   return FinishScript(result, objectName, Kind::UserDefinedFunction);

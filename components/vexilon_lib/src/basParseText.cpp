@@ -76,25 +76,24 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 std::string Upper(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return out;
-}
-
-std::vector<std::string_view> Split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> parts;
-  if (text.empty()) return parts;
-  std::size_t from = 0;
-  for (std::size_t at = text.find(separator); at != std::string_view::npos;
-       at = text.find(separator, from)) {
-    parts.push_back(text.substr(from, at - from));
-    from = at + separator.size();
-  }
-  parts.push_back(text.substr(from));
-  return parts;
 }
 
 std::string FirstNonSpaceCharacters(std::string_view text, std::size_t count) {
@@ -167,7 +166,7 @@ std::string ReverseCharacters(std::string_view text) {
 }
 
 const std::string& TokenForms::L() {
-  if (!l_) l_ = RemoveLineComments(token_);
+  if (!l_) l_ = RemoveLineComments(skipComments_ ? RemoveBlockComments(token_) : std::string(token_));
   return *l_;
 }
 const std::string& TokenForms::LW() {

@@ -13,7 +13,8 @@ std::string GenerateTriggerEncryptionScript(std::string_view source, std::string
   result.reserve(source.size() + 64);
   bool createSeen = false;
   bool done = false;
-  for (const std::string_view token : Split(coloured, kKeywordCode)) {
+  Tokens tokens(coloured);
+  for (std::string_view token; tokens.Next(token);) {
     std::string rewritten;
     bool rewrote = false;
     if (!done) {
@@ -28,7 +29,7 @@ std::string GenerateTriggerEncryptionScript(std::string_view source, std::string
         done = true;
       }
     }
-    result += StripRtfCodes(rewrote ? std::string_view(rewritten) : token);
+    AppendStripped(result, rewrote ? std::string_view(rewritten) : token);
   }
   return FinishScript(result, {}, Kind::Trigger);
 }

@@ -73,7 +73,7 @@ TEST_F(EngineLog, ExportWritesTheLayoutInDateOrderAsUtf8) {
       "\r\n"
       "\r\n"
       "Date/Time\tSQL Server\tDatabase\tOwner\tObject Name\tObject Type\tTable\tMessage\r\n" +
-      vx::DateToText(At(8, 15, 5)) + "\tSRV\tVentes\tjo\ttr\tTrigger\tTbl\tRestore error:\tline\r\n" +
+      vx::DateToText(At(8, 15, 5)) + "\tSRV\tVentes\tjo\ttr\tTrigger\tTbl\tRestore error:\\tline\r\n" +
       vx::DateToText(At(9, 0, 0)) + "\tSRV\tVentes\tdbo\tfn\tUser Defined Function\t\tm\r\n" +
       vx::DateToText(At(9, 0, 1)) + "\tSRV\tVentes\tdbo\tp\tStored Procedure\t\tm\r\n" +
       vx::DateToText(At(12, 30, 0)) + "\tSRV\tVentes\tdbo\tvue_été\tView\t\tEncrypted succesfully\r\n";

@@ -49,7 +49,7 @@ const std::vector<Row>& Rows() {
        "WITH ENCRYPTION\r\n"
        "as\r\n"
        "insert into dbo.Log (CreatedBy, ProcName, Msg) select suser_sname(), object_name(@@procid), @msg\r\n"},
-      {"header comments, CREATE in comments and strings, bracketed name with spaces and keywords",
+      {"header comments (kept), CREATE in comments and strings, bracketed name with spaces and keywords",
        "usp Get Orders As Of",
        "-- =============================================\r\n"
        "-- Author:  J. Smith\r\n"
@@ -75,17 +75,17 @@ const std::vector<Row>& Rows() {
        "-- Author:  J. Smith\r\n"
        "-- Purpose: CREATE PROCEDURE wrapper; see /* notes */\r\n"
        "-- =============================================\r\n"
-       " \r\n"
+       "/* CREATE PROCEDURE old_version AS SELECT 0 */\r\n"
        "ALTER PROCEDURE [dbo].[usp Get Orders As Of]\r\n"
        "    @CustomerID nchar(5),\r\n"
-       "    @AsOf datetime = NULL,\r\n"
-       "    @Note nvarchar(100) = N'CREATE PROC x AS' -- default text\r\n"
+       "    @AsOf DateTime = NULL,\r\n"
+       "    @Note NVARCHAR(100) = N'CREATE PROC x AS' -- default text\r\n"
        "WITH ENCRYPTION\r\n"
        "AS\r\n"
        "BEGIN\r\n"
        "    SET NOCOUNT ON\r\n"
-       "     \r\n"
-       "    SELECT o.OrderID, o.CreatedBy, o.ProcName AS [With], CAST(o.Total AS bigint) AS Total\r\n"
+       "    /* outer /* inner */ still comment */\r\n"
+       "    SELECT o.OrderID, o.CreatedBy, o.ProcName AS [With], CAST(o.Total AS BIGINT) AS Total\r\n"
        "    FROM dbo.Orders o WITH (NOLOCK)\r\n"
        "    WHERE o.CustomerID = @CustomerID\r\n"
        "      AND (@AsOf IS NULL OR o.OrderDate <= @AsOf)\r\n"
@@ -107,11 +107,11 @@ const std::vector<Row>& Rows() {
        "FROM [t]]x]\r\n",
        "ALTER PROC p WITH ENCRYPTION\r\n"
        "AS SELECT '[x] \\par \\cf1 a \\cf b \\cf\\par \xC2\xAB\xC2\xAC\xC2\xBB' AS [c\\cf10 d], * FROM [t]]x]\r\n"},
-      {"the nine type words in lower case", "p",
+      {"type words keep their case", "p",
        "CREATE PROC p @a BIGINT, @b NTEXT, @c IMAGE, @d Text, @e SYSNAME, @f UniqueIdentifier, "
        "@g SQL_VARIANT, @h NVarChar(10), @i DateTime, @j INT AS RETURN\r\n",
-       "ALTER PROC p @a bigint, @b ntext, @c image, @d text, @e sysname, @f uniqueidentifier, "
-       "@g sql_variant, @h nvarchar(10), @i datetime, @j INT WITH ENCRYPTION\r\nAS RETURN\r\n"},
+       "ALTER PROC p @a BIGINT, @b NTEXT, @c IMAGE, @d Text, @e SYSNAME, @f UniqueIdentifier, "
+       "@g SQL_VARIANT, @h NVarChar(10), @i DateTime, @j INT WITH ENCRYPTION\r\nAS RETURN\r\n"},
       {"BEGIN without AS", "p", "CREATE PROC p BEGIN SELECT 1 END",
        "ALTER PROC p \r\nWITH ENCRYPTION\r\nBEGIN SELECT 1 END"},
       {"unterminated string", "p", "CREATE PROC p AS SELECT 'abc",

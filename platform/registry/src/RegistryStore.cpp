@@ -101,8 +101,13 @@ Database* Store(State& s, int32_t root) {
   }
 }
 
+// A NUL would end the name in the store's comparisons, so that names that
+// differ after it would name one key or value: such names are refused.
+bool HasNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
 // Splits a path into its parts; nullopt when the path is malformed.
 std::optional<std::vector<std::string>> SplitPath(std::string path) {
+  if (HasNul(path)) return std::nullopt;
   if (!path.empty() && path.front() == '\\') path.erase(0, 1);
   if (!path.empty() && path.back() == '\\') path.pop_back();
   std::vector<std::string> parts;
@@ -238,6 +243,7 @@ long RegCloseKey(HKey key) {
 }
 
 long RegQueryValueEx(HKey key, const std::string& name, uint32_t* type, uint8_t* data, uint32_t* size) {
+  if (HasNul(name)) return kInvalidParameter;
   State& s = GetState();
   std::lock_guard lock(s.mutex);
   Database* db = nullptr;
@@ -281,7 +287,7 @@ long WriteOnKey(HKey key, F&& f) {
 }  // namespace
 
 long RegSetValueEx(HKey key, const std::string& name, uint32_t type, const uint8_t* data, uint32_t size) {
-  if (size > 0 && !data) return kInvalidParameter;
+  if ((size > 0 && !data) || HasNul(name)) return kInvalidParameter;
   return WriteOnKey(key, [&](Database& db, int64_t id) -> long {
     auto st = db.Prepare("INSERT OR REPLACE INTO reg_values(key_id, name, type, data) VALUES(?1, ?2, ?3, ?4)");
     st.Bind(1, id).Bind(2, name).Bind(3, static_cast<int64_t>(type));
@@ -292,6 +298,7 @@ long RegSetValueEx(HKey key, const std::string& name, uint32_t type, const uint8
 }
 
 long RegDeleteValue(HKey key, const std::string& name) {
+  if (HasNul(name)) return kInvalidParameter;
   return WriteOnKey(key, [&](Database& db, int64_t id) -> long {
     auto st = db.Prepare("DELETE FROM reg_values WHERE key_id = ?1 AND name = ?2");
     st.Bind(1, id).Bind(2, name);

@@ -5,6 +5,7 @@
 #include "ServerLink.h"
 #include "automation/ComError.h"
 #include "automation/OleDate.h"
+#include "sqlserver/Quoting.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/StoredProcedure.h"
 #include "sqlserver/Trigger.h"
@@ -71,8 +72,10 @@ std::string ProgrammableObject::Script(int32_t scriptType, const std::optional<s
                    "[SQL-DMO]Script type " + std::to_string(scriptType) + " is not supported.");
   const std::string qualified = detail::Bracket(info_.owner) + "." + detail::Bracket(info_.name);
   std::string out;
+  // The header names the object in a comment: a name holding "*/" or a line
+  // end must not end it and turn the rest of the name into statements.
   if (scriptType & kScriptIncludeHeaders)
-    out += std::string("/****** Object:  ") + HeaderKind() + " " + info_.owner + "." + info_.name +
+    out += std::string("/****** Object:  ") + HeaderKind() + " " + CommentText(info_.owner + "." + info_.name) +
            "    Script Date: " + FormatServerDate(OleNow()) + " ******/" + kCrLf;
   if (scriptType & kScriptDrops) {
     out += "if exists (select * from dbo.sysobjects where id = object_id(" + detail::NLiteral(qualified) + ") and " +

@@ -9,6 +9,7 @@
 #include "automation/ComError.h"
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
+#include "sqlserver/Quoting.h"
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/StoredProcedure.h"
@@ -240,6 +241,35 @@ TEST_F(ObjectModel, ScriptsRecreateObjectsIdentically) {
   EXPECT_EQ(objects[0]->QuotedIdentifierStatus(), vx::kFalse);
   EXPECT_NE(objects[0]->Script(1).find("drop procedure [bob].[odd]]name]"), std::string::npos);
   EXPECT_EQ(ErrorNumber([&] { objects[0]->Script(2); }), vx::err::kInvalidProcedureCall);
+}
+
+TEST_F(ObjectModel, NamesInTheHeaderCommentCannotEndIt) {
+  Run("CREATE TABLE Victim (id int)\nGO\n", "Copy");
+  auto s = Connect();
+  auto db = Sales(*s);
+  EXPECT_NE(db->StoredProcedures().ItemByID(ObjectId("dbo.Dup"))->Script(131073).find(
+                "/****** Object:  Stored Procedure dbo.Dup    Script Date: "),
+            std::string::npos);
+  // An owner so named, too.
+  const std::string owner = "o */ DROP TABLE Victim /*";
+  server_->AddSqlLogin("hostile", "pw");
+  for (const char* database : {"Sales", "Copy"}) {
+    server_->AddUser(database, owner, "hostile");
+    server_->AddRoleMember(database, "db_ddladmin", owner);
+  }
+  for (const std::string& name : std::vector<std::string>{"x */ DROP TABLE Victim /*", "p/*1", "p*/1",
+                                                         "a\r\nGO\r\nDROP TABLE Victim --*",
+                                                         Bracket(owner) + ".q"}) {
+    const std::string qualified = name.front() == '[' ? name : Bracket(name);
+    Run("CREATE PROCEDURE " + qualified + " AS select 1\nGO\n");
+    auto proc = db->StoredProcedures().ItemByID(ObjectId(qualified));
+    const std::string header = proc->Script(131073);
+    EXPECT_EQ(header.find('\n'), header.find("\r\nif exists") + 1) << name;  // the header is one line
+    for (int round = 0; round < 2; ++round)
+      s->ExecuteImmediate("USE [Copy]\r\nGO\r\n\r\n" + header + proc->Script(131076));
+    EXPECT_NE(ObjectId(qualified, "Copy"), 0) << name;
+    EXPECT_NE(ObjectId("Victim", "Copy"), 0) << name;
+  }
 }
 
 TEST_F(ObjectModel, LostConnectionAnswersTheConnectionNumber) {

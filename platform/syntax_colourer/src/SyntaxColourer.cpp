@@ -33,8 +33,9 @@ bool IsBlank(unsigned char c) { return c <= 0x20 || c == 0x7F; }
 
 class Colouring {
  public:
-  // Most code comes out at two to three times its length.
-  explicit Colouring(std::string_view text) : text_(text) { out_.reserve(text.size() * 3 + 64); }
+  // Most code comes out at two to four times its length; room not written to
+  // costs no memory, a growth by copying costs the text twice over.
+  explicit Colouring(std::string_view text) : text_(text) { out_.reserve(text.size() * 4 + 64); }
 
   std::string Run() {
     const std::size_t n = text_.size();
@@ -44,7 +45,7 @@ class Colouring {
       const unsigned char next = i + 1 < n ? static_cast<unsigned char>(text_[i + 1]) : 0;
       if (IsBlank(c)) {
         out_ += static_cast<char>(c);
-        if (c == '\n') out_ += "\\par ";
+        if (EndsLine(i)) out_ += "\\par ";
         ++i;
       } else if (c == '-' && next == '-') {
         i = LineComment(i);
@@ -77,17 +78,27 @@ class Colouring {
   }
 
  private:
+  // CR, LF and CR LF each end a line; the line's last character is at `at`.
+  bool EndsLine(std::size_t at) const {
+    return text_[at] == '\n' || (text_[at] == '\r' && (at + 1 == text_.size() || text_[at + 1] != '\n'));
+  }
+  // The last character of the next line end at or after from, before limit.
+  std::size_t NextLineEnd(std::size_t from, std::size_t limit) const {
+    for (std::size_t at = from; at < limit; ++at) {
+      const char c = text_[at];
+      if ((c == '\n' || c == '\r') && EndsLine(at)) return at;
+    }
+    return std::string_view::npos;
+  }
+
   bool StartsWith(std::size_t at, std::string_view what) const {
     return text_.size() - at >= what.size() && text_.compare(at, what.size(), what) == 0;
   }
 
   std::size_t LineComment(std::size_t begin) {
-    std::size_t end = text_.find('\n', begin);
-    if (end == std::string_view::npos) {
-      end = text_.size();
-    } else if (end > begin && text_[end - 1] == '\r') {
-      --end;  // the CR LF pair stays outside the run
-    }
+    // The line end (CR, LF or CR LF) stays outside the run.
+    std::size_t end = text_.find_first_of("\r\n", begin);
+    if (end == std::string_view::npos) end = text_.size();
     Emit(kComment, begin, end, false);
     return end;
   }
@@ -221,16 +232,15 @@ class Colouring {
   }
   void Close() { out_ += "\\cf "; }
 
-  // One run of text_[begin, end). A line feed inside it is followed by "\par ".
+  // One run of text_[begin, end). A line end inside it is followed by "\par ".
   void Emit(int colourClass, std::size_t begin, std::size_t end, bool closedComment) {
     Open(colourClass);
     std::size_t from = begin;  // start of the text not yet written
     std::size_t piece = begin;  // start of the current run piece
-    // The search for line feeds stays inside the run: a text without them must
+    // The search for line ends stays inside the run: a text without them must
     // not be scanned to its end for every run.
-    const std::string_view run = text_.substr(0, end);
-    for (std::size_t lf = run.find('\n', begin); lf != std::string_view::npos; lf = run.find('\n', lf + 1)) {
-      if (lf >= piece + 3 && text_.compare(lf - 3, 3, "\\cf") == 0) {
+    for (std::size_t lf = NextLineEnd(begin, end); lf != std::string_view::npos; lf = NextLineEnd(lf + 1, end)) {
+      if (text_[lf] == '\n' && lf >= piece + 3 && text_.compare(lf - 3, 3, "\\cf") == 0) {
         // "\cf" + line feed + "\par" would read as a closing code: split the
         // run between the backslash and "cf".
         out_.append(text_, from, lf - 2 - from);

@@ -13,7 +13,7 @@ namespace {
 std::string Colour(const std::string& text) { return vx::SyntaxColourer().ColourSQL(text, 1); }
 
 // Reads coloured text back by its structure: runs "\cf<n> " ... "\cf ", and
-// "\par " after every line feed. Fails the test on anything else the colourer
+// "\par " after every line end (CR, LF or CR LF). Fails the test on anything else the colourer
 // might have added. (Inputs here hold no backslash, so "\cf" is always a code.)
 std::string Decode(const std::string& coloured) {
   std::string out;
@@ -44,7 +44,8 @@ std::string Decode(const std::string& coloured) {
       return out;
     }
     out += coloured[i];
-    if (coloured[i] == '\n') {
+    const bool loneCr = coloured[i] == '\r' && coloured.compare(i + 1, 1, "\n") != 0;
+    if (coloured[i] == '\n' || loneCr) {
       EXPECT_EQ(coloured.compare(i + 1, 5, "\\par "), 0) << "no paragraph code at " << i;
       i += 5;
     }

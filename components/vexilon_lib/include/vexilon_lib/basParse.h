@@ -4,8 +4,10 @@
 //
 // The rewriters let the syntax colourer classify the words, cut the coloured
 // text into tokens at each keyword, rewrite the few tokens that matter, strip
-// the colour codes again and return plain text. Block comments are removed on
-// the way; line comments stay. Texts are UTF-8.
+// the colour codes again and return plain text. The procedure rewrite keeps
+// every byte it does not change, comments and the case of type words included;
+// the others remove block comments and write the type words in lower case.
+// Line comments stay. CR, LF and CR LF each end a line. Texts are UTF-8.
 //
 // Errors (vx::ComError): a text that is not valid UTF-8 gives
 // kInvalidProcedureCall; a CREATE keyword as the last token of a procedure text
@@ -35,7 +37,8 @@ std::string GenerateUserDefinedFunctionEncryptionScript(std::string_view text, s
 std::string GenerateViewEncryptionScript(std::string_view text, std::string_view objectName);
 
 // --- Helpers, on coloured text ---
-// Nine type words moved to class 2, written in lower case.
+// Nine type words moved to class 2, written in lower case (the procedure
+// rewrite recolours them keeping their case).
 std::string FixDataTypeColours(std::string_view text);
 // Coloured block comments removed (a nested one with its outer comment).
 std::string RemoveBlockComments(std::string_view text);

@@ -35,6 +35,9 @@ struct KeyInfo {
   uint64_t lastWriteTime = 0;  // 100 ns units since 1601-01-01 UTC
 };
 
+// Names of keys and values never hold a NUL: a path with one is kBadPathname,
+// a value name with one kInvalidParameter.
+
 // The folder that holds the stores.
 std::string StoreFolder();
 

@@ -27,12 +27,20 @@ struct ConnectionString {
   // (a key without "=", an unterminated quote, text after a closing quote,
   // an empty key) and when Data Source is missing.
   static ConnectionString Parse(const std::string& text);
-  // Writes the keys back; values holding ';', quotes or outer blanks are quoted.
+  // Writes the keys back, each value quoted as QuoteConnectionValue quotes it.
   std::string ToString() const;
   Credentials GetCredentials() const;
 };
 
-// Quotes a connection-string value when needed (see above).
+// Quotes a connection-string value when Parse would not read it back as it
+// stands: when it holds ";" or a quote, or begins or ends with a blank, tab,
+// carriage return or line feed.
 std::string QuoteConnectionValue(const std::string& value);
+
+// The text with the value of its Initial Catalog replaced by the database's
+// name (quoted as needed) when that value is placeHolder; the same place-holder
+// elsewhere (in a server's name) stays. Raises as Parse for a malformed text.
+std::string ReplaceInitialCatalog(const std::string& text, const std::string& placeHolder,
+                                  const std::string& database);
 
 }  // namespace vx::sqlserver

@@ -63,7 +63,7 @@ std::vector<Token> Tokenize(std::string_view s, bool quotedIdentifier) {
       continue;
     }
     if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-      while (i < n && s[i] != '\n') ++i;
+      while (i < n && s[i] != '\n' && s[i] != '\r') ++i;  // CR, LF or CR LF ends it
       continue;
     }
     if (c == '/' && i + 1 < n && s[i + 1] == '*') {

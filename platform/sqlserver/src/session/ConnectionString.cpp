@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
@@ -32,15 +33,14 @@ bool IsTrue(const std::string& v) {
   std::string l = Lower(v);
   return l == "sspi" || l == "true" || l == "yes";
 }
-}  // namespace
 
-ConnectionString ConnectionString::Parse(const std::string& text) {
-  ConnectionString cs;
-  bool haveSource = false;
+// Walks the parts of a connection string: f(key, value, begin, end) for each,
+// key lower-cased, value as read, [begin, end) the value's place in the text.
+template <typename F>
+void Scan(const std::string& text, F&& f) {
   size_t i = 0;
   const size_t n = text.size();
   while (i < n) {
-    // key
     size_t eq = text.find('=', i);
     size_t semi = text.find(';', i);
     if (semi != std::string::npos && (eq == std::string::npos || semi < eq)) {
@@ -57,6 +57,7 @@ ConnectionString ConnectionString::Parse(const std::string& text) {
     i = eq + 1;
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
     std::string value;
+    size_t begin = i, end = i;
     if (i < n && (text[i] == '"' || text[i] == '\'')) {
       char q = text[i++];
       bool closed = false;
@@ -74,33 +75,64 @@ ConnectionString ConnectionString::Parse(const std::string& text) {
         value += text[i++];
       }
       if (!closed) Malformed("a quoted value is not terminated");
+      end = i;
       while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
       if (i < n && text[i] != ';') Malformed("text follows a quoted value");
       if (i < n) ++i;
     } else {
-      size_t end = text.find(';', i);
+      end = text.find(';', i);
       if (end == std::string::npos) end = n;
       value = Trim(text.substr(i, end - i));
       i = end < n ? end + 1 : n;
     }
+    f(key, value, begin, end);
+  }
+}
+
+bool IsCatalogKey(const std::string& key) { return key == "initial catalog" || key == "database"; }
+
+}  // namespace
+
+ConnectionString ConnectionString::Parse(const std::string& text) {
+  ConnectionString cs;
+  bool haveSource = false;
+  Scan(text, [&](const std::string& key, const std::string& value, size_t, size_t) {
     if (key == "provider") cs.provider = value;
     else if (key == "data source" || key == "server" || key == "address" || key == "addr" ||
              key == "network address") {
       cs.dataSource = value;
       haveSource = true;
-    } else if (key == "initial catalog" || key == "database") cs.initialCatalog = value;
+    } else if (IsCatalogKey(key)) cs.initialCatalog = value;
     else if (key == "user id" || key == "uid" || key == "user") cs.userId = value;
     else if (key == "password" || key == "pwd") cs.password = value;
     else if (key == "integrated security" || key == "trusted_connection") cs.integratedSecurity = IsTrue(value);
     else cs.others[key] = value;
-  }
+  });
   if (!haveSource || cs.dataSource.empty()) Malformed("it names no Data Source");
   return cs;
 }
 
+std::string ReplaceInitialCatalog(const std::string& text, const std::string& placeHolder,
+                                  const std::string& database) {
+  // The last Initial Catalog counts, as in Parse.
+  size_t begin = std::string::npos, end = 0;
+  bool isPlaceHolder = false;
+  Scan(text, [&](const std::string& key, const std::string& value, size_t b, size_t e) {
+    if (!IsCatalogKey(key)) return;
+    begin = b;
+    end = e;
+    isPlaceHolder = value == placeHolder;
+  });
+  if (begin == std::string::npos || !isPlaceHolder) return text;
+  return text.substr(0, begin) + QuoteConnectionValue(database) + text.substr(end);
+}
+
 std::string QuoteConnectionValue(const std::string& value) {
+  // Whatever Parse would read otherwise: a ";" or a quote, and blanks, tabs or
+  // line ends at either end, which it trims.
+  constexpr const char* kTrimmed = " \t\r\n";
   bool needs = value.find_first_of(";'\"") != std::string::npos ||
-               (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+               (!value.empty() && (std::strchr(kTrimmed, value.front()) || std::strchr(kTrimmed, value.back())));
   if (!needs) return value;
   char q = value.find('"') == std::string::npos ? '"' : '\'';
   std::string out(1, q);

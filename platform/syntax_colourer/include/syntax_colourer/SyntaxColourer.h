@@ -3,7 +3,8 @@
 //
 // The coloured text is the input with codes added and nothing else changed:
 // - a run is "\cf<n> " (n = 1..8 or 10), its characters, and "\cf ";
-// - after every line feed of the input, inside a run or not, "\par " follows;
+// - after every line end of the input (CR, LF or CR LF), inside a run or not,
+//   "\par " follows;
 // - deleting the codes gives the input back, line ends included.
 // Classes: 1 keywords (with image, sysname and text), 2 data types, 3 datetime,
 // 4 string literals ('...' with '' inside, N'...'), 5 operators and punctuation
