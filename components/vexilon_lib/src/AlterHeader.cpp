@@ -21,7 +21,7 @@ class Words {
     while (i_ < t_.size()) {
       const char c = t_[i_];
       if (c == '-' && At(1) == '-') {
-        while (i_ < t_.size() && t_[i_] != '\n') ++i_;
+        while (i_ < t_.size() && t_[i_] != '\n' && t_[i_] != '\r') ++i_;
       } else if (c == '/' && At(1) == '*') {
         SkipBlockComment();
       } else if (c == '\'' || c == '"') {
