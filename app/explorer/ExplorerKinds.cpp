@@ -23,6 +23,14 @@ void FailedItem(CVexilon& engine, int32_t databaseId, const UDT_OBJECT& object, 
                     std::string(what) + " " + e.Description(), "", object.strTableName);
 }
 
+// The engine reports some server failures as a failed result; when the server
+// connection is gone as well, the run takes its lost-connection branch.
+void ThrowIfConnectionLost(CVexilon& engine) {
+  auto server = engine.GetSQLServer();
+  if (server && server->Status() != 1)
+    throw vx::ComError(vx::err::kServerConnection, "frmSQLServerExplorer", "The connection to the server was lost.");
+}
+
 }  // namespace
 
 QString ExplorerKinds::WorkingText(ENU_OBJECT_TYPES kind, bool encrypt) {
@@ -76,6 +84,7 @@ bool ExplorerKinds::Encrypt(CVexilon& engine, ENU_OBJECT_TYPES kind, bool archiv
         r = archive ? engine.EncryptArchiveView(databaseId, object.lngID) : engine.EncryptView(databaseId, object.lngID);
         break;
     }
+    if (r == vx::kFalse) ThrowIfConnectionLost(engine);
     return r != vx::kFalse;
   } catch (const vx::ComError& e) {
     FailedItem(engine, databaseId, object, "Encryption error:", e);
@@ -86,8 +95,11 @@ bool ExplorerKinds::Encrypt(CVexilon& engine, ENU_OBJECT_TYPES kind, bool archiv
 int32_t ExplorerKinds::Restore(CVexilon& engine, int32_t databaseId, const UDT_OBJECT& object,
                                bool ignoreArchiveOlder) {
   try {
-    return engine.RestoreObject(databaseId, object.lngID, object.strObjectName, object.strOwnerName,
-                                object.enumObjectType, ignoreArchiveOlder ? vx::kTrue : vx::kFalse);
+    const vx::VbBool errorsBefore = engine.GetErrorsExist();
+    const int32_t r = engine.RestoreObject(databaseId, object.lngID, object.strObjectName, object.strOwnerName,
+                                           object.enumObjectType, ignoreArchiveOlder ? vx::kTrue : vx::kFalse);
+    if (engine.GetErrorsExist() != errorsBefore) ThrowIfConnectionLost(engine);
+    return r;
   } catch (const vx::ComError& e) {
     FailedItem(engine, databaseId, object, "Restore error:", e);
     return 0;

@@ -12,6 +12,9 @@
 
 namespace ui_test {
 
+ExplorerTest::ExplorerTest() = default;
+ExplorerTest::~ExplorerTest() = default;
+
 void ExplorerTest::SetUp() {
   UiTest::SetUp();
   CGlobal::Instance().ArchiveEncryptedDatabaseObjects(vx::kTrue);

@@ -29,6 +29,8 @@ struct ProgressStep {
 
 class ExplorerTest : public UiTest {
  protected:
+  ExplorerTest();
+  ~ExplorerTest() override;
   void SetUp() override;
   void TearDown() override;
 
