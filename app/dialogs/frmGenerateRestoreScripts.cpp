@@ -90,7 +90,7 @@ frmGenerateRestoreScripts::frmGenerateRestoreScripts(QWidget* parent) : QDialog(
   buttons->addWidget(cmdOK_);
   buttons->addWidget(cmdCancel_);
   layout->addLayout(buttons);
-  resize(vx::app::TwipsToPixels(7200, false), vx::app::TwipsToPixels(5400, true));
+  resize(vx::app::TwipsToPixels(7800, false), vx::app::TwipsToPixels(5400, true));
 
   connect(chkGenerateCreateCommands_, &QCheckBox::clicked, this, [this] { chkGenerateCreateCommands_Click(); });
   connect(chkGenerateDropCommands_, &QCheckBox::clicked, this, [this] { chkGenerateDropCommands_Click(); });

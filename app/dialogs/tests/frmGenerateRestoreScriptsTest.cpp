@@ -1,4 +1,5 @@
 // The restore script dialog against the real engine and archive.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -75,6 +76,11 @@ TEST_F(RestoreScriptsTest, ListsArchivedEncryptedObjectsByKindWithWholeDates) {
   EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(first->text(2)).hasMatch())
       << first->text(2).toStdString();
   EXPECT_EQ(frmGenerateRestoreScripts::DateCell("not a date"), "not a date");
+  if (const char* shots = std::getenv("VX_SCREENSHOT_DIR")) {
+    dialog.lvwEncryptedObjects()->topLevelItem(2)->setCheckState(0, Qt::Checked);
+    dialog.show();
+    dialog.grab().save(QString::fromLocal8Bit(shots) + "/restore-scripts.png");
+  }
 }
 
 struct OptionRow {

@@ -97,7 +97,7 @@ void ExplorerTest::CheckItems(bool encryptedList, const std::vector<int>& rows) 
 CVexilon& ExplorerTest::Check(const std::string& server) {
   if (!check_ || !check_->GetSQLServer()) {
     check_ = vx::app::NewEngine();
-    UDT_LOGIN_CREDENTIALS c{server, ENU_LAT_SQLSERVER, "sa", "sa"};
+    UDT_LOGIN_CREDENTIALS c{server, ENU_LAT_SQLSERVER, "sa", checkPassword};
     check_->ConnectServer(c);
   }
   return *check_;

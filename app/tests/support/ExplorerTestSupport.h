@@ -60,6 +60,7 @@ class ExplorerTest : public UiTest {
   // Called at every progress step (after it is recorded), for tests that act mid-run.
   std::function<void(const ProgressStep&)> onStep;
   std::unique_ptr<frmApplication> mainWindow;
+  std::string checkPassword = "sa";  // sa's password for Check()
 
  private:
   std::unique_ptr<frmSQLServerExplorer> explorer_;
