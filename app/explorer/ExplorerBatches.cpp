@@ -1,0 +1,187 @@
+// Encrypt and restore of the checked objects of the folder the lists show.
+#include <QTreeWidget>
+
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "basErrorReports.h"
+#include "basMessages.h"
+#include "basScreen.h"
+#include "explorer/ExplorerBatchRun.h"
+#include "explorer/ExplorerKinds.h"
+#include "explorer/ExplorerPrompts.h"
+#include "explorer/frmSQLServerExplorer.h"
+#include "sqlserver/SQLServer.h"
+#include "vexilon_lib/CVexilon.h"
+
+using vx::app::MsgBox;
+
+namespace {
+
+// The column of a list whose header reads `title` (-1 when none).
+int ColumnOf(const QTreeWidget* list, const QString& title) {
+  const QTreeWidgetItem* header = list->headerItem();
+  for (int c = 0; header && c < header->columnCount(); ++c)
+    if (header->text(c) == title) return c;
+  return -1;
+}
+
+// The object an item of the lists stands for, as far as a run needs it.
+UDT_OBJECT ItemObject(const QTreeWidgetItem* item, ENU_OBJECT_TYPES kind, int ownerColumn) {
+  UDT_OBJECT o;
+  o.enumObjectType = kind;
+  o.lngID = frmSQLServerExplorer::NodeKey(item).mid(1).toInt();
+  const QVariant tag = item->data(0, frmSQLServerExplorer::kTagRole);
+  if (kind == ENU_OBT_TRIGGER && tag.isValid() && !tag.toString().isEmpty()) o.lngTableID = tag.toInt();
+  o.strObjectName = item->text(0).toStdString();
+  if (ownerColumn >= 0) o.strOwnerName = item->text(ownerColumn).toStdString();
+  const int tableColumn = ColumnOf(item->treeWidget(), QStringLiteral("Table"));
+  if (kind == ENU_OBT_TRIGGER && tableColumn >= 0) o.strTableName = item->text(tableColumn).toStdString();
+  return o;
+}
+
+// Lost connection: the connected server's node is marked failed (when it is
+// still there) and the run ends without a report.
+void ConnectionLost(frmSQLServerExplorer& explorer) {
+  if (auto server = explorer.Vexilon().GetSQLServer())
+    if (QTreeWidgetItem* node = explorer.NodeByKey(QStringLiteral("S") + QString::fromStdString(server->Name())))
+      explorer.SQLServerConnectionBroken(node);
+}
+
+}  // namespace
+
+// Clears and refills both lists of the current kind from the engine.
+static void RefillLists(frmSQLServerExplorer& ex, ENU_OBJECT_TYPES kind, int32_t databaseId) {
+  switch (kind) {
+    case ENU_OBT_STORED_PROCEDURE:
+      ex.InitLVStoredProcedures(), ex.InitLVEncryptedStoredProcedures(), ex.FillLVStoredProceduresFromDb(databaseId);
+      break;
+    case ENU_OBT_TRIGGER:
+      ex.InitLVTriggers(), ex.InitLVEncryptedTriggers(), ex.FillLVTriggersFromDb(databaseId);
+      break;
+    case ENU_OBT_USER_DEFINED_FUNCTION:
+      ex.InitLVUserDefinedFunctions(), ex.InitLVEncryptedUserDefinedFunctions(),
+          ex.FillLVUserDefinedFunctionsFromDb(databaseId);
+      break;
+    case ENU_OBT_VIEW:
+      ex.InitLVViews(), ex.InitLVEncryptedViews(), ex.FillLVViewsFromDb(databaseId);
+      break;
+  }
+}
+
+void frmSQLServerExplorer::EncryptSelected() {
+  try {
+    const bool archive = ExplorerBatchRun::TakeArchiving();
+    const ENU_OBJECT_TYPES kind = enumCurrentObjectType_;
+    const bool known = ExplorerKinds::IsKind(kind);
+    ExplorerBatchRun run(this);
+    const int count = lvwObjects_->topLevelItemCount();
+    run.Begin(count, known ? ExplorerKinds::WorkingText(kind, true) : QString());
+    Vexilon().SetErrorsExist(vx::kFalse);
+    bool checked = false, changed = false;
+    for (int i = 1; i <= count; ++i) {
+      QTreeWidgetItem* item = lvwObjects_->topLevelItem(i - 1);
+      if (item && item->checkState(0) == Qt::Checked) {
+        checked = true;
+        if (known && ExplorerKinds::Encrypt(Vexilon(), kind, archive, lngCurrentDatabaseID_, ItemObject(item, kind, -1)))
+          changed = true;
+      }
+      run.Step(i);
+    }
+    if (!checked) {
+      run.End(run.Status());
+      MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
+    } else if (changed) {
+      RefillLists(*this, kind, lngCurrentDatabaseID_);
+      const int plain = lvwObjects_->topLevelItemCount(), encrypted = lvwEncryptedObjects_->topLevelItemCount();
+      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
+              QString::number(encrypted) + QStringLiteral(" encrypted)"));
+      if (Vexilon().GetErrorsExist())
+        MsgBox(QStringLiteral("Errors occured during encryption, however some items were encrypted. Please view the "
+                              "Vexilon log for details."),
+               vx::app::vbExclamation);
+      else
+        MsgBox(QStringLiteral("Encryption completed."), vx::app::vbInformation);
+    } else {
+      run.End(run.Status());
+      if (Vexilon().GetErrorsExist())
+        MsgBox(QStringLiteral("Errors occured during encryption and no items were encrypted. Please view the Vexilon "
+                              "log for details."),
+               vx::app::vbExclamation);
+      else
+        MsgBox(QStringLiteral("Encryption completed."), vx::app::vbInformation);
+    }
+    vx::app::DoEvents();
+  } catch (const vx::ComError& e) {
+    if (e.Number() != vx::err::kServerConnection) {
+      vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
+      return;
+    }
+    ConnectionLost(*this);
+  } catch (...) {
+    vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
+  }
+}
+
+void frmSQLServerExplorer::RestoreSelected() {
+  try {
+    const ENU_OBJECT_TYPES kind = enumCurrentObjectType_;
+    const bool known = ExplorerKinds::IsKind(kind);
+    const int ownerColumn = ColumnOf(lvwEncryptedObjects_, QStringLiteral("Owner"));
+    ExplorerBatchRun run(this);
+    const int count = lvwEncryptedObjects_->topLevelItemCount();
+    run.Begin(count, known ? ExplorerKinds::WorkingText(kind, false) : QString());
+    Vexilon().SetErrorsExist(vx::kFalse);
+    bool checked = false, changed = false;
+    for (int i = 1; i <= count; ++i) {
+      QTreeWidgetItem* item = lvwEncryptedObjects_->topLevelItem(i - 1);
+      if (item && item->checkState(0) == Qt::Checked) {
+        checked = true;
+        const UDT_OBJECT o = ItemObject(item, kind, ownerColumn);
+        const int32_t r = known ? ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, false) : 0;
+        if (r == ENU_RES_SUCCESSFUL) {
+          changed = true;
+        } else if (r == ENU_RES_ARCHIVE_VERSION_OLDER) {
+          const QString prompt = ExplorerPrompts::OlderArchive(ExplorerKinds::DatabaseName(Vexilon(), lngCurrentDatabaseID_),
+                                                               QString::fromStdString(o.strOwnerName),
+                                                               QString::fromStdString(o.strObjectName), o.lngID);
+          if (MsgBox(prompt, vx::app::vbYesNo + vx::app::vbExclamation) == vx::app::vbYes &&
+              ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, true) != 0)
+            changed = true;
+        }
+      }
+      run.Step(i);
+    }
+    if (!checked) {
+      run.End(run.Status());
+      MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
+    } else if (changed) {
+      RefillLists(*this, kind, lngCurrentDatabaseID_);
+      const int plain = lvwObjects_->topLevelItemCount(), encrypted = lvwEncryptedObjects_->topLevelItemCount();
+      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
+              QString::number(encrypted) + QStringLiteral(" encrypted)"));
+      if (Vexilon().GetErrorsExist())
+        MsgBox(QStringLiteral("Errors occured during the restore, however some items were restored. Please view the "
+                              "Vexilon log for details."),
+               vx::app::vbExclamation);
+      else
+        MsgBox(QStringLiteral("Restore completed."), vx::app::vbInformation);
+    } else {
+      run.End(run.Status());
+      if (Vexilon().GetErrorsExist())
+        MsgBox(QStringLiteral("Errors occured during the restore and no items were restored. Please view the Vexilon "
+                              "log for details."),
+               vx::app::vbExclamation);
+      else
+        MsgBox(QStringLiteral("Restore completed."), vx::app::vbInformation);
+    }
+    vx::app::DoEvents();
+  } catch (const vx::ComError& e) {
+    if (e.Number() != vx::err::kServerConnection) {
+      vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
+      return;
+    }
+    ConnectionLost(*this);
+  } catch (...) {
+    vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
+  }
+}

@@ -1,0 +1,146 @@
+// Encrypt and restore of every object of the four kinds in one database.
+#include <array>
+#include <limits>
+
+#include <QTreeWidget>
+
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "basErrorReports.h"
+#include "basMessages.h"
+#include "explorer/ExplorerBatchRun.h"
+#include "explorer/ExplorerKinds.h"
+#include "explorer/ExplorerPrompts.h"
+#include "explorer/frmSQLServerExplorer.h"
+#include "sqlserver/SQLServer.h"
+#include "vexilon_global/CGlobal.h"
+#include "vexilon_lib/CVexilon.h"
+
+using vx::app::MsgBox;
+
+namespace {
+
+constexpr std::array<ENU_OBJECT_TYPES, 4> kKinds{ENU_OBT_STORED_PROCEDURE, ENU_OBT_TRIGGER,
+                                                 ENU_OBT_USER_DEFINED_FUNCTION, ENU_OBT_VIEW};
+
+vx::VbBool IgnoreSystemObjects() { return CGlobal::Instance().ShowSystemObjects() ? vx::kFalse : vx::kTrue; }
+
+// The four lists of a run, in the kinds' order.
+std::array<UDT_OBJECT_CONTAINER, 4> FetchLists(CVexilon& engine, int32_t databaseId, bool encrypted) {
+  std::array<UDT_OBJECT_CONTAINER, 4> lists;
+  if (!encrypted) {
+    lists[0] = engine.GetStoredProcedures(databaseId, IgnoreSystemObjects());
+    lists[1] = engine.GetTriggers(databaseId, IgnoreSystemObjects());
+    lists[2] = engine.GetUserDefinedFunctions(databaseId, IgnoreSystemObjects());
+    lists[3] = engine.GetViews(databaseId, IgnoreSystemObjects());
+  } else {
+    lists[0] = engine.GetEncryptedStoredProcedures(databaseId, IgnoreSystemObjects());
+    lists[1] = engine.GetEncryptedTriggers(databaseId, IgnoreSystemObjects());
+    lists[2] = engine.GetEncryptedUserDefinedFunctions(databaseId, IgnoreSystemObjects());
+    lists[3] = engine.GetEncryptedViews(databaseId, IgnoreSystemObjects());
+  }
+  return lists;
+}
+
+int32_t Total(const std::array<UDT_OBJECT_CONTAINER, 4>& lists) {
+  int64_t total = 0;
+  for (const auto& l : lists) total += l.lngElements;
+  if (total > std::numeric_limits<int32_t>::max()) throw vx::ComError(vx::err::kOverflow, "frmSQLServerExplorer", "Overflow");
+  return static_cast<int32_t>(total);
+}
+
+void ConnectionLost(frmSQLServerExplorer& explorer) {
+  if (auto server = explorer.Vexilon().GetSQLServer())
+    if (QTreeWidgetItem* node = explorer.NodeByKey(QStringLiteral("S") + QString::fromStdString(server->Name())))
+      explorer.SQLServerConnectionBroken(node);
+}
+
+}  // namespace
+
+bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
+  try {
+    const bool archive = ExplorerBatchRun::TakeArchiving();
+    auto lists = FetchLists(Vexilon(), lngDatabaseID, false);
+    const int32_t total = Total(lists);
+    if (total <= 0) {
+      MsgBox(QStringLiteral("There are no database objects to encrypt."), vx::app::vbInformation);
+      return true;
+    }
+    ExplorerBatchRun run(this);
+    run.Begin(total, ExplorerKinds::WorkingText(kKinds[0], true));
+    Vexilon().SetErrorsExist(vx::kFalse);
+    int counter = 0;
+    for (size_t k = 0; k < kKinds.size(); ++k) {
+      run.SetStatus(ExplorerKinds::WorkingText(kKinds[k], true));
+      for (const UDT_OBJECT& o : lists[k].arrObjects) {
+        ExplorerKinds::Encrypt(Vexilon(), kKinds[k], archive, lngCurrentDatabaseID_, o);
+        run.Step(++counter);
+      }
+      lists[k] = UDT_OBJECT_CONTAINER{};
+    }
+    run.End(run.Status(), false);
+    if (Vexilon().GetErrorsExist())
+      MsgBox(QStringLiteral("Errors occured during encryption, however some database objects were encrypted. Please "
+                            "view the Vexilon log for details."),
+             vx::app::vbExclamation);
+    else
+      MsgBox(QStringLiteral("All database objects have been encrypted."), vx::app::vbInformation);
+    return true;
+  } catch (const vx::ComError& e) {
+    if (e.Number() != vx::err::kServerConnection) {
+      vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
+      return false;
+    }
+    ConnectionLost(*this);
+  } catch (...) {
+    vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
+  }
+  return false;
+}
+
+bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
+  try {
+    auto lists = FetchLists(Vexilon(), lngDatabaseID, true);
+    const int32_t total = Total(lists);
+    if (total <= 0) {
+      MsgBox(QStringLiteral("There are no database objects to restore."), vx::app::vbInformation);
+      return true;
+    }
+    ExplorerBatchRun run(this);
+    run.Begin(total, ExplorerKinds::WorkingText(kKinds[0], false));
+    Vexilon().SetErrorsExist(vx::kFalse);
+    int counter = 0;
+    for (size_t k = 0; k < kKinds.size(); ++k) {
+      run.SetStatus(ExplorerKinds::WorkingText(kKinds[k], false));
+      for (const UDT_OBJECT& o : lists[k].arrObjects) {
+        if (ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, false) == ENU_RES_ARCHIVE_VERSION_OLDER) {
+          const QString prompt = ExplorerPrompts::OlderArchive(
+              ExplorerKinds::DatabaseName(Vexilon(), lngCurrentDatabaseID_), QString::fromStdString(o.strOwnerName),
+              QString::fromStdString(o.strObjectName), o.lngID);
+          if (MsgBox(prompt, vx::app::vbYesNo + vx::app::vbExclamation) == vx::app::vbYes)
+            ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, true);
+        }
+        run.Step(++counter);
+      }
+      lists[k] = UDT_OBJECT_CONTAINER{};
+    }
+    run.End(run.Status(), false);
+    if (Vexilon().GetErrorsExist())
+      MsgBox(QStringLiteral("Errors occured during the restore, however some database objects were restored. Please "
+                            "view the Vexilon log for details."),
+             vx::app::vbExclamation);
+    else
+      MsgBox(QStringLiteral("All database objects have been restored."), vx::app::vbInformation);
+    return true;
+  } catch (const vx::ComError& e) {
+    // A lost connection ends the restore the way it ends the encryption.
+    if (e.Number() != vx::err::kServerConnection) {
+      vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
+      return false;
+    }
+    ConnectionLost(*this);
+  } catch (...) {
+    vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
+  }
+  return false;
+}
