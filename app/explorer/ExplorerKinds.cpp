@@ -10,11 +10,15 @@
 
 namespace {
 
+void ThrowIfConnectionLost(CVexilon& engine);
+
 // Logs an object the engine raised an error for and flags the run; a lost
-// connection goes on to the caller.
+// connection (raised as such, or an error with the connection gone) goes on to
+// the caller.
 void FailedItem(CVexilon& engine, int32_t databaseId, const UDT_OBJECT& object, const char* what,
                 const vx::ComError& e) {
   if (e.Number() == vx::err::kServerConnection) throw;
+  ThrowIfConnectionLost(engine);
   engine.SetErrorsExist(vx::kTrue);
   std::string server;
   if (auto s = engine.GetSQLServer()) server = s->Name();

@@ -1,10 +1,12 @@
 // The explorer's context-menu commands through the dispatcher, against the real
 // engine on temporary simulated servers.
+#include <filesystem>
 #include <QTreeWidget>
 
 #include "basMain.h"
 #include "dialogs/frmServerRegistration.h"
 #include "explorer/frmSQLServerExplorer.h"
+#include "sqlserver_sim/SimFolder.h"
 #include "sqlserver_sim/SimServer.h"
 #include "support/ExplorerTestSupport.h"
 #include "vexilon_global/CGlobal.h"
@@ -200,11 +202,16 @@ TEST_P(ExplorerDatabaseLostTest, EndsQuietlyAndMarksTheServer) {
   messages.clear();
   steps.clear();
   answers = {vx::app::vbYes};
-  onStep = [](const ui_test::ProgressStep& s) {
-    if (s.value == 2) vx::sqlsim::SimServer::BreakSessions("SIM1");
+  // The server goes away for good half-way: the engine cannot reconnect either.
+  const std::string file = vx::sqlsim::ServerFilePath("SIM1", SimFolder());
+  onStep = [&](const ui_test::ProgressStep& s) {
+    if (s.value != 2) return;
+    std::filesystem::rename(file, file + ".away");
+    vx::sqlsim::SimServer::BreakSessions("SIM1");
   };
   Tool(GetParam().restore ? "miDbRestoreAll" : "miDbEncryptAll");
   onStep = nullptr;
+  std::filesystem::rename(file + ".away", file);
   EXPECT_TRUE(errorReports.empty()) << errorReports.front().toStdString();
   EXPECT_EQ(Last(), "Cannot connect to SQL Server 'SIM1'.");
   EXPECT_NE(Explorer().NodeByKey("ISIM1"), nullptr);
