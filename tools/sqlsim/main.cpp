@@ -18,6 +18,7 @@
 #include "sqlserver/Session.h"
 #include "sqlserver_sim/SimFolder.h"
 #include "sqlserver_sim/SimServer.h"
+#include "ServeCommand.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ void PrintResult(const vx::sqlserver::ResultSet& rs) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
+  if (command == "serve") return ServeCommand(argc, argv);
   std::string server, folder, input, query, login, password, database, version = "8";
   bool trusted = false, havePassword = false;
   for (int i = 2; i < argc; ++i) {
