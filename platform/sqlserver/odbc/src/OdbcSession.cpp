@@ -42,8 +42,15 @@ std::string StripPrefixes(std::string text) {
   return text;
 }
 
-bool IsLostState(const std::string& s) {
-  return s == "08S01" || s == "08003" || s == "08007" || s == "HYT00" || s == "HYT01";
+// SQLSTATEs of a connection that is gone or a batch whose outcome is unknown, and
+// FreeTDS's own numbers for a socket that failed or closed under it (it reports
+// some of those with a general or even an informational SQLSTATE).
+bool IsLost(const std::string& state, int32_t native) {
+  if (state == "08S01" || state == "08003" || state == "08007" || state == "HYT00" || state == "HYT01") return true;
+  switch (native) {
+    case 20002: case 20003: case 20004: case 20006: case 20017: return true;
+    default: return false;
+  }
 }
 
 Value::Kind KindOf(SQLSMALLINT type) {
@@ -134,8 +141,8 @@ void OdbcSession::Lost(const std::string& why) {
 
 bool OdbcSession::TakeMessages(SQLHSTMT stmt, BatchResult& result, std::string& lost) {
   for (auto& d : Diagnostics(SQL_HANDLE_STMT, stmt)) {
-    if (IsLostState(d.state)) {
-      lost = d.state + " " + d.text;
+    if (IsLost(d.state, d.native)) {
+      lost = d.state + " (" + std::to_string(d.native) + ") " + d.text;
       return true;
     }
     ServerMessage m;
