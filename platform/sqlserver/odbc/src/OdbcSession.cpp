@@ -140,6 +140,14 @@ void OdbcSession::Lost(const std::string& why) {
 }
 
 bool OdbcSession::TakeMessages(SQLHSTMT stmt, BatchResult& result, std::string& lost) {
+  // A socket the server closed may come back as a bare "Unknown error": the
+  // driver knows the connection is dead all the same.
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  if (Ok(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE) {
+    const auto diags = Diagnostics(SQL_HANDLE_STMT, stmt);
+    lost = diags.empty() ? "The connection is dead." : diags.front().state + " " + diags.front().text;
+    return true;
+  }
   for (auto& d : Diagnostics(SQL_HANDLE_STMT, stmt)) {
     if (IsLost(d.state, d.native)) {
       lost = d.state + " (" + std::to_string(d.native) + ") " + d.text;
