@@ -87,4 +87,30 @@ TEST_F(EngineOverTds, ADatabaseIsEncryptedWithItsArchiveAndRestoredByteForByte) 
   EXPECT_EQ(ErrorOf([&] { engine_.GetStoredProcedures(db, vx::kTrue); }, &why), vx::err::kServerConnection) << why;
 }
 
+// Counts the logins of the simulated servers.
+class CountingFactory : public vx::sqlsim::SimSessionFactory {
+ public:
+  std::unique_ptr<vx::sqlserver::Session> Open(const std::string& n, const vx::sqlserver::Credentials& c,
+                                               const std::string& d) override {
+    ++logins;
+    return SimSessionFactory::Open(n, c, d);
+  }
+  int logins = 0;
+};
+
+TEST_F(EngineTest, FolderFillsNeedNoLoginOfTheirOwn) {
+  MakeServer("VXSIM").RunScript("CREATE PROCEDURE Alpha AS select 1");
+  auto counting = std::make_shared<CountingFactory>();
+  engine_.SetSessionFactory(counting);
+  Connect("VXSIM");
+  const int afterConnect = counting->logins;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(engine_.GetStoredProcedures(1, vx::kTrue).lngElements, 1);
+    EXPECT_EQ(engine_.GetEncryptedStoredProcedures(1, vx::kTrue).lngElements, 0);
+    EXPECT_EQ(engine_.GetStoredProcedure(1, engine_.GetStoredProcedures(1, vx::kTrue).arrObjects[0].lngID).strObjectName,
+              "Alpha");
+  }
+  EXPECT_EQ(counting->logins, afterConnect);
+}
+
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "SqlBrowser.h"
+#include "sqlserver/SqlBrowser.h"
 #include "sqlserver/Session.h"
 #include "sqlserver_odbc/OdbcSources.h"
 

@@ -1,4 +1,4 @@
-#include "SqlBrowser.h"
+#include "sqlserver/SqlBrowser.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

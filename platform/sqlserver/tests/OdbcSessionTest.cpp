@@ -6,12 +6,16 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "automation/ComError.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/Utf16.h"
+#include "sqlserver/SQLServer.h"
+#include "sqlserver_connect/RoutingSessionFactory.h"
 #include "sqlserver_odbc/OdbcSessionFactory.h"
+#include "sqlserver_odbc/OdbcSources.h"
 #include "sqlserver_tds/TdsListener.h"
 #include "sqlserver_sim/SimServer.h"
 #include "support/SimFixture.h"
@@ -216,4 +220,52 @@ TEST_F(OdbcSession, ConnectionFailures) {
     EXPECT_EQ(ErrorNumber([&] { s->Execute("SELECT 1"); }), vx::err::kServerConnection);
   }
   listener.Stop();
+}
+
+TEST_F(OdbcSession, ServerNamesAsUsersTypeThem) {
+  std::ofstream(folder_ + "/freetds.conf") << "[global]\n[PAYROLL]\n  host = 127.0.0.1\n";
+  std::ofstream(folder_ + "/odbc.ini") << "[Warehouse]\nDriver = FreeTDS\nServer = 127.0.0.1\n"
+                                       << "[Notes]\nDriver = /usr/lib/x86_64-linux-gnu/odbc/libsqliteodbc.so\n";
+  OdbcOptions options;
+  options.driver = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
+  OdbcSessionFactory f(options);
+  Credentials sa = Login("sa");
+  const std::string common = "UID=sa;PWD=*;APP=Vexilon;TDS_Version=7.1;ClientCharset=UTF-8;";
+  const std::string driver = "DRIVER=" + options.driver + ";";
+  struct Row {
+    const char* typed;
+    std::string expected;
+  };
+  for (const Row& row : {Row{"dbhost", driver + "SERVER=dbhost;" + common},
+                         Row{"dbhost\\SALES", driver + "SERVER=dbhost\\SALES;" + common},
+                         Row{"dbhost,1533", driver + "SERVER=dbhost;PORT=1533;" + common},
+                         Row{"payroll", driver + "SERVERNAME=payroll;" + common},
+                         Row{"Warehouse", "DSN=Warehouse;" + common}}) {
+    SCOPED_TRACE(row.typed);
+    EXPECT_EQ(f.ConnectionText(row.typed, sa, ""), row.expected);
+  }
+  Credentials trusted;
+  trusted.trusted = true;
+  EXPECT_EQ(f.ConnectionText("dbhost", trusted, "Sales"),
+            driver + "SERVER=dbhost;Trusted_Connection=Yes;DATABASE=Sales;APP=Vexilon;TDS_Version=7.1;ClientCharset=UTF-8;");
+  // A data source of SQLite's driver is neither listed nor ever loaded.
+  EXPECT_EQ(OdbcSources::DataSources(), std::vector<std::string>{"Warehouse"});
+  EXPECT_EQ(ErrorNumber([&] { f.Open("Notes", sa, ""); }), vx::err::kServerUnreachable);
+}
+
+TEST_F(OdbcSession, TheDefaultFactoryPicksTheSimulatorByNameAndOdbcOtherwise) {
+  vx::sqlsim::ServerOptions seven;
+  seven.versionMajor = 7;
+  seven.saPassword = "sa-pw";
+  vx::sqlsim::SimServer::Create("OLDONE", seven);
+  tds_test::ServedServer old(VX_SQLSIM, "OLDONE", folder_);
+  RoutingSessionFactory routing;
+  auto simulated = routing.Open(serverName_, Login("sa"), "");
+  EXPECT_EQ(simulated->ServerVersion(), "");  // the simulator's own session
+  auto network = routing.Open(served_->Address(), Login("sa"), "");
+  EXPECT_EQ(network->ServerVersion(), "8.00.2039");
+  // The version comes from the driver, so an older server still tells it.
+  SQLServer s(std::make_shared<RoutingSessionFactory>());
+  s.Connect(old.Address(), std::string("sa"), std::string("sa-pw"));
+  EXPECT_EQ(s.VersionMajor(), 7);
 }
