@@ -10,7 +10,10 @@
 #include "sqlserver/SQLServer.h"
 #include "sqlserver_connect/RoutingSessionFactory.h"
 
-CVexilon::CVexilon() : sessionFactory_(vx::sqlserver::MakeDefaultSessionFactory()) {}
+CVexilon::CVexilon() : sessionFactory_(vx::sqlserver::MakeDefaultSessionFactory()) {
+  // The server list and server objects made without a factory see the same servers.
+  if (!vx::sqlserver::HasDefaultSessionFactory()) vx::sqlserver::SetDefaultSessionFactory(sessionFactory_);
+}
 CVexilon::~CVexilon() = default;
 
 void CVexilon::SetSQLServerConnectionString(const std::string& value) { sqlServerConnectionString_ = value; }

@@ -100,6 +100,8 @@ class SessionFactory {
 std::shared_ptr<SessionFactory> DefaultSessionFactory();
 // Installs the process's default factory (nullptr: back to none).
 void SetDefaultSessionFactory(std::shared_ptr<SessionFactory> factory);
+// True once a factory was installed (the first engine installs its own when none is).
+bool HasDefaultSessionFactory();
 
 // Raises the server's first error of a batch as ComError(err::ServerMessage(n), source,
 // "[Microsoft][ODBC SQL Server Driver][SQL Server]" + text). No error: returns.

@@ -29,6 +29,8 @@ std::shared_ptr<SessionFactory>& Installed() {
   return factory;
 }
 
+bool installed = false;
+
 }  // namespace
 
 std::shared_ptr<SessionFactory> DefaultSessionFactory() {
@@ -38,7 +40,13 @@ std::shared_ptr<SessionFactory> DefaultSessionFactory() {
 
 void SetDefaultSessionFactory(std::shared_ptr<SessionFactory> factory) {
   std::lock_guard lock(Mutex());
+  installed = factory != nullptr;
   Installed() = factory ? std::move(factory) : std::make_shared<NoServers>();
+}
+
+bool HasDefaultSessionFactory() {
+  std::lock_guard lock(Mutex());
+  return installed;
 }
 
 }  // namespace vx::sqlserver
