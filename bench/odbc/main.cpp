@@ -16,7 +16,7 @@
 #include "sqlserver/Session.h"
 #include "sqlserver_odbc/OdbcSessionFactory.h"
 #include "sqlserver_sim/SimServer.h"
-#include "support/TdsEndpoints.h"
+#include "support/ServedServer.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "EngineTestSupport.h"
 #include "automation/ErrorNumbers.h"
-#include "support/TdsEndpoints.h"
+#include "support/ServedServer.h"
 
 namespace {
 

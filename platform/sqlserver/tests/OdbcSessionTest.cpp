@@ -19,7 +19,8 @@
 #include "sqlserver_tds/TdsListener.h"
 #include "sqlserver_sim/SimServer.h"
 #include "support/SimFixture.h"
-#include "support/TdsEndpoints.h"
+#include "support/ServedFactory.h"
+#include "support/ServedServer.h"
 
 using namespace vx::sqlserver;
 

@@ -94,8 +94,6 @@ OdbcSession::OdbcSession(std::string serverName, const std::string& connectionTe
     throw ComError(err::kServerUnreachable, kSource, "[ODBC]The ODBC driver manager cannot be used.");
   SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
                     reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(options.loginTimeoutSeconds)), 0);
-  SQLSetConnectAttr(dbc_, SQL_ATTR_CONNECTION_TIMEOUT,
-                    reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(options.loginTimeoutSeconds)), 0);
   std::u16string text = Utf8ToUtf16(connectionText);
   std::u16string out(1024, u'\0');
   SQLSMALLINT outLength = 0;
