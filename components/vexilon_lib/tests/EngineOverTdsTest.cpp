@@ -43,43 +43,47 @@ TEST_F(EngineOverTds, ADatabaseIsEncryptedWithItsArchiveAndRestoredByteForByte) 
   ASSERT_EQ(engine_.ConnectServer(login), ENU_SCR_SUCCESSFUL);
   const int32_t db = DatabaseId("Ledger");
   ASSERT_NE(db, 0);
-  const auto procedures = engine_.GetStoredProcedures(db, vx::kTrue);
-  const auto views = engine_.GetViews(db, vx::kTrue);
-  ASSERT_GE(procedures.lngElements + views.lngElements, 5);
-  std::map<int32_t, UDT_OBJECT> before;
-  for (const auto& p : procedures.arrObjects) {
-    before[p.lngID] = engine_.GetStoredProcedure(db, p.lngID);
-    EXPECT_EQ(engine_.EncryptArchiveStoredProcedure(db, p.lngID), vx::kTrue) << p.strObjectName;
-  }
-  for (const auto& v : views.arrObjects) {
-    before[v.lngID] = engine_.GetView(db, v.lngID);
-    EXPECT_EQ(engine_.EncryptArchiveView(db, v.lngID), vx::kTrue) << v.strObjectName;
-  }
-  EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
-  EXPECT_EQ(engine_.GetStoredProcedures(db, vx::kTrue).lngElements, 0);
-  EXPECT_EQ(engine_.GetViews(db, vx::kTrue).lngElements, 0);
-
-  for (const auto& [id, was] : before) {
-    SCOPED_TRACE(was.strObjectName);
+  // Every readable object of the database, of all four kinds.
+  auto all = [&] {
+    std::vector<UDT_OBJECT> objects;
+    for (const auto& c : {engine_.GetStoredProcedures(db, vx::kTrue), engine_.GetTriggers(db, vx::kTrue),
+                          engine_.GetUserDefinedFunctions(db, vx::kTrue), engine_.GetViews(db, vx::kTrue)})
+      objects.insert(objects.end(), c.arrObjects.begin(), c.arrObjects.end());
+    return objects;
+  };
+  auto read = [&](const UDT_OBJECT& o) {
+    return engine_.GetSQLServerObject(db, o.lngID, o.enumObjectType, o.lngTableID);
+  };
+  const std::vector<UDT_OBJECT> plain = all();
+  ASSERT_GE(plain.size(), 10u);
+  std::map<std::string, UDT_OBJECT> before;
+  for (const auto& o : plain) {
+    SCOPED_TRACE(o.strObjectName);
+    before[o.strOwnerName + "." + o.strObjectName] = read(o);
+    vx::VbBool done = vx::kFalse;
+    switch (o.enumObjectType) {
+      case ENU_OBT_STORED_PROCEDURE: done = engine_.EncryptArchiveStoredProcedure(db, o.lngID); break;
+      case ENU_OBT_TRIGGER: done = engine_.EncryptArchiveTrigger(db, o.lngID, o.lngTableID); break;
+      case ENU_OBT_USER_DEFINED_FUNCTION: done = engine_.EncryptArchiveUserDefinedFunction(db, o.lngID); break;
+      case ENU_OBT_VIEW: done = engine_.EncryptArchiveView(db, o.lngID); break;
+    }
+    EXPECT_EQ(done, vx::kTrue);
+    EXPECT_NE(ErrorOf([&] { read(o); }), 0);  // encrypted: the server no longer shows it
     vx::VbBool exists = vx::kFalse;
-    EXPECT_EQ(engine_.GetArchivedObject(db, id, exists).strScript, was.strScript);
-    EXPECT_EQ(engine_.RestoreObject(db, id, was.strObjectName, was.strOwnerName, was.enumObjectType, vx::kFalse),
+    EXPECT_EQ(engine_.GetArchivedObject(db, o.lngID, exists).strScript,
+              before[o.strOwnerName + "." + o.strObjectName].strScript);
+    EXPECT_EQ(engine_.RestoreObject(db, o.lngID, o.strObjectName, o.strOwnerName, o.enumObjectType, vx::kFalse),
               ENU_RES_SUCCESSFUL);
   }
   EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
-  std::map<std::string, UDT_OBJECT> byName;
-  for (const auto& [id, was] : before) byName[was.strOwnerName + "." + was.strObjectName] = was;
   size_t back = 0;
-  auto compare = [&](const UDT_OBJECT& listed, const UDT_OBJECT& now) {
-    const auto was = byName.find(listed.strOwnerName + "." + listed.strObjectName);
-    ASSERT_NE(was, byName.end()) << listed.strObjectName;
-    EXPECT_EQ(now.strScript, was->second.strScript) << listed.strObjectName;
+  for (const auto& o : all()) {
+    const auto was = before.find(o.strOwnerName + "." + o.strObjectName);
+    ASSERT_NE(was, before.end()) << o.strObjectName;
+    EXPECT_EQ(read(o).strScript, was->second.strScript) << o.strObjectName;  // byte for byte
     ++back;
-  };
-  for (const auto& p : engine_.GetStoredProcedures(db, vx::kTrue).arrObjects)
-    compare(p, engine_.GetStoredProcedure(db, p.lngID));
-  for (const auto& v : engine_.GetViews(db, vx::kTrue).arrObjects) compare(v, engine_.GetView(db, v.lngID));
-  EXPECT_EQ(back, before.size());
+  }
+  EXPECT_EQ(back, plain.size());
 
   // The server goes away: a folder fill reports the lost connection, not "cannot connect".
   server_.reset();

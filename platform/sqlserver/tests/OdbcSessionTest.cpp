@@ -94,6 +94,12 @@ TEST_F(OdbcSession, BatchesGiveTypedRowsNullsAndExactTexts) {
   EXPECT_GT(vx::sqlserver::Utf8ToUtf16(longText).size(), 4000u);
   EXPECT_EQ(row[5].AsText(), longText);
   EXPECT_EQ(r.resultSets[1].rows.at(0)[0].AsText(), "second");
+  // Dates arrive as the simulator keeps them, to the second.
+  const std::string dates = "SELECT TOP 1 crdate FROM sysobjects ORDER BY id";
+  const Value viaOdbc = s->Execute(dates).resultSets.at(0).rows.at(0)[0];
+  const Value direct = Batch(dates).resultSets.at(0).rows.at(0)[0];
+  EXPECT_EQ(viaOdbc.GetKind(), Value::Kind::DateTime);
+  EXPECT_EQ(viaOdbc.AsText(), direct.AsText());
 }
 
 TEST_F(OdbcSession, ErrorsKeepTheirNumbersAndInformationStaysApart) {
