@@ -162,7 +162,7 @@ bool OdbcSession::TakeMessages(SQLHSTMT stmt, BatchResult& result, std::string& 
   return false;
 }
 
-void OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& result) {
+bool OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& result, std::string& lost) {
   ResultSet rs;
   for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(columns); ++c) {
     std::u16string name(256, u'\0');
@@ -174,12 +174,11 @@ void OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& resu
     rs.columns.push_back({Utf16ToUtf8(name), KindOf(type)});
   }
   std::u16string buffer(4096, u'\0');
-  std::string lost;
   for (;;) {
     const SQLRETURN rc = SQLFetch(stmt);
     if (rc == SQL_NO_DATA) break;
     if (!Ok(rc)) {
-      if (TakeMessages(stmt, result, lost)) Lost(lost);
+      if (TakeMessages(stmt, result, lost)) return false;
       break;
     }
     std::vector<Value> row;
@@ -222,7 +221,7 @@ void OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& resu
                                            static_cast<SQLLEN>(buffer.size() * 2), &indicator);
             if (g == SQL_NO_DATA) break;
             if (!Ok(g)) {
-              if (TakeMessages(stmt, result, lost)) Lost(lost);
+              if (TakeMessages(stmt, result, lost)) return false;
               break;
             }
             if (indicator == SQL_NULL_DATA) {
@@ -243,6 +242,7 @@ void OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& resu
     rs.rows.push_back(std::move(row));
   }
   result.resultSets.push_back(std::move(rs));
+  return true;
 }
 
 BatchResult OdbcSession::Execute(std::string_view batch) {
@@ -264,7 +264,8 @@ BatchResult OdbcSession::Execute(std::string_view batch) {
   std::string lost;
   std::u16string text = Utf8ToUtf16(batch);
   SQLRETURN rc = SQLExecDirectW(stmt, W(text), static_cast<SQLINTEGER>(text.size()));
-  for (;;) {
+  // A driver that answers every call with an error must not hold us forever.
+  for (int errorsInARow = 0; errorsInARow < 100000; errorsInARow = rc == SQL_ERROR ? errorsInARow + 1 : 0) {
     if (rc == SQL_SUCCESS_WITH_INFO || rc == SQL_ERROR) {
       const size_t before = result.messages.size();
       if (TakeMessages(stmt, result, lost)) break;
@@ -275,7 +276,7 @@ BatchResult OdbcSession::Execute(std::string_view batch) {
     }
     if (Ok(rc)) {
       SQLSMALLINT columns = 0;
-      if (Ok(SQLNumResultCols(stmt, &columns)) && columns > 0) ReadRows(stmt, columns, result);
+      if (Ok(SQLNumResultCols(stmt, &columns)) && columns > 0 && !ReadRows(stmt, columns, result, lost)) break;
     }
     rc = SQLMoreResults(stmt);
     if (rc == SQL_NO_DATA) break;

@@ -33,7 +33,8 @@ class OdbcSession : public Session {
   static std::vector<Diagnostic> Diagnostics(SQLSMALLINT type, SQLHANDLE handle);
   // Keeps a statement's diagnostics as messages; true when one of them is a lost connection.
   bool TakeMessages(SQLHSTMT stmt, BatchResult& result, std::string& lost);
-  void ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& result);
+  // Reads one result set; false when the connection was lost on the way (`lost` says how).
+  bool ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& result, std::string& lost);
   [[noreturn]] void Lost(const std::string& why);
 
   std::string serverName_;
