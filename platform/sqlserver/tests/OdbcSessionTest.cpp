@@ -199,10 +199,15 @@ TEST_F(OdbcSession, ConnectionFailures) {
   bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a);
   listen(silent, 4);
   getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
+  int accepted = -1;
+  std::thread acceptor([&] { accepted = accept(silent, nullptr, nullptr); });
   started = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorNumber([&] { odbc_->Open("127.0.0.1," + std::to_string(ntohs(a.sin_port)), Login("sa"), ""); }),
             vx::err::kServerUnreachable);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  acceptor.join();
+  EXPECT_GE(accepted, 0);
+  close(accepted);
   close(silent);
 
   // A batch beyond the query timeout, a socket dropped in the middle of a batch,

@@ -3,7 +3,9 @@
 // through a session factory (the simulator's, for `sqlsim serve` and the tests):
 // PRELOGIN (no encryption), LOGIN7 with SQL logins, SQL batches with their
 // result sets and messages, attention. One thread and one session per client;
-// a session that is lost closes its client's socket.
+// a session that is lost closes its client's socket. The simulator's sessions
+// each hold a connection of their own to the server file (SQLite in its
+// serialized mode), so clients need no lock of the listener's.
 #include <atomic>
 #include <cstdint>
 #include <memory>
