@@ -15,6 +15,6 @@ function(vx_add_tests prefix)
     target_link_libraries(${exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${exe}
       DISCOVERY_MODE PRE_TEST
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VEXILON_NO_BROWSE=1;${ARG_ENV}")
   endforeach()
 endfunction()

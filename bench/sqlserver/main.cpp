@@ -74,6 +74,7 @@ const char* kLists[][2] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+  vx::sqlserver::SetDefaultSessionFactory(std::make_shared<vx::sqlsim::SimSessionFactory>());
   const int count = argc > 1 ? std::atoi(argv[1]) : 20000;
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("vx-bench-" + std::to_string(getpid()));

@@ -23,6 +23,7 @@
 #include "sqlserver/Session.h"
 #include "sqlserver_sim/SimFolder.h"
 #include "sqlserver_sim/SimServer.h"
+#include "ServeCommand.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ constexpr const char* kUsage =
     "  sqlsim list [--folder DIR]\n"
     "  sqlsim add-os-login <server> [--folder DIR]\n"
     "  sqlsim remove <server> [--folder DIR]\n"
+    "  sqlsim serve <server> [--port N] [--folder DIR]   (TDS on 127.0.0.1)\n"
     "  sqlsim help\n";
 
 int Usage() {
@@ -168,6 +170,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "help" || command == "--help" || command == "-h") return Help();
+  if (command == "serve") return ServeCommand(argc, argv);
   Options o;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];

@@ -5,12 +5,15 @@
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlserver/CatalogConnection.h"
-#include "sqlserver/ConnectionString.h"
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
 #include "sqlserver/SQLServer.h"
+#include "sqlserver_connect/RoutingSessionFactory.h"
 
-CVexilon::CVexilon() = default;
+CVexilon::CVexilon() : sessionFactory_(vx::sqlserver::MakeDefaultSessionFactory()) {
+  // The server list and server objects made without a factory see the same servers.
+  if (!vx::sqlserver::HasDefaultSessionFactory()) vx::sqlserver::SetDefaultSessionFactory(sessionFactory_);
+}
 CVexilon::~CVexilon() = default;
 
 void CVexilon::SetSQLServerConnectionString(const std::string& value) { sqlServerConnectionString_ = value; }
@@ -32,16 +35,20 @@ std::shared_ptr<vx::sqlserver::Database> CVexilon::DatabaseByID(int32_t lngDatab
 }
 
 vx::sqlserver::Recordset CVexilon::CatalogueQuery(int32_t lngDatabaseID, const std::string& queryText) const {
+  // On the server object's own catalogue session: no login per query, and a
+  // server that went away reports a lost connection rather than "cannot connect".
   const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
-  // The database's name goes where the Initial Catalog's place-holder stands,
-  // quoted as needed, never into a server name that holds the same text.
-  const std::string connectionString =
-      vx::sqlserver::ReplaceInitialCatalog(sqlServerConnectionString_, "[INITIAL_CATALOG]", databaseName);
   vx::sqlserver::CatalogConnection connection;
-  connection.Open(connectionString, "", "", -1);
+  connection.Open(Server(), databaseName);
   vx::sqlserver::Recordset rows = connection.Execute(queryText);
   connection.Close();
   return rows;
 }
+
+void CVexilon::SetSessionFactory(std::shared_ptr<vx::sqlserver::SessionFactory> factory) {
+  sessionFactory_ = factory ? std::move(factory) : vx::sqlserver::MakeDefaultSessionFactory();
+}
+
+std::shared_ptr<vx::sqlserver::SessionFactory> CVexilon::GetSessionFactory() const { return sessionFactory_; }
 
 vx::archive::Connection CVexilon::OpenArchive() const { return vx::archive::Connection(appConnectionString_); }

@@ -17,7 +17,7 @@ ENU_SERVER_CONNECTION_RESPONSES CVexilon::ConnectServer(UDT_LOGIN_CREDENTIALS& t
   int32_t lastError = 0;
   try {
     sqlServer_.reset();
-    sqlServer_ = std::make_shared<vx::sqlserver::SQLServer>();
+    sqlServer_ = std::make_shared<vx::sqlserver::SQLServer>(sessionFactory_);
     switch (typLoginCredentials.enumLoginAuthenticationType) {
       case ENU_LAT_TRUSTED:
         sqlServer_->SetLoginSecure(true);

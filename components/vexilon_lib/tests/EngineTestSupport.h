@@ -56,6 +56,8 @@ class EngineTest : public ::testing::Test {
     vx::archive::CreateArchive(folder_ + vx::archive::kArchiveFileName);
     vx::archive::CreateWorkgroup(folder_ + vx::archive::kWorkgroupFileName);
     engine_.SetAppConnectionString(AppConnectionString());
+    // Simulated servers only: an unknown name must not reach the network.
+    engine_.SetSessionFactory(std::make_shared<vx::sqlsim::SimSessionFactory>());
   }
   void TearDown() override {
     engine_.SetSQLServer(nullptr);

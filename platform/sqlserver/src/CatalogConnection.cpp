@@ -2,6 +2,8 @@
 
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
+#include "ServerLink.h"
+#include "sqlserver/SQLServer.h"
 
 namespace vx::sqlserver {
 
@@ -22,9 +24,17 @@ void CatalogConnection::Open(const std::string& connectionString, const std::str
   session_ = factory_->Open(cs.dataSource, cs.GetCredentials(), cs.initialCatalog);
 }
 
-bool CatalogConnection::IsOpen() const { return session_ != nullptr; }
+void CatalogConnection::Open(const SQLServer& server, const std::string& database) {
+  Close();
+  link_ = server.Link();
+  database_ = database;
+  attached_ = true;
+}
+
+bool CatalogConnection::IsOpen() const { return session_ != nullptr || attached_; }
 
 Recordset CatalogConnection::Execute(const std::string& queryText) {
+  if (attached_) return Recordset(detail::Lock(link_)->Query(database_, queryText));
   if (!session_)
     throw ComError(err::kRecordsetClosed, "ADODB.Connection", "Operation is not allowed when the object is closed.");
   auto result = session_->Execute(queryText);
@@ -34,6 +44,8 @@ Recordset CatalogConnection::Execute(const std::string& queryText) {
 }
 
 void CatalogConnection::Close() {
+  attached_ = false;
+  link_.reset();
   if (session_) {
     session_->Close();
     session_.reset();

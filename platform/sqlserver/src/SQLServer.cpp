@@ -35,13 +35,19 @@ void SQLServer::Connect(const std::string& serverName, const std::optional<std::
     link->credentials.password = password.value_or("");
   }
   link->main = factory_->Open(serverName, link->credentials, "");
-  auto info = link->Query("", "SELECT SUSER_SNAME() AS login, SERVERPROPERTY('ProductVersion') AS version");
+  // The driver's report of the version comes first: a server older than SQL
+  // Server 2000 knows no SERVERPROPERTY and must still tell its version.
+  std::string version = link->main->ServerVersion();
+  auto info = link->Query("", version.empty()
+                                  ? "SELECT SUSER_SNAME() AS login, SERVERPROPERTY('ProductVersion') AS version"
+                                  : "SELECT SUSER_SNAME() AS login");
   if (info.rows.empty()) NotConnected();
   link->login = info.rows[0][0].IsNull() ? link->credentials.login : info.rows[0][0].AsText();
-  std::string version = info.rows[0][1].IsNull() ? "8.00" : info.rows[0][1].AsText();
+  if (version.empty()) version = info.rows[0][1].IsNull() ? "8.00" : info.rows[0][1].AsText();
   link->versionMajor = std::atoi(version.c_str());
   size_t dot = version.find('.');
   link->versionMinor = dot == std::string::npos ? 0 : std::atoi(version.c_str() + dot + 1);
+  link->established = true;
   link_ = std::move(link);
   name_ = serverName;
   password_ = loginSecure_ ? std::string() : password.value_or("");

@@ -28,7 +28,12 @@ ResultSet ServerLink::Query(const std::string& database, const std::string& sql)
   if (closed || !main) Lost();
   if (!meta || !meta->IsAlive()) {
     if (meta || !main->IsAlive()) Lost();
-    meta = factory->Open(serverName, credentials, "");
+    try {
+      meta = factory->Open(serverName, credentials, "");
+    } catch (const ComError&) {
+      if (established) Lost();  // the server went away after the connection was made
+      throw;
+    }
     metaDatabase.clear();
   }
   if (!database.empty() && database != metaDatabase) {

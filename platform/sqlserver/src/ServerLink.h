@@ -23,6 +23,7 @@ struct ServerLink {
   int32_t versionMajor = 0;
   int32_t versionMinor = 0;
   bool closed = false;
+  bool established = false;  // Connect has finished: a failing re-open is a lost connection
   bool impersonating = false;  // a database user switch is in effect on the main session
 
   // Runs one batch on the main session; a lost connection raises err::kServerConnection.

@@ -5,19 +5,18 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "sqlserver/SqlBrowser.h"
 #include "sqlserver/Session.h"
+#include "sqlserver_odbc/OdbcSources.h"
 
 namespace vx::sqlserver {
 
 namespace {
+constexpr int kBrowseMilliseconds = 1000;
+
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
-}
-
-std::string Home() {
-  const char* h = std::getenv("HOME");
-  return h ? h : "";
 }
 
 void AddUnique(std::vector<std::string>& names, const std::string& name) {
@@ -45,24 +44,18 @@ std::vector<std::string> IniSectionNames(const std::string& path) {
   return names;
 }
 
-std::vector<std::string> ListAvailableSQLServers() {
+std::vector<std::string> ListAvailableSQLServers(const SessionFactory* factory) {
   std::vector<std::string> names;
   try {
-    for (const auto& n : DefaultSessionFactory()->ServerNames()) AddUnique(names, n);
+    for (const auto& n : (factory ? factory->ServerNames() : DefaultSessionFactory()->ServerNames()))
+      AddUnique(names, n);
   } catch (...) {
   }
-  std::vector<std::string> files;
-  if (const char* f = std::getenv("FREETDSCONF"); f && *f) files.push_back(f);
-  else {
-    files.push_back(Home() + "/.freetds.conf");
-    files.push_back("/etc/freetds/freetds.conf");
-  }
-  if (const char* f = std::getenv("ODBCINI"); f && *f) files.push_back(f);
-  else files.push_back(Home() + "/.odbc.ini");
-  if (const char* d = std::getenv("ODBCSYSINI"); d && *d) files.push_back(std::string(d) + "/odbc.ini");
-  else files.push_back("/etc/odbc.ini");
-  for (const auto& f : files)
-    for (const auto& n : IniSectionNames(f)) AddUnique(names, n);
+  for (const auto& n : OdbcSources::FreeTdsEntries()) AddUnique(names, n);
+  for (const auto& n : OdbcSources::DataSources()) AddUnique(names, n);
+  const char* noBrowse = std::getenv("VEXILON_NO_BROWSE");
+  if (!noBrowse || std::string(noBrowse) != "1")
+    for (const auto& n : SqlBrowser::Browse(kBrowseMilliseconds)) AddUnique(names, n);
   return names;
 }
 

@@ -1,6 +1,7 @@
 // The object model over the simulator: connection and login matrix, role facts,
 // collections, object text and settings, ExecuteImmediate, the user switch,
 // named transactions, scripts that re-create objects, and a lost connection.
+// Each runs on the simulator's own sessions and again over ODBC through TDS.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,7 +19,11 @@
 #include "sqlserver/UserDefinedFunction.h"
 #include "sqlserver/View.h"
 #include "sqlserver_sim/SimFolder.h"
+#include "sqlserver_sim/SimServer.h"
+#include "sqlserver_tds/TdsListener.h"
 #include "support/SimFixture.h"
+#include "support/ServedFactory.h"
+#include "support/ServedServer.h"
 
 using namespace vx::sqlserver;
 
@@ -33,10 +38,18 @@ int32_t ErrorNumber(const std::function<void()>& f) {
   return 0;
 }
 
-class ObjectModel : public SimFixture {
+class ObjectModel : public SimFixture, public ::testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
     SimFixture::SetUp();
+    if (OverOdbc()) {
+      tds_test::IsolateOdbcConfig(folder_);
+      listener_ = std::make_unique<vx::tds::TdsListener>(std::make_shared<vx::sqlsim::SimSessionFactory>(folder_),
+                                                         serverName_);
+      listener_->Start();
+      vx::sqlserver::SetDefaultSessionFactory(std::make_shared<tds_test::ServedFactory>(
+          serverName_, "127.0.0.1," + std::to_string(listener_->Port())));
+    }
     Run("CREATE TABLE Orders (id int)\nGO\n"
         "CREATE PROCEDURE dbo.Dup AS select 'dbo'\nGO\n"
         "CREATE PROCEDURE bob.Dup AS select 'bob'\nGO\n"
@@ -57,12 +70,21 @@ class ObjectModel : public SimFixture {
     return s;
   }
 
+  void TearDown() override {
+    listener_.reset();
+    vx::sqlserver::SetDefaultSessionFactory(nullptr);
+    SimFixture::TearDown();
+  }
+  static bool OverOdbc() { return std::string(GetParam()) == "Odbc"; }
+
   std::shared_ptr<Database> Sales(SQLServer& s) { return s.GetDatabases().Item("Sales"); }
+  std::unique_ptr<vx::tds::TdsListener> listener_;
 };
 
 }  // namespace
 
-TEST_F(ObjectModel, ConnectAndLoginMatrix) {
+TEST_P(ObjectModel, ConnectAndLoginMatrix) {
+  if (OverOdbc()) GTEST_SKIP() << "trusted logins and other simulated servers: simulator only";
   auto s = Connect();
   EXPECT_EQ(s->VersionMajor(), 8);
   EXPECT_EQ(s->Login(), "sa");
@@ -95,7 +117,7 @@ TEST_F(ObjectModel, ConnectAndLoginMatrix) {
   EXPECT_EQ(old.VersionMajor(), 7);
 }
 
-TEST_F(ObjectModel, DatabasesAndRoleFacts) {
+TEST_P(ObjectModel, DatabasesAndRoleFacts) {
   auto s = Connect();
   std::vector<std::string> names;
   for (const auto& d : s->GetDatabases().Items()) names.push_back(d->Name());
@@ -123,7 +145,7 @@ TEST_F(ObjectModel, DatabasesAndRoleFacts) {
   }
 }
 
-TEST_F(ObjectModel, CollectionsAndObjects) {
+TEST_P(ObjectModel, CollectionsAndObjects) {
   auto s = Connect();
   auto db = Sales(*s);
   int32_t viewId = ObjectId("vOrders");
@@ -152,7 +174,7 @@ TEST_F(ObjectModel, CollectionsAndObjects) {
   EXPECT_EQ(ErrorNumber([&] { bobs->Script(4); }), vx::err::kObjectEncrypted);
 }
 
-TEST_F(ObjectModel, ExecuteImmediateStopsAtTheFirstFailingBatch) {
+TEST_P(ObjectModel, ExecuteImmediateStopsAtTheFirstFailingBatch) {
   auto s = Connect();
   try {
     s->ExecuteImmediate("USE [Sales]\r\nGO\r\nALTER PROCEDURE NoSuchProc AS select 1\r\nGO\r\nDROP PROCEDURE dbo.Dup\r\nGO\r\n");
@@ -173,7 +195,7 @@ TEST_F(ObjectModel, ExecuteImmediateStopsAtTheFirstFailingBatch) {
   EXPECT_NE(ObjectId("Cut"), 0);
 }
 
-TEST_F(ObjectModel, UserSwitchResolvesAmongThatUsersObjects) {
+TEST_P(ObjectModel, UserSwitchResolvesAmongThatUsersObjects) {
   auto s = Connect();
   auto db = Sales(*s);
   db->SetUser("bob");
@@ -188,7 +210,7 @@ TEST_F(ObjectModel, UserSwitchResolvesAmongThatUsersObjects) {
   Sales(*ddl)->SetUser(ddl->Login());  // switching back to oneself never fails
 }
 
-TEST_F(ObjectModel, NamedTransactionRollsBackTheRestore) {
+TEST_P(ObjectModel, NamedTransactionRollsBackTheRestore) {
   auto s = Connect();
   auto proc = Sales(*s)->StoredProcedures().ItemByID(ObjectId("dbo.Dup"));
   const std::string text = proc->Text();
@@ -204,7 +226,7 @@ TEST_F(ObjectModel, NamedTransactionRollsBackTheRestore) {
   EXPECT_EQ(ErrorNumber([&] { s->CommitTransaction("VEXILON"); }), vx::err::ServerMessage(3902));
 }
 
-TEST_F(ObjectModel, ScriptsRecreateObjectsIdentically) {
+TEST_P(ObjectModel, ScriptsRecreateObjectsIdentically) {
   Run("SET QUOTED_IDENTIFIER OFF\nGO\nSET ANSI_NULLS OFF\nGO\n"
       "/* header comment */\r\nCREATE PROCEDURE bob.[odd]]name] @a int = 1 AS select \"it's\" -- trailing\r\nGO\n",
       "Sales");
@@ -243,7 +265,7 @@ TEST_F(ObjectModel, ScriptsRecreateObjectsIdentically) {
   EXPECT_EQ(ErrorNumber([&] { objects[0]->Script(2); }), vx::err::kInvalidProcedureCall);
 }
 
-TEST_F(ObjectModel, NamesInTheHeaderCommentCannotEndIt) {
+TEST_P(ObjectModel, NamesInTheHeaderCommentCannotEndIt) {
   Run("CREATE TABLE Victim (id int)\nGO\n", "Copy");
   auto s = Connect();
   auto db = Sales(*s);
@@ -272,13 +294,14 @@ TEST_F(ObjectModel, NamesInTheHeaderCommentCannotEndIt) {
   }
 }
 
-TEST_F(ObjectModel, LostConnectionAnswersTheConnectionNumber) {
+TEST_P(ObjectModel, LostConnectionAnswersTheConnectionNumber) {
   auto s = Connect();
   auto db = Sales(*s);
   auto proc = db->StoredProcedures().ItemByID(ObjectId("dbo.Dup"));
   server_->BreakSessions();
-  EXPECT_EQ(s->Status(), 0);
+  // Over the network the client learns of it at its next call.
   EXPECT_EQ(ErrorNumber([&] { s->ExecuteImmediate("select 1"); }), vx::err::kServerConnection);
+  EXPECT_EQ(s->Status(), 0);
   EXPECT_EQ(ErrorNumber([&] { s->GetDatabases().Refresh(); }), vx::err::kServerConnection);
   EXPECT_EQ(ErrorNumber([&] { proc->Text(); }), vx::err::kServerConnection);
   EXPECT_EQ(ErrorNumber([&] { db->IsDbOwner(); }), vx::err::kServerConnection);
@@ -287,7 +310,8 @@ TEST_F(ObjectModel, LostConnectionAnswersTheConnectionNumber) {
   EXPECT_EQ(again->Status(), 1);
 }
 
-TEST_F(ObjectModel, SessionsShareTheServerWithABoundedWait) {
+TEST_P(ObjectModel, SessionsShareTheServerWithABoundedWait) {
+  if (OverOdbc()) GTEST_SKIP() << "the simulator's own sessions";
   setenv("VEXILON_SIM_BUSY_MS", "200", 1);
   auto holder = server_->OpenSession(Login("sa"), "Sales");
   auto other = server_->OpenSession(Login("sa"), "Sales");
@@ -304,3 +328,6 @@ TEST_F(ObjectModel, SessionsShareTheServerWithABoundedWait) {
   EXPECT_EQ(other->Execute("CREATE PROCEDURE Another AS select 1").FirstError(), nullptr);
   unsetenv("VEXILON_SIM_BUSY_MS");
 }
+
+INSTANTIATE_TEST_SUITE_P(Sessions, ObjectModel, ::testing::Values("Sim", "Odbc"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });

@@ -11,6 +11,7 @@
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/ServerList.h"
+#include "sqlserver/SqlBrowser.h"
 #include "sqlserver_sim/SimFolder.h"
 #include "support/SimFixture.h"
 
@@ -55,7 +56,9 @@ TEST_F(ServerFiles, ServerNamesBecomeSafeFileNames) {
 
 TEST_F(ServerFiles, NetworkListJoinsSimulatorFreeTdsAndOdbc) {
   std::string freetds = folder_ + "/freetds.conf", odbc = folder_ + "/odbc.ini";
-  Write(freetds, "[global]\n  tds version = 7.1\n[PAYROLL]\n  host = 10.0.0.5\n  port = 1433\n[simtest]\n");
+  // FreeTDS's sample entries are not servers of the user's.
+  Write(freetds, "[global]\n  tds version = 7.1\n[egServer50]\n  host = symachine.domain.com\n[PAYROLL]\n"
+                 "  host = 10.0.0.5\n  port = 1433\n[simtest]\n[egServer73]\n  host = ntmachine.domain.com\n");
   Write(odbc, "[ODBC Data Sources]\nWarehouse = FreeTDS\n\n[Warehouse]\nDriver = FreeTDS\n");
   setenv("FREETDSCONF", freetds.c_str(), 1);
   setenv("ODBCINI", odbc.c_str(), 1);
@@ -81,4 +84,16 @@ TEST_F(ServerFiles, ServerFilesAreTheOwnersOnly) {
     ASSERT_EQ(stat((s.FilePath() + suffix).c_str(), &st), 0) << suffix;
     EXPECT_EQ(st.st_mode & 0777, 0600u) << suffix;
   }
+}
+
+TEST_F(ServerFiles, BrowserAnswersNameDefaultAndNamedInstances) {
+  const std::string text =
+      "ServerName;DBHOST;InstanceName;MSSQLSERVER;IsClustered;No;Version;8.00.194;tcp;1433;;"
+      "ServerName;DBHOST;InstanceName;SALES;IsClustered;No;Version;8.00.194;tcp;1501;np;\\\\DBHOST\\pipe;;";
+  std::string datagram = "\x05";
+  datagram += static_cast<char>(text.size() & 0xFF);
+  datagram += static_cast<char>(text.size() >> 8);
+  datagram += text;
+  EXPECT_EQ(vx::sqlserver::SqlBrowser::ParseReply(datagram), (std::vector<std::string>{"DBHOST", "DBHOST\\SALES"}));
+  EXPECT_TRUE(vx::sqlserver::SqlBrowser::ParseReply("\x04junk").empty());
 }

@@ -24,6 +24,7 @@ namespace vx::sqlserver {
 class SQLServer;
 class Database;
 class Recordset;
+class SessionFactory;
 }  // namespace vx::sqlserver
 namespace vx::archive {
 class Connection;
@@ -47,6 +48,11 @@ class CVexilon {
   void SetSQLServer(const ServerObject& server);
   vx::VbBool GetErrorsExist() const;
   void SetErrorsExist(vx::VbBool value);
+  // How ConnectServer reaches a server by name. Default: a simulated server when
+  // the simulator folder holds one of that name, else a real one over ODBC
+  // (sqlserver_connect/RoutingSessionFactory.h). nullptr restores the default.
+  void SetSessionFactory(std::shared_ptr<vx::sqlserver::SessionFactory> factory);
+  std::shared_ptr<vx::sqlserver::SessionFactory> GetSessionFactory() const;
 
   // 8: T-SQL coloured as RTF
   std::string ParseSQLSyntax(const std::string& strSQL);
@@ -134,8 +140,8 @@ class CVexilon {
   vx::sqlserver::SQLServer& Server() const;
   // The database of that id through the object model (raises when unknown).
   std::shared_ptr<vx::sqlserver::Database> DatabaseByID(int32_t lngDatabaseID) const;
-  // Runs one catalogue query on a connection of its own to the database of that
-  // id, opened from SQLServerConnectionString, and returns its disconnected rows.
+  // Runs one catalogue query in the database of that id on the held server
+  // object's catalogue session and returns its disconnected rows.
   vx::sqlserver::Recordset CatalogueQuery(int32_t lngDatabaseID, const std::string& queryText) const;
   // A new connection to the archive on AppConnectionString.
   vx::archive::Connection OpenArchive() const;
@@ -166,4 +172,5 @@ class CVexilon {
   std::string sqlServerConnectionString_;
   std::string appConnectionString_;
   ServerObject sqlServer_;
+  std::shared_ptr<vx::sqlserver::SessionFactory> sessionFactory_;
 };

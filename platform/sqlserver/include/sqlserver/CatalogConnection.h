@@ -10,6 +10,9 @@
 
 namespace vx::sqlserver {
 
+class SQLServer;
+namespace detail { struct ServerLink; }
+
 class CatalogConnection {
  public:
   explicit CatalogConnection(std::shared_ptr<SessionFactory> factory = nullptr);
@@ -22,6 +25,10 @@ class CatalogConnection {
   // database) -> err::ServerMessage(4060); unknown server -> err::kServerUnreachable.
   void Open(const std::string& connectionString, const std::string& userId = "",
             const std::string& password = "", int32_t options = -1);
+  // Runs the queries on the catalogue session `server` already holds, in
+  // `database`: no login of its own. A connection that is gone (closed, lost, or
+  // a server that stopped answering) raises err::kServerConnection.
+  void Open(const SQLServer& server, const std::string& database);
   bool IsOpen() const;
   // Runs one query text; the first result set becomes the row set (an empty one
   // when the text returns none). A server error raises err::ServerMessage(n);
@@ -33,6 +40,9 @@ class CatalogConnection {
  private:
   std::shared_ptr<SessionFactory> factory_;
   std::unique_ptr<Session> session_;
+  std::weak_ptr<detail::ServerLink> link_;
+  std::string database_;
+  bool attached_ = false;
 };
 
 }  // namespace vx::sqlserver

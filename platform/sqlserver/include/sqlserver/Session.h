@@ -4,8 +4,8 @@
 // message the server produced. Session state lives on the server side: current
 // database, SET options, impersonated user, open transaction.
 //
-// Implementations: the simulated SQL Server 2000 (vx_sqlserver_sim); a session
-// over ODBC is one more implementation of the same interface.
+// Implementations: the simulated SQL Server 2000 (vx_sqlserver_sim) and real
+// servers over ODBC (vx_sqlserver_odbc).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,6 +68,9 @@ class Session {
   virtual const std::string& ServerName() const = 0;
   // Ends the session; an open transaction is rolled back. Never raises.
   virtual void Close() = 0;
+  // The server's version as its driver reported it at login ("8.00.2039"), or
+  // "" when the session has no such report (the server is then asked).
+  virtual std::string ServerVersion() const { return {}; }
 };
 
 // Opens sessions on servers reached by name.
@@ -89,12 +92,16 @@ class SessionFactory {
   virtual std::vector<std::string> ServerNames() const = 0;
 };
 
-// The factory every SQLServer and CatalogConnection uses unless given another:
-// first the simulated servers of the simulator folder (see sqlserver_sim/SimFolder.h),
-// then any factory added with AddSessionFactory.
+// The factory of SQLServer and CatalogConnection objects made without one: the
+// factory last given to SetDefaultSessionFactory, else one that knows no server.
+// Which server a name reaches (a simulated one or one over ODBC) is decided by
+// the factory the program or the engine installs (sqlserver_connect/RoutingSessionFactory.h),
+// never by the object model.
 std::shared_ptr<SessionFactory> DefaultSessionFactory();
-// Adds a factory that the default one consults after the simulator (e.g. ODBC).
-void AddSessionFactory(std::shared_ptr<SessionFactory> factory);
+// Installs the process's default factory (nullptr: back to none).
+void SetDefaultSessionFactory(std::shared_ptr<SessionFactory> factory);
+// True once a factory was installed (the first engine installs its own when none is).
+bool HasDefaultSessionFactory();
 
 // Raises the server's first error of a batch as ComError(err::ServerMessage(n), source,
 // "[Microsoft][ODBC SQL Server Driver][SQL Server]" + text). No error: returns.

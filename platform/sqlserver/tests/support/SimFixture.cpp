@@ -15,6 +15,7 @@ void SimFixture::SetUp() {
   fs::create_directories(folder_);
   setenv("VEXILON_SIM_DIR", folder_.c_str(), 1);
   setenv("VEXILON_SIM_DOMAIN", "TESTDOM", 1);
+  vx::sqlserver::SetDefaultSessionFactory(std::make_shared<vx::sqlsim::SimSessionFactory>());
   vx::sqlsim::ServerOptions options;
   options.saPassword = "sa-pw";
   server_ = std::make_unique<vx::sqlsim::SimServer>(vx::sqlsim::SimServer::Create(serverName_, options));

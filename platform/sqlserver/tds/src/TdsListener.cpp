@@ -1,0 +1,92 @@
+#include "sqlserver_tds/TdsListener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "TdsConnection.h"
+#include "automation/ComError.h"
+#include "sqlserver/ServerErrors.h"
+
+namespace vx::tds {
+
+TdsListener::TdsListener(std::shared_ptr<sqlserver::SessionFactory> factory, std::string serverName, uint16_t port)
+    : factory_(std::move(factory)), serverName_(std::move(serverName)) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int one = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 64) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    const std::string why = std::strerror(errno);
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    throw ComError(err::kServerUnreachable, "TdsListener", "Cannot listen on 127.0.0.1:" + std::to_string(port) +
+                                                               ": " + why);
+  }
+  port_ = ntohs(a.sin_port);
+}
+
+TdsListener::~TdsListener() { Stop(); }
+
+void TdsListener::Start() {
+  acceptThread_ = std::thread([this] { Run(); });
+}
+
+void TdsListener::Run() {
+  while (!stopping_) {
+    const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      break;
+    }
+    int one = 1;
+    ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::lock_guard lock(mutex_);
+    if (stopping_) {
+      ::close(client);
+      break;
+    }
+    clientFds_.push_back(client);
+    clients_.emplace_back([this, client] { Serve(client); });
+  }
+}
+
+void TdsListener::Serve(int fd) {
+  TdsConnection connection(fd, *factory_, serverName_);
+  try {
+    connection.Run();
+  } catch (...) {
+  }
+  // Forgotten before the socket closes, so Stop never touches a reused descriptor.
+  std::lock_guard lock(mutex_);
+  clientFds_.erase(std::remove(clientFds_.begin(), clientFds_.end(), fd), clientFds_.end());
+}
+
+void TdsListener::Stop() {
+  if (stopping_.exchange(true)) return;
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+  if (acceptThread_.joinable()) acceptThread_.join();
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(mutex_);
+    for (int c : clientFds_) ::shutdown(c, SHUT_RDWR);
+    threads.swap(clients_);
+  }
+  for (auto& t : threads)
+    if (t.joinable()) t.join();
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace vx::tds
