@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 
+#include "dialogs/ViewerKeys.h"
 #include "dialogs/basSyntaxLexer.h"
 
 namespace vx::app {
@@ -60,6 +61,7 @@ QLineEdit* AddPropertyBox(ViewerLayout& layout, const QString& labelName, const 
 
 void AddEditor(ViewerLayout& layout, const QString& labelName) {
   layout.editor = NewTsqlEditor(layout.page);
+  new ViewerKeys(layout.editor, qobject_cast<QDialog*>(layout.page->window()));
   if (!labelName.isEmpty()) {
     auto* caption = new QLabel(QStringLiteral("Text:"), layout.page);
     caption->setObjectName(labelName);
