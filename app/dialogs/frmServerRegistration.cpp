@@ -81,6 +81,7 @@ frmServerRegistration::frmServerRegistration(QWidget* parent) : QDialog(parent) 
   txtPassword_ = new QLineEdit(frame);
   txtPassword_->setObjectName(QStringLiteral("txtPassword"));
   txtPassword_->setEchoMode(QLineEdit::Password);
+  txtPassword_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
   lblPassword->setBuddy(txtPassword_);
   login->addWidget(optTrustedAuthentication_, 0, 0, 1, 2);
   login->addWidget(optSQLServerAuthentication_, 1, 0, 1, 2);
