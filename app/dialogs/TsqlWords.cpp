@@ -1,5 +1,8 @@
 #include "dialogs/TsqlWords.h"
 
+#include <string>
+#include <unordered_map>
+
 // The viewers' T-SQL language: each list one text, its entries separated by a
 // line feed, kept as stored (duplicates and the blanks after some entries too).
 namespace vx::app::tsql {
@@ -92,12 +95,6 @@ const char* const kSystemTables =
     "sysmergepublications\nsysmergeschemachange\nsysmergesubscriptions\nsysmergesubsetfilters\n"
     "syspublications\nsyssubscriptions";
 
-}  // namespace vx::app::tsql
-
-#include <string>
-#include <unordered_map>
-
-namespace vx::app::tsql {
 namespace {
 
 // Longer than any entry: such words are plain without a look-up.

@@ -235,3 +235,23 @@ TEST_F(ServerRegistrationTest, ServerSelectionConfirmsOnlyASelectedName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServerRegistrationTest, ReturnInTheServerBoxPressesOKAndEscapeCancels) {
+  {
+    frmServerRegistration dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    auto* box = Child<QComboBox>(dialog, "cboServerName");
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].prompt, QStringLiteral("You must enter a server."));
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.Dirty());
+  }
+}
+
+}  // namespace
