@@ -10,7 +10,6 @@
 #include <QTest>
 #include <Qsci/qsciscintilla.h>
 
-#include "dialogs/TsqlWords.h"
 #include "dialogs/frmEncryptedObjectText.h"
 #include "dialogs/frmObjectText.h"
 #include "dialogs/frmRestoreScriptsPreview.h"
@@ -66,17 +65,6 @@ TEST_P(ViewerTest, ShowsTheTextReadOnlyAndCopiesItWithItsLineEnds) {
   QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(editor->selectedText(), kScript);
   EXPECT_TRUE(errorReports.empty());
-}
-
-TEST_P(ViewerTest, ColoursAgainWhenOpenedASecondTime) {
-  for (int opening = 0; opening < 2; ++opening) {
-    auto viewer = GetParam().open(QStringLiteral("SELECT @@ERROR FROM sysobjects"));
-    QsciScintilla* editor = Editor(*viewer);
-    editor->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);
-    EXPECT_EQ(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 0UL), vx::app::tsql::kKeyword);
-    EXPECT_EQ(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 7UL), vx::app::tsql::kFunction);
-    EXPECT_EQ(editor->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, 20UL), vx::app::tsql::kSystemTable);
-  }
 }
 
 TEST_P(ViewerTest, EscapeAndReturnInTheTextCloseTheWindow) {
