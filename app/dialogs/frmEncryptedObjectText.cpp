@@ -1,7 +1,51 @@
-// Placeholder until this window is built.
 #include "dialogs/frmEncryptedObjectText.h"
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <Qsci/qsciscintilla.h>
 
-frmEncryptedObjectText::frmEncryptedObjectText(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("frmEncryptedObjectText")); }
+#include "basErrorReports.h"
+#include "basScreen.h"
+#include "dialogs/ViewerLayout.h"
+#include "dialogs/basSyntaxLexer.h"
+
+frmEncryptedObjectText::frmEncryptedObjectText(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmEncryptedObjectText"));
+  vx::app::ViewerLayout layout = vx::app::BuildViewer(*this, QStringLiteral("Encrypted Database Object"),
+                                                      QStringLiteral("Properties"));
+  txtObjectName = vx::app::AddPropertyBox(layout, QStringLiteral("lblName"), QStringLiteral("Name:"),
+                                          QStringLiteral("txtObjectName"));
+  txtOwner = vx::app::AddPropertyBox(layout, QStringLiteral("lblOwner"), QStringLiteral("Owner:"),
+                                     QStringLiteral("txtOwner"));
+  txtCreateDate = vx::app::AddPropertyBox(layout, QStringLiteral("lblDateTime"), QStringLiteral("Date Created:"),
+                                          QStringLiteral("txtCreateDate"));
+  txtArchived = vx::app::AddPropertyBox(layout, QStringLiteral("lblArchived"), QStringLiteral("Archived:"),
+                                        QStringLiteral("txtArchived"));
+  txtArchivedDate = vx::app::AddPropertyBox(layout, QStringLiteral("lblDateArchived"),
+                                            QStringLiteral("Date Archived:"), QStringLiteral("txtArchivedDate"));
+  txtArchivedVersion = vx::app::AddPropertyBox(layout, QStringLiteral("lblArchivedVersion"),
+                                               QStringLiteral("Archived Version:"),
+                                               QStringLiteral("txtArchivedVersion"));
+  vx::app::AddEditor(layout, QStringLiteral("lblText"));
+  editor_ = layout.editor;
+  connect(layout.cmdCopy, &QPushButton::clicked, this, [this] {
+    VX_TRY
+      vx::app::CopyEditorText(*editor_, QStringLiteral("The text was copied to the clipboard."), this);
+    VX_CATCH("frmEncryptedObjectText", "cmdCopy_Click")
+  });
+  connect(layout.cmdClose, &QPushButton::clicked, this, [this] {
+    VX_TRY
+      reject();
+    VX_CATCH("frmEncryptedObjectText", "cmdClose_Click")
+  });
+}
+
 frmEncryptedObjectText::~frmEncryptedObjectText() = default;
-void frmEncryptedObjectText::FillfrmEncryptedObjectText() {}
+
+void frmEncryptedObjectText::FillfrmEncryptedObjectText() {
+  VX_TRY
+    vx::app::SetScreenMousePointer(vx::app::vbHourglass);
+    vx::app::SetUpTsqlEditor(*editor_, script_);
+    vx::app::SetScreenMousePointer(vx::app::vbDefault);
+  VX_CATCH("frmEncryptedObjectText", "FillfrmEncryptedObjectText")
+}

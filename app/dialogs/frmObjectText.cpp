@@ -1,7 +1,44 @@
-// Placeholder until this window is built.
 #include "dialogs/frmObjectText.h"
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <Qsci/qsciscintilla.h>
 
-frmObjectText::frmObjectText(QWidget* parent) : QDialog(parent) { setObjectName(QStringLiteral("frmObjectText")); }
+#include "basErrorReports.h"
+#include "basScreen.h"
+#include "dialogs/ViewerLayout.h"
+#include "dialogs/basSyntaxLexer.h"
+
+frmObjectText::frmObjectText(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmObjectText"));
+  vx::app::ViewerLayout layout = vx::app::BuildViewer(*this, QStringLiteral("Database Object"),
+                                                      QStringLiteral("Properties"));
+  txtObjectName = vx::app::AddPropertyBox(layout, QStringLiteral("lblName"), QStringLiteral("Name:"),
+                                          QStringLiteral("txtObjectName"));
+  txtOwner = vx::app::AddPropertyBox(layout, QStringLiteral("lblOwner"), QStringLiteral("Owner:"),
+                                     QStringLiteral("txtOwner"));
+  txtCreateDate = vx::app::AddPropertyBox(layout, QStringLiteral("lblDateTime"), QStringLiteral("Date Created:"),
+                                          QStringLiteral("txtCreateDate"));
+  vx::app::AddEditor(layout, QStringLiteral("lblText"));
+  editor_ = layout.editor;
+  connect(layout.cmdCopy, &QPushButton::clicked, this, [this] {
+    VX_TRY
+      vx::app::CopyEditorText(*editor_, QStringLiteral("The text was copied to the clipboard."), this);
+    VX_CATCH("frmObjectText", "cmdCopy_Click")
+  });
+  connect(layout.cmdClose, &QPushButton::clicked, this, [this] {
+    VX_TRY
+      reject();
+    VX_CATCH("frmObjectText", "cmdClose_Click")
+  });
+}
+
 frmObjectText::~frmObjectText() = default;
-void frmObjectText::FillfrmObjectText() {}
+
+void frmObjectText::FillfrmObjectText() {
+  VX_TRY
+    vx::app::SetScreenMousePointer(vx::app::vbHourglass);
+    vx::app::SetUpTsqlEditor(*editor_, script_);
+    vx::app::SetScreenMousePointer(vx::app::vbDefault);
+  VX_CATCH("frmObjectText", "FillfrmObjectText")
+}

@@ -11,6 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QLabel;
+class QComboBox;
 
 class frmServerRegistration : public QDialog {
   Q_OBJECT
@@ -35,6 +36,22 @@ class frmServerRegistration : public QDialog {
   void FillfrmServerRegistration();
 
  private:
+  void cmdOK_Click();
+  void cmdCancel_Click();
+  void cmdSelectSQLServer_Click();
+  void optSQLServerAuthentication_Click();
+  void optTrustedAuthentication_Click();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  QComboBox* cboServerName_ = nullptr;
+  QPushButton* cmdSelectSQLServer_ = nullptr;
+  QRadioButton* optTrustedAuthentication_ = nullptr;
+  QRadioButton* optSQLServerAuthentication_ = nullptr;
+  QLineEdit* txtUserName_ = nullptr;
+  QLineEdit* txtPassword_ = nullptr;
+  QPushButton* cmdOK_ = nullptr;
+  QPushButton* cmdCancel_ = nullptr;
+
   bool dirty_ = false;
   bool editing_ = false;
   QString serverName_;
