@@ -10,6 +10,7 @@
 #include "basErrorReports.h"
 #include "basScreen.h"
 #include "sqlserver/ServerList.h"
+#include "sqlserver_connect/RoutingSessionFactory.h"
 
 frmSelectServer::frmSelectServer(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmSelectServer"));
@@ -58,7 +59,7 @@ void frmSelectServer::FillfrmSelectServers() {
   VX_TRY
     vx::app::SetScreenMousePointer(vx::app::vbHourglass);
     lstSQLServers_->clear();
-    const std::vector<std::string> names = vx::sqlserver::ListAvailableSQLServers();
+    const std::vector<std::string> names = vx::sqlserver::ListAvailableSQLServers(vx::sqlserver::MakeDefaultSessionFactory().get());
     // The list is counted as a 16-bit number.
     constexpr std::size_t kMostNames = 32767;
     for (std::size_t i = 0; i < names.size() && i < kMostNames; ++i) {

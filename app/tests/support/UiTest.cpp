@@ -55,6 +55,12 @@ void UiTest::SetUp() {
   fs::create_directories(simFolder_);
   ::setenv("VEXILON_SIM_DIR", simFolder_.c_str(), 1);
   ::setenv("VEXILON_PROGRAM_DIR", programFolder_.c_str(), 1);
+  // The network server list sees only this test's servers: no browser
+  // broadcast, no system FreeTDS or ODBC configuration.
+  ::setenv("VEXILON_NO_BROWSE", "1", 1);
+  ::setenv("FREETDSCONF", (root_ + "freetds.conf").c_str(), 1);
+  ::setenv("ODBCINI", (root_ + "odbc.ini").c_str(), 1);
+  ::setenv("ODBCSYSINI", root_.c_str(), 1);
   fs::copy_file(std::string(VX_ARCHIVE_TEMPLATE_DIR) + "/Vexilon.dat", programFolder_ + "Vexilon.dat");
   fs::copy_file(std::string(VX_ARCHIVE_TEMPLATE_DIR) + "/Vexilon.sec", programFolder_ + "Vexilon.sec");
   vx::app::SetProgramFolder(programFolder_);
