@@ -175,6 +175,8 @@ void ReleaseProgram() {
   g_instance.reset();
 }
 
+void ReleaseSingleInstance() { g_instance.reset(); }
+
 const std::string& ProgramFolder() { return g_folder; }
 const std::string& strDbConnectionString() { return g_user; }
 const std::string& strDbAdminConnectionString() { return g_admin; }

@@ -40,6 +40,8 @@ void SetEndProcess(std::function<void(int exitCode)> endProcess);
 // Drops the main window and the single-instance guard, as the end of the
 // process does (tests call it between runs).
 void ReleaseProgram();
+// Lets go of the single-instance lock and socket (the last act before the end).
+void ReleaseSingleInstance();
 // SIGTERM, SIGINT and SIGHUP lead to ExitApp through the event loop (held
 // back while a batch runs).
 void InstallTerminationHandler();

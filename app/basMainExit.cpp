@@ -112,6 +112,7 @@ void EndProcess(int exitCode) {
     g_endProcess(exitCode);
     return;
   }
+  ReleaseSingleInstance();
   std::fflush(nullptr);
   std::_Exit(exitCode);
 }
@@ -138,7 +139,8 @@ void ExitApp(int exitCode) {
   if (frmApplication* main = MainWindow()) {
     if (QMdiArea* area = main->MdiArea()) area->closeAllSubWindows();
   }
-  const bool done = BackupDb() && CompactDb() && DeleteMDW();
+  // Before start-up knew its program folder there are no archive files to handle.
+  const bool done = ProgramFolder().empty() || (BackupDb() && CompactDb() && DeleteMDW());
   g_exitState = ExitState::Done;
   EndProcess(done ? exitCode : 1);
 }
