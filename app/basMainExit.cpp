@@ -1,7 +1,6 @@
 // Exit: backup, compaction into a checked copy that replaces the archive in one
 // rename, removal of the workgroup file, and the end of the process.
 #include <fcntl.h>
-#include <libgen.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>

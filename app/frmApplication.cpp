@@ -47,12 +47,11 @@ frmApplication::frmApplication(QWidget* parent) : QMainWindow(parent), ui_(new U
   bar->setObjectName(QStringLiteral("mnuSQLServerExplorer"));
   bar->setFont(QFont(QStringLiteral("Tahoma"), bar->font().pointSize()));
 
-  auto addBand = [&](const char* button, const char* caption, const char* band, const QString& title,
+  auto addBand = [&](const char* button, const char* caption, const char* band,
                      std::initializer_list<ToolSpec> tools) {
     QMenu* menu = bar->addMenu(QString::fromLatin1(caption));
     menu->setObjectName(QString::fromLatin1(band));
     menu->menuAction()->setObjectName(QString::fromLatin1(button));
-    menu->setToolTip(title);
     for (const ToolSpec& t : tools) {
       QAction* action = nullptr;
       if (!t.caption) {
@@ -66,14 +65,14 @@ frmApplication::frmApplication(QWidget* parent) : QMainWindow(parent), ui_(new U
     }
     return menu;
   };
-  addBand("btnFile", "&File", "pomFile", QStringLiteral("File"),
+  addBand("btnFile", "&File", "pomFile",
           {{"&SQL Server Explorer...", "miFiSQLServerExplorer"},
            {"New SQL Server Registration...", "miFiRegisterSQLServer"},
            {"&View Log...", "miFiViewLog"},
            {"E&xit", "miFiExit"}});
-  QMenu* object = addBand("btnObject", "&Object", "pomObject", QStringLiteral("Object"), {{"&View", "miObView"}});
-  addBand("btnTools", "&Tools", "pomTools", QString(), {{"&Options...", "miToOptions"}});
-  addBand("btnHelp", "&Help", "pomHelp", QStringLiteral("Help"),
+  QMenu* object = addBand("btnObject", "&Object", "pomObject", {{"&View", "miObView"}});
+  addBand("btnTools", "&Tools", "pomTools", {{"&Options...", "miToOptions"}});
+  addBand("btnHelp", "&Help", "pomHelp",
           {{"&Contents...", "miHeContents"},
            {"&Index...", "miHeIndex"},
            {"&Support Online...", "miHeSupportOnline"},
