@@ -61,6 +61,7 @@ void ReportError(const char* object, const char* procedure, int line, bool norma
     frmErrorWarning window;
     window.SetErrorMessage(report);
     ShowModal(window);
+    g_reporting = false;
   }
   // Every way out of the error window ends the program.
   ExitApp(1);
