@@ -18,6 +18,7 @@
 #include "basMain.h"
 #include "frmErrorMessage.h"
 #include "frmErrorWarning.h"
+#include "support/FakeReportService.h"
 #include "support/ShellTestSupport.h"
 
 namespace {

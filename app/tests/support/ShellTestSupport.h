@@ -1,12 +1,11 @@
 #pragma once
 // What the shell's tests share: a fixture that runs the real start-up and exit
 // with the process end caught, a runtime folder of its own for the instance
-// lock, and a local stand-in for the error-report service.
+// lock (the error-report service's stand-in is in FakeReportService.h).
 #include <string>
 #include <vector>
 
 #include <QByteArray>
-#include <QTcpServer>
 
 #include "support/QtPrinters.h"
 #include "support/UiTest.h"
@@ -28,24 +27,6 @@ class ShellTest : public ui_test::UiTest {
   static int HoldFile(const std::string& path);
 
   std::vector<int> endCodes;  // each end of the process ExitApp asked for
-};
-
-// The error-report service on 127.0.0.1 over plain HTTP, answering
-// {"result": n} to each POST.
-class FakeReportService : public QTcpServer {
- public:
-  enum class Mode { Accept, Refuse, Silent };
-  explicit FakeReportService(Mode mode, int reference = 4711);
-  QString Url() const;
-  struct Request {
-    QByteArray path, body;
-  };
-  std::vector<Request> requests;
-
- private:
-  void Serve(QTcpSocket* socket);
-  Mode mode_;
-  int reference_;
 };
 
 }  // namespace shell_test
