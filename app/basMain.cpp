@@ -1,33 +1,201 @@
-// Placeholder until start-up and exit are built.
+// Start-up: single instance, settings, the archive files and their check, the
+// main window and the explorer.
 #include "basMain.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 
+#include "CSingleInstance.h"
 #include "archive/ArchiveFiles.h"
+#include "archive_template/WorkgroupResource.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "basAppTexts.h"
+#include "basErrorReports.h"
+#include "basMessages.h"
+#include "basScreen.h"
+#include "explorer/frmSQLServerExplorer.h"
+#include "frmApplication.h"
+#include "frmSplash.h"
+#include "tarnwell/CRegistry.h"
+#include "vexilon_global/CGlobal.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace vx::app {
 namespace {
-std::string g_folder, g_user, g_admin, g_temp;
+
+constexpr const char* kSettingsKey = "SOFTWARE\\Morvane\\Vexilon";
+
+std::string g_folder, g_user, g_admin, g_temp, g_help;
+std::unique_ptr<CSingleInstance> g_instance;
+
+std::string DetermineProgramFolder() {
+  const char* env = std::getenv("VEXILON_PROGRAM_DIR");
+  std::string folder = env && *env ? std::string(env) : QCoreApplication::applicationDirPath().toStdString();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
 }
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+[[noreturn]] void RaiseFileError(const std::string& what, const std::string& path) {
+  throw ComError(err::kPermissionDenied, "basMain", what + " '" + path + "': " + std::strerror(errno));
+}
+
+// Replaces the workgroup file (also a read-only one) by the program's copy.
+void WriteWorkgroupFile(const std::string& path) {
+  if (FileExists(path) && ::unlink(path.c_str()) != 0) RaiseFileError("Cannot delete", path);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) RaiseFileError("Cannot create", path);
+  const unsigned char* data = vx::archive::WorkgroupResourceData();
+  std::size_t left = vx::archive::WorkgroupResourceSize();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int saved = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      errno = saved;
+      RaiseFileError("Cannot write", path);
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) RaiseFileError("Cannot write", path);
+}
+
+void ActivateMainWindow() {
+  frmApplication* main = MainWindow();
+  if (!main) return;
+  main->setWindowState(main->windowState() & ~Qt::WindowMinimized);
+  main->show();
+  main->raise();
+  main->activateWindow();
+}
+
+}  // namespace
+
+StartUpResult StartUp() {
+  try {
+    // Only one instance per user and program folder.
+    auto guard = std::make_unique<CSingleInstance>(QString::fromStdString(DetermineProgramFolder()));
+    if (!guard->Acquire()) return StartUpResult::OtherInstanceActivated;
+    QObject::connect(guard.get(), &CSingleInstance::activationRequested, guard.get(), [] { ActivateMainWindow(); });
+    g_instance = std::move(guard);
+
+    SetScreenMousePointer(vbHourglass);
+    {
+      frmSplash splash;
+      ShowModal(splash);
+    }
+    const std::string folder = DetermineProgramFolder();
+    {
+      CRegistry registry;
+      const bool exists = registry.CheckKeyExists(CurrentUser, std::string(kSettingsKey) + "\\") != vx::kFalse;
+      registry.OpenKey(CurrentUser, kSettingsKey, exists ? vx::kFalse : vx::kTrue);
+      registry.WriteValue("ApplicationPath", folder);
+      registry.CloseKey();
+    }
+    CGlobal::Instance().ApplicationInfo(kApplicationInfo);
+    CGlobal::Instance().VersionInfo(kVersionInfo);
+    SetProgramFolder(folder);
+
+    if (!FileExists(folder + vx::archive::kArchiveFileName)) {
+      SetScreenMousePointer(vbDefault);
+      MsgBox(QStringLiteral("Cannot start Vexilon.\r\n\r\nVexilon was unable to open the archive database."),
+             vbCritical);
+      g_instance.reset();
+      return StartUpResult::ArchiveMissing;
+    }
+    WriteWorkgroupFile(folder + vx::archive::kWorkgroupFileName);
+
+    bool held = false;
+    try {
+      auto engine = NewEngine();
+      engine->CheckDatabaseArchiveConnection();
+    } catch (const ComError& e) {
+      held = e.Number() == err::kUnspecified;
+    } catch (...) {
+    }
+    if (held) {
+      SetScreenMousePointer(vbDefault);
+      MsgBox(QStringLiteral("Cannot start Vexilon.\r\n\r\nThe Vexilon archive database is already open."),
+             vbCritical);
+      g_instance.reset();
+      return StartUpResult::ArchiveHeld;
+    }
+    g_help = folder + kHelpFileName;
+
+    auto* main = new frmApplication;
+    SetMainWindow(main);
+    main->setWindowTitle(QString::fromLatin1(kApplicationInfo));
+    main->FillfrmApplication();
+    main->show();
+
+    auto* explorer = new frmSQLServerExplorer;
+    explorer->FillfrmSQLServerExplorer();
+    SetScreenMousePointer(vbDefault);
+    main->ShowExplorer(explorer);
+    SetScreenMousePointer(vbDefault);
+    return StartUpResult::Started;
+  } catch (...) {
+    ReportError("basMain", "Main", 0, true);
+    return StartUpResult::Failed;
+  }
+}
+
 int Main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+  QApplication::setQuitOnLastWindowClosed(false);
+  InstallTerminationHandler();
+  switch (StartUp()) {
+    case StartUpResult::Started: return app.exec();
+    case StartUpResult::OtherInstanceActivated: return 0;
+    default: return 1;
+  }
 }
-void ExitApp() {}
+
+void ReleaseProgram() {
+  if (frmApplication* main = MainWindow()) {
+    SetMainWindow(nullptr);
+    delete main;
+  }
+  g_instance.reset();
+}
+
+void ReleaseSingleInstance() { g_instance.reset(); }
+
 const std::string& ProgramFolder() { return g_folder; }
 const std::string& strDbConnectionString() { return g_user; }
 const std::string& strDbAdminConnectionString() { return g_admin; }
 const std::string& strDbTempAdminConnectionString() { return g_temp; }
+const std::string& HelpFile() { return g_help; }
+
 void SetProgramFolder(const std::string& folderWithSlash) {
   g_folder = folderWithSlash;
+  if (g_folder.empty() || g_folder.back() != '/') g_folder += '/';
   g_user = vx::archive::UserConnectionString(g_folder);
   g_admin = vx::archive::AdminConnectionString(g_folder);
   g_temp = vx::archive::CompactTargetConnectionString(g_folder);
+  g_help = g_folder + kHelpFileName;
 }
+
 std::unique_ptr<CVexilon> NewEngine() {
   auto engine = std::make_unique<CVexilon>();
   engine->SetAppConnectionString(strDbConnectionString());
   return engine;
 }
+
 }  // namespace vx::app

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up and exit of the program, and what start-up builds for everyone: the
 // three archive connection strings and the program folder.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,9 +12,42 @@ namespace vx::app {
 // The program's entry: single instance, settings, archive files, main window and
 // explorer; then runs the event loop. Returns the process exit code.
 int Main(int argc, char** argv);
+
+// How start-up ended.
+enum class StartUpResult {
+  Started,                 // main window and explorer are shown
+  OtherInstanceActivated,  // another instance was brought to the front
+  ArchiveMissing,          // "Vexilon.dat" is not in the program folder
+  ArchiveHeld,             // the archive is held open by another process
+  Failed,                  // an error was reported
+};
+// The start-up steps without the event loop (needs a QApplication).
+StartUpResult StartUp();
+
 // Backs up and compacts the archive, removes the workgroup file and ends the
-// process. Runs once, whichever path leads to it.
-void ExitApp();
+// process. Runs once, whichever path leads to it; called again while it runs
+// (from the error window of a failed step) it ends the process at once.
+void ExitApp(int exitCode = 0);
+// The three exit steps; each reports its own error and then returns false.
+bool BackupDb();
+bool CompactDb();
+bool DeleteMDW();
+// True once ExitApp has begun.
+bool ExitStarted();
+// The last act of ExitApp: ends the process with the code. A test puts its own
+// function in place (and so re-arms ExitApp); nullptr restores the real end.
+void SetEndProcess(std::function<void(int exitCode)> endProcess);
+// Drops the main window and the single-instance guard, as the end of the
+// process does (tests call it between runs).
+void ReleaseProgram();
+// Lets go of the single-instance lock and socket (the last act before the end).
+void ReleaseSingleInstance();
+// SIGTERM, SIGINT and SIGHUP lead to ExitApp through the event loop (held
+// back while a batch runs).
+void InstallTerminationHandler();
+// True (once) when a termination signal came while a batch ran; the main
+// window then runs ExitApp when the batch ends.
+bool TakePendingTermination();
 
 // The program folder, ending in "/" (the executable's folder, or
 // $VEXILON_PROGRAM_DIR when set).
@@ -24,6 +58,8 @@ const std::string& strDbAdminConnectionString();
 const std::string& strDbTempAdminConnectionString();
 // Sets the program folder and builds the three strings again (start-up; tests).
 void SetProgramFolder(const std::string& folderWithSlash);
+// The help file set at start-up: the program folder and "VexilonSQL2K.chm".
+const std::string& HelpFile();
 
 // A new engine on the archive: AppConnectionString already set.
 std::unique_ptr<CVexilon> NewEngine();

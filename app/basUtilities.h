@@ -1,6 +1,7 @@
 #pragma once
 // Small utilities the windows share: text cut at NUL, list sorting by date or
 // number, selecting a text box's text, the window icon and web pages.
+#include <QIcon>
 #include <QString>
 
 class QLineEdit;
@@ -28,5 +29,11 @@ void SelectAllText(QLineEdit* edit);
 bool SetAppIcon(QWidget* form);
 // Opens the address with the desktop's handler; false when none could be started.
 bool OpenURL(const QString& address);
+
+// A picture of one of the program's image lists by key ("imlSQLServerExplorer":
+// E S D G U W X C H K B; "imlColumnHeaderIcons": A D); empty for another key.
+QIcon ImageListIcon(const QString& imageList, const QString& key);
+// Registers the program's pictures (once; every window that shows one calls it).
+void EnsureResources();
 
 }  // namespace vx::app

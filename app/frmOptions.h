@@ -2,6 +2,8 @@
 // The six options, stored only when the user confirms with OK.
 #include <QDialog>
 
+class QCheckBox;
+
 class frmOptions : public QDialog {
   Q_OBJECT
 
@@ -10,4 +12,10 @@ class frmOptions : public QDialog {
   ~frmOptions() override;
 
   void FillfrmOptions();
+  void chkArchiveEncryptedDatabaseObjects_Click();
+  void cmdOK_Click();
+  void cmdCancel_Click();
+
+  // A check box by name (chkShowSystemDatabases, ...).
+  QCheckBox* CheckBox(const QString& name) const;
 };

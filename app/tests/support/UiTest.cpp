@@ -93,11 +93,14 @@ void UiTest::SetUp() {
   };
   vx::app::SetDialogScript(&script_);
   vx::app::SetErrorReportSink([this](const QString& report) { errorReports.push_back(report); });
+  // A test that reaches the end of the program goes on: the exit is recorded.
+  vx::app::SetEndProcess([this](int exitCode) { processEnds.push_back(exitCode); });
 }
 
 void UiTest::TearDown() {
   vx::app::SetDialogScript(nullptr);
   vx::app::SetErrorReportSink(nullptr);
+  vx::app::SetEndProcess(nullptr);
   std::error_code ec;
   fs::remove_all(root_, ec);
 }

@@ -48,6 +48,8 @@ class UiTest : public ::testing::Test {
   std::vector<std::function<int(QDialog&)>> modalHandlers;
   // Error reports that would have ended the program.
   std::vector<QString> errorReports;
+  // Ends of the process the code under test asked for, with their exit codes.
+  std::vector<int> processEnds;
 
  private:
   vx::app::DialogScript script_;

@@ -1,0 +1,217 @@
+// Exit: backup, compaction into a checked copy that replaces the archive in one
+// rename, removal of the workgroup file, and the end of the process.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <QMdiArea>
+#include <QTimer>
+
+#include "CTerminationSignal.h"
+#include "archive/ArchiveFiles.h"
+#include "archive/Connection.h"
+#include "archive/ConnectionString.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
+#include "basErrorReports.h"
+#include "basMain.h"
+#include "frmApplication.h"
+
+namespace vx::app {
+namespace {
+
+enum class ExitState { NotStarted, Running, Done };
+ExitState g_exitState = ExitState::NotStarted;
+std::function<void(int)> g_endProcess;
+std::unique_ptr<CTerminationSignal> g_termination;
+bool g_terminationPending = false;
+
+constexpr const char* kNotCompacted = " The archive database was not compacted and stays as it was.";
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+[[noreturn]] void RaiseFileError(const std::string& what, const std::string& path, const char* tail = "") {
+  throw ComError(err::kPermissionDenied, "basMain", what + " '" + path + "': " + std::strerror(errno) + "." + tail);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Copies `source` to `target` through an owner-only temporary file in the same
+// folder and one rename, so the target is always either the old or the new copy.
+void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) RaiseFileError("Cannot read", source);
+  std::string temp = target + ".XXXXXX";
+  const int out = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
+  if (out < 0) {
+    ::close(in);
+    RaiseFileError("Cannot create a file beside", target);
+  }
+  bool ok = true;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { ok = false; break; }
+    if (n == 0) break;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) { ok = false; break; }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  const int saved = errno;
+  ::close(in);
+  if (ok && ::fsync(out) != 0) ok = false;
+  if (::close(out) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) {
+    const int e = errno ? errno : saved;
+    ::unlink(temp.c_str());
+    errno = e;
+    RaiseFileError("Cannot write", target);
+  }
+  SyncFolder(folder);
+}
+
+// The compacted copy opens with the program's own account and answers its
+// stored queries as the archive does.
+void CheckCompactedCopy(const std::string& copyPath) {
+  const auto user = vx::archive::ConnectionString::Parse(strDbConnectionString());
+  const std::string copyString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                                 vx::archive::QuoteConnectionValue(copyPath) + ";User ID=" + user.UserId() +
+                                 ";Password=" + user.Password() + ";Jet OLEDB:System Database=" +
+                                 vx::archive::QuoteConnectionValue(user.SystemDatabase());
+  auto count = [](const std::string& connectionString) {
+    vx::archive::Connection connection(connectionString);
+    auto rows = connection.OpenRecordset("qryCountSQLServers");
+    return rows.IsEOF() ? -1 : rows.Field("SQLServerCount").ToLong();
+  };
+  if (count(copyString) != count(strDbConnectionString()))
+    throw ComError(err::kArchiveNotADatabase, "basMain", "The compacted copy of the archive database is incomplete.");
+}
+
+void EndProcess(int exitCode) {
+  if (g_endProcess) {
+    g_endProcess(exitCode);
+    return;
+  }
+  ReleaseSingleInstance();
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}
+
+}  // namespace
+
+bool ExitStarted() { return g_exitState != ExitState::NotStarted; }
+
+void SetEndProcess(std::function<void(int)> endProcess) {
+  g_endProcess = std::move(endProcess);
+  g_exitState = ExitState::NotStarted;
+  g_terminationPending = false;
+}
+
+void ExitApp(int exitCode) {
+  if (g_exitState == ExitState::Running) {
+    // The error window of a failed exit step: the later steps stay undone.
+    EndProcess(exitCode ? exitCode : 1);
+    return;
+  }
+  if (g_exitState == ExitState::Done) return;
+  g_exitState = ExitState::Running;
+  // The windows release their engines before the archive files are touched.
+  if (frmApplication* main = MainWindow()) {
+    if (QMdiArea* area = main->MdiArea()) area->closeAllSubWindows();
+  }
+  // Before start-up knew its program folder there are no archive files to handle.
+  const bool done = ProgramFolder().empty() || (BackupDb() && CompactDb() && DeleteMDW());
+  g_exitState = ExitState::Done;
+  EndProcess(done ? exitCode : 1);
+}
+
+bool BackupDb() {
+  try {
+    const std::string folder = ProgramFolder();
+    const std::string archive = folder + vx::archive::kArchiveFileName;
+    if (Exists(archive)) CopyFileAtomically(folder, archive, folder + vx::archive::kBackupFileName);
+    return true;
+  } catch (...) {
+    ReportError("basMain", "BackupDb", 0, true);
+    return false;
+  }
+}
+
+bool CompactDb() {
+  try {
+    const std::string folder = ProgramFolder();
+    const std::string archive = folder + vx::archive::kArchiveFileName;
+    const std::string copy = folder + vx::archive::kCompactFileName;
+    if (!Exists(archive) || !Exists(folder + vx::archive::kWorkgroupFileName)) return true;
+    // A copy left by an earlier exit that stopped half-way.
+    if (Exists(copy) && ::unlink(copy.c_str()) != 0) RaiseFileError("Cannot remove the old copy", copy, kNotCompacted);
+    try {
+      vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
+                                   strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
+      CheckCompactedCopy(copy);
+    } catch (const ComError& e) {
+      ::unlink(copy.c_str());
+      throw ComError(e.Number(), e.Source(), e.Description() + kNotCompacted);
+    }
+    if (::rename(copy.c_str(), archive.c_str()) != 0) {
+      const int e = errno;
+      ::unlink(copy.c_str());
+      errno = e;
+      RaiseFileError("Cannot replace", archive, kNotCompacted);
+    }
+    SyncFolder(folder);
+    return true;
+  } catch (...) {
+    ReportError("basMain", "CompactDb", 0, true);
+    return false;
+  }
+}
+
+bool DeleteMDW() {
+  try {
+    const std::string workgroup = ProgramFolder() + vx::archive::kWorkgroupFileName;
+    if (Exists(workgroup) && ::unlink(workgroup.c_str()) != 0) RaiseFileError("Cannot delete", workgroup);
+    return true;
+  } catch (...) {
+    ReportError("basMain", "DeleteMDW", 0, true);
+    return false;
+  }
+}
+
+bool TakePendingTermination() {
+  const bool pending = g_terminationPending;
+  g_terminationPending = false;
+  return pending;
+}
+
+void InstallTerminationHandler() {
+  if (g_termination) return;
+  g_termination = std::make_unique<CTerminationSignal>([] {
+    if (MainWindow() && MainWindow()->BatchRunning()) {
+      g_terminationPending = true;  // ends when the batch has finished its object
+      return;
+    }
+    ExitApp(0);
+  });
+}
+
+}  // namespace vx::app

@@ -1,0 +1,110 @@
+// Exit against a temporary program folder: backup, compaction into a checked
+// copy, removal of the workgroup file, and one run whatever leads to it.
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include "archive/ArchiveFiles.h"
+#include "archive/Connection.h"
+#include "basMain.h"
+#include "frmApplication.h"
+#include "support/ShellTestSupport.h"
+#include "vexilon_lib/CVexilon.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ExitTest : public shell_test::ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    vx::app::NewEngine()->RegisterSQLServer("VEXEXIT", ENU_LAT_SQLSERVER, "sa", "secret");
+    before_ = Bytes(File("Vexilon.dat"));
+  }
+  int32_t ServersInArchive() {
+    vx::archive::CreateWorkgroup(File("Vexilon.sec"));
+    return vx::app::NewEngine()->GetSQLServerCount();
+  }
+  QByteArray before_;
+};
+
+TEST_F(ExitTest, BacksUpCompactsIntoACheckedCopyAndRemovesTheWorkgroupFile) {
+  vx::app::ExitApp();
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), before_);
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_FALSE(fs::exists(File("Vexilon.sec")));
+  for (const char* f : {"Vexilon.dat", "Vexilon.bak"}) EXPECT_EQ(Mode(File(f)), 0600) << f;
+  EXPECT_EQ(ServersInArchive(), 1);
+  for (const auto& e : fs::directory_iterator(ProgramFolder()))  // no temporary names left
+    EXPECT_TRUE(e.path().filename().string().rfind("Vexilon.", 0) == 0 && e.path().filename().string().size() == 11)
+        << e.path();
+}
+
+TEST_F(ExitTest, ACopyLeftByAnEarlierExitIsRemovedFirst) {
+  std::ofstream(File("Vexilon.tmp")) << "half a copy";
+  vx::app::ExitApp();
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_EQ(ServersInArchive(), 1);
+}
+
+TEST_F(ExitTest, AMissingWorkgroupFileSkipsCompaction) {
+  fs::remove(File("Vexilon.sec"));
+  vx::app::ExitApp();
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), before_);
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), before_);
+}
+
+TEST_F(ExitTest, AFailedCompactionLeavesTheArchiveAsItWasAndSaysSo) {
+  const int held = HoldFile(File("Vexilon.dat"));  // open elsewhere
+  ASSERT_GE(held, 0);
+  vx::app::ExitApp();
+  ::close(held);
+  ASSERT_EQ(errorReports.size(), 1u);
+  EXPECT_TRUE(errorReports[0].contains("Procedure:CompactDb")) << errorReports[0].toStdString();
+  EXPECT_TRUE(errorReports[0].contains("stays as it was")) << errorReports[0].toStdString();
+  EXPECT_EQ(endCodes, std::vector<int>{1});
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), before_);
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_TRUE(fs::exists(File("Vexilon.sec")));  // the later step stays undone
+}
+
+TEST_F(ExitTest, RunsOnceWhicheverPathLeadsToItWithTheExplorerClosedFirst) {
+  ASSERT_EQ(vx::app::StartUp(), vx::app::StartUpResult::Started);
+  vx::app::InstallTerminationHandler();
+  MainWindow()->Tool("miFiExit")->trigger();
+  EXPECT_TRUE(MainWindow()->MdiArea()->subWindowList().isEmpty() ||
+              !MainWindow()->MdiArea()->subWindowList().first()->isVisible());
+  MainWindow()->close();
+  ::raise(SIGTERM);
+  WaitFor([] { return false; }, 200);
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_TRUE(fs::exists(File("Vexilon.bak")));
+}
+
+TEST_F(ExitTest, ATerminationSignalDuringABatchWaitsForItsEnd) {
+  ASSERT_EQ(vx::app::StartUp(), vx::app::StartUpResult::Started);
+  vx::app::InstallTerminationHandler();
+  MainWindow()->SetBatchRunning(true);
+  MainWindow()->close();  // held back too
+  ::raise(SIGTERM);
+  WaitFor([] { return false; }, 200);
+  EXPECT_TRUE(endCodes.empty());
+  MainWindow()->SetBatchRunning(false);
+  EXPECT_TRUE(WaitFor([this] { return !endCodes.empty(); }));
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+}
+
+}  // namespace

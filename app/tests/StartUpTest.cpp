@@ -1,0 +1,109 @@
+// Start-up against a temporary program folder: the archive files, the checks
+// that stop it, and one instance per program folder.
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <QDialog>
+#include <QMdiArea>
+
+#include "CSingleInstance.h"
+#include "archive_template/WorkgroupResource.h"
+#include "basMain.h"
+#include "frmApplication.h"
+#include "support/ShellTestSupport.h"
+#include "tarnwell/CRegistry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vx::app::StartUpResult;
+
+class StartUpTest : public shell_test::ShellTest {
+ protected:
+  QByteArray Resource() const {
+    return QByteArray(reinterpret_cast<const char*>(vx::archive::WorkgroupResourceData()),
+                      qsizetype(vx::archive::WorkgroupResourceSize()));
+  }
+};
+
+TEST_F(StartUpTest, WritesTheSettingsAndWorkgroupFileAndShowsTheWindows) {
+  int splashes = 0;
+  modalHandlers.push_back([&](QDialog& d) { splashes += d.objectName() == "frmSplash"; return 1; });
+  ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
+  EXPECT_EQ(splashes, 1);
+  ASSERT_NE(MainWindow(), nullptr);
+  EXPECT_TRUE(MainWindow()->windowTitle().startsWith("Morvane Vexilon 1.0 (for SQL Server 2000)"));
+  EXPECT_NE(MainWindow()->Explorer(), nullptr);
+  EXPECT_EQ(Bytes(File("Vexilon.sec")), Resource());
+  EXPECT_EQ(Mode(File("Vexilon.sec")), 0600);
+  CRegistry registry;
+  registry.OpenKey(CurrentUser, "SOFTWARE\\Morvane\\Vexilon");
+  EXPECT_EQ(registry.ReadValue("ApplicationPath"), ProgramFolder());
+  EXPECT_EQ(registry.ReadValue("VersionInfo"), "1.0.1");
+  EXPECT_TRUE(errorReports.empty());
+}
+
+TEST_F(StartUpTest, AReadOnlyWorkgroupFileLeftBehindIsReplaced) {
+  std::ofstream(File("Vexilon.sec"), std::ios::trunc) << "left from a crashed run";
+  fs::permissions(File("Vexilon.sec"), fs::perms::owner_read);
+  ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
+  EXPECT_EQ(Bytes(File("Vexilon.sec")), Resource());
+  EXPECT_EQ(Mode(File("Vexilon.sec")), 0600);
+}
+
+TEST_F(StartUpTest, AMissingArchiveStopsBeforeTheWorkgroupFileIsWritten) {
+  fs::remove(File("Vexilon.dat"));
+  fs::remove(File("Vexilon.sec"));
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::ArchiveMissing);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].prompt, "Cannot start Vexilon.\r\n\r\nVexilon was unable to open the archive database.");
+  EXPECT_EQ(messages[0].style, 16);
+  EXPECT_FALSE(fs::exists(File("Vexilon.sec")));
+  EXPECT_EQ(MainWindow(), nullptr);
+}
+
+TEST_F(StartUpTest, AnArchiveHeldByAnotherProcessStopsWithItsMessage) {
+  const int held = HoldFile(File("Vexilon.dat"));
+  ASSERT_GE(held, 0);
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::ArchiveHeld);
+  ::close(held);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].prompt, "Cannot start Vexilon.\r\n\r\nThe Vexilon archive database is already open.");
+  EXPECT_EQ(messages[0].style, 16);
+  EXPECT_EQ(MainWindow(), nullptr);
+}
+
+TEST_F(StartUpTest, ASecondStartBringsTheFirstToTheFrontBeforeItsSplash) {
+  ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
+  MainWindow()->showMinimized();
+  ASSERT_TRUE(MainWindow()->isMinimized());
+  int shown = 0;
+  modalHandlers.push_back([&](QDialog&) { return ++shown; });
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::OtherInstanceActivated);
+  EXPECT_EQ(shown, 0);  // no splash
+  EXPECT_TRUE(WaitFor([] { return !MainWindow()->isMinimized(); }));
+}
+
+TEST_F(StartUpTest, ALockLeftByAKilledInstanceDoesNotBlockTheNextStart) {
+  const CSingleInstance names(QString::fromStdString(ProgramFolder()));
+  const std::string lock = names.LockPath().toStdString();
+  std::ofstream(names.ServerPath().toStdString()) << "stale socket";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+    ::flock(fd, LOCK_EX);
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(fs::exists(lock));
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::Started);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+// What the shell's tests share: a fixture that runs the real start-up and exit
+// with the process end caught, a runtime folder of its own for the instance
+// lock (the error-report service's stand-in is in FakeReportService.h).
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+
+#include "support/QtPrinters.h"
+#include "support/UiTest.h"
+
+namespace shell_test {
+
+class ShellTest : public ui_test::UiTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::string File(const char* name) const { return ProgramFolder() + name; }
+  static QByteArray Bytes(const std::string& path);
+  static int Mode(const std::string& path);  // permission bits, -1 when missing
+  // Runs events until `done` holds or `ms` have passed.
+  static bool WaitFor(const std::function<bool()>& done, int ms = 3000);
+  // Holds an exclusive lock on a file through a descriptor of its own, as
+  // another process holding it open would. -1 on failure; close() to release.
+  static int HoldFile(const std::string& path);
+
+  std::vector<int> endCodes;  // each end of the process ExitApp asked for
+};
+
+}  // namespace shell_test
