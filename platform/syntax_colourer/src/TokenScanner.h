@@ -47,7 +47,9 @@ class TokenScanner {
       case TokenState::kBlockComment: i = BlockComment(0, 0, state.depth > 0 ? state.depth : 1); break;
       case TokenState::kString: i = Quoted(0, 0, '\'', TokenKind::String, TokenState::kString); break;
       case TokenState::kQuotedName: i = Quoted(0, 0, '"', TokenKind::QuotedName, TokenState::kQuotedName); break;
-      case TokenState::kBracketedName: i = Quoted(0, 0, ']', TokenKind::BracketedName, TokenState::kBracketedName); break;
+      case TokenState::kBracketedName:
+        i = Quoted(0, 0, ']', TokenKind::BracketedName, TokenState::kBracketedName);
+        break;
       case TokenState::kNone: break;
     }
     while (i < n_) {
@@ -91,7 +93,10 @@ class TokenScanner {
   }
 
   std::size_t Emit(TokenKind kind, std::size_t begin, std::size_t end, int colourClass = 0) {
-    if (end > begin) sink_(TokenSpan{begin, end - begin, kind, colourClass ? colourClass : ClassOf(kind)}, open_.open != TokenState::kNone);
+    if (end > begin) {
+      const TokenSpan span{begin, end - begin, kind, colourClass ? colourClass : ClassOf(kind)};
+      sink_(span, open_.open != TokenState::kNone);
+    }
     return end;
   }
 
