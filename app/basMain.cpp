@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "archive/ArchiveFiles.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace vx::app {
@@ -18,7 +19,10 @@ const std::string& ProgramFolder() { return g_folder; }
 const std::string& strDbConnectionString() { return g_user; }
 const std::string& strDbAdminConnectionString() { return g_admin; }
 const std::string& strDbTempAdminConnectionString() { return g_temp; }
-void SetProgramFolder(const std::string& folderWithSlash) { g_folder = folderWithSlash; }
+void SetProgramFolder(const std::string& folderWithSlash) {
+  g_folder = folderWithSlash;
+  g_user = vx::archive::UserConnectionString(folderWithSlash);
+}
 std::unique_ptr<CVexilon> NewEngine() {
   auto engine = std::make_unique<CVexilon>();
   engine->SetAppConnectionString(strDbConnectionString());
