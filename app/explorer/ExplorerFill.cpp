@@ -100,7 +100,7 @@ void AddEncryptedItems(QTreeWidget* list, ENU_OBJECT_TYPES kind, const UDT_OBJEC
     const int32_t id = archived.arrObjects[static_cast<size_t>(i)].lngID;
     if (!firstRecord.contains(id)) firstRecord.insert(id, i);
   }
-  const int archivedColumn = kind == ENU_OBT_TRIGGER ? 5 : 4;
+  const int archivedColumn = kind == ENU_OBT_TRIGGER ? 4 : 3;
   QList<QTreeWidgetItem*> items;
   items.reserve(objects.lngElements);
   for (int32_t i = 0; i < objects.lngElements; ++i) {

@@ -33,6 +33,10 @@ const Column kEncryptedTriggers[] = {{"Name", 3000, 3},          {"Table", 2000,
                                      {"Date Created", 1800, 4},  {"Archived", 900, 5},  {"Date Archived", 1800, 6},
                                      {"Archive Version", 1300, 7}};
 
+void SetBox(QLineEdit* box, const QString& text) {
+  if (box) box->setText(text);
+}
+
 void SetViewTool(bool enabled) {
   if (MainWindow())
     if (QAction* tool = MainWindow()->Tool(QStringLiteral("miObView"))) tool->setEnabled(enabled);
@@ -133,12 +137,12 @@ void frmSQLServerExplorer::ViewEncryptedObject(QTreeWidgetItem* oListItem) {
       return;
     }
     frmEncryptedObjectText viewer(this);
-    viewer.txtObjectName->setText(oListItem->text(0));
-    viewer.txtOwner->setText(SubItem(oListItem, QStringLiteral("W")));
-    viewer.txtCreateDate->setText(SubItem(oListItem, QStringLiteral("C")));
-    viewer.txtArchivedDate->setText(SubItem(oListItem, QStringLiteral("D")));
-    viewer.txtArchived->setText(SubItem(oListItem, QStringLiteral("A")));
-    viewer.txtArchivedVersion->setText(SubItem(oListItem, QStringLiteral("V")));
+    SetBox(viewer.txtObjectName, oListItem->text(0));
+    SetBox(viewer.txtOwner, SubItem(oListItem, QStringLiteral("W")));
+    SetBox(viewer.txtCreateDate, SubItem(oListItem, QStringLiteral("C")));
+    SetBox(viewer.txtArchivedDate, SubItem(oListItem, QStringLiteral("D")));
+    SetBox(viewer.txtArchived, SubItem(oListItem, QStringLiteral("A")));
+    SetBox(viewer.txtArchivedVersion, SubItem(oListItem, QStringLiteral("V")));
     viewer.SetScript(QString::fromStdString(archived.strScript));
     viewer.FillfrmEncryptedObjectText();
     vx::app::SetScreenMousePointer(vx::app::vbDefault);
@@ -180,9 +184,9 @@ void frmSQLServerExplorer::ViewObject(QTreeWidgetItem* oListItem) {
       return;
     }
     frmObjectText viewer(this);
-    viewer.txtObjectName->setText(QString::fromStdString(object.strObjectName));
-    viewer.txtOwner->setText(QString::fromStdString(object.strOwnerName));
-    viewer.txtCreateDate->setText(QString::fromStdString(object.strCreateDate));
+    SetBox(viewer.txtObjectName, QString::fromStdString(object.strObjectName));
+    SetBox(viewer.txtOwner, QString::fromStdString(object.strOwnerName));
+    SetBox(viewer.txtCreateDate, QString::fromStdString(object.strCreateDate));
     viewer.SetScript(QString::fromStdString(object.strScript));
     viewer.FillfrmObjectText();
     setEnabled(true);
