@@ -1,6 +1,9 @@
 // The two object lists: their columns for each kind, sorting by a header, the
 // viewers, and which list has the focus.
+#include <algorithm>
+
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -71,7 +74,16 @@ void frmSQLServerExplorer::InitColumns(QTreeWidget* list, ENU_OBJECT_TYPES kind,
       header->setData(c, kKeyRole, QLatin1String(kSubKeys[keyIndex]));
   }
   list->setHeaderItem(header);
-  for (int c = 0; c < count; ++c) list->setColumnWidth(c, vx::app::TwipsToPixels(columns[c].twips, false));
+  // The designed widths, widened where the list's font needs more for a title or
+  // a whole "dd/mm/yyyy hh:nn:ss" date.
+  const QFontMetrics metrics(list->font());
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16;
+  for (int c = 0; c < count; ++c) {
+    int width = std::max(vx::app::TwipsToPixels(columns[c].twips, false),
+                         metrics.horizontalAdvance(QLatin1String(columns[c].title)) + 24);
+    if (columns[c].tag == 4 || columns[c].tag == 6) width = std::max(width, dateWidth);
+    list->setColumnWidth(c, width);
+  }
   vx::app::SetColumnHeaderIcon(list, 0, QStringLiteral("A"));
 }
 

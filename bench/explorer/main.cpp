@@ -3,6 +3,9 @@
 // server), a click again after the lists were cleared (lists from the folder's
 // cache), and a sort of each list by its date column.
 //   QT_QPA_PLATFORM=offscreen vx_bench_explorer [procedures=20000]
+// With "--screenshot <folder> <sqlsim>" it builds the demo server instead,
+// encrypts half of Ledger's procedures with archiving, and writes PNGs of the
+// explorer with the tree open and the procedures folder selected.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -35,8 +38,11 @@ std::string TempRoot() {
 }
 }  // namespace
 
+int Screenshots(const std::string& out, const std::string& sims);
+
 int main(int argc, char** argv) {
-  const int count = argc > 1 ? std::atoi(argv[1]) : 20000;
+  const bool shots = argc > 3 && std::string(argv[1]) == "--screenshot";
+  const int count = argc > 1 && !shots ? std::atoi(argv[1]) : 20000;
   const std::string root = TempRoot();
   const std::string program = root + "program/", sims = root + "servers/";
   fs::create_directories(program);
@@ -57,6 +63,15 @@ int main(int argc, char** argv) {
   vx::app::DialogScript quiet;  // no message box blocks the run
   vx::app::SetDialogScript(&quiet);
 
+  if (shots) {
+    const std::string cmd = std::string("VEXILON_SIM_DIR=") + sims + " " + VX_DEMO_DIR "/create-demo-server.sh " + argv[3];
+    if (std::system(cmd.c_str()) != 0) return 1;
+    const int rc = Screenshots(argv[2], sims);
+    vx::app::SetDialogScript(nullptr);
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return rc;
+  }
   auto t0 = Clock::now();
   vx::sqlsim::ServerOptions options;
   options.saPassword = "sa";
@@ -114,5 +129,40 @@ int main(int argc, char** argv) {
   vx::app::SetDialogScript(nullptr);
   std::error_code ec;
   fs::remove_all(root, ec);
+  return 0;
+}
+
+int Screenshots(const std::string& out, const std::string&) {
+  auto engine = vx::app::NewEngine();
+  engine->RegisterSQLServer("VEXDEMO", ENU_LAT_SQLSERVER, "sa", "demo");
+  UDT_LOGIN_CREDENTIALS c{"VEXDEMO", ENU_LAT_SQLSERVER, "sa", "demo"};
+  engine->ConnectServer(c);
+  int32_t ledger = 0;
+  for (const auto& db : engine->GetDatabases(vx::kTrue).arrDatabases)
+    if (db.strDatabaseName == "Ledger") ledger = db.lngDatabaseID;
+  const UDT_OBJECT_CONTAINER procs = engine->GetStoredProcedures(ledger, vx::kTrue);
+  for (int32_t i = 0; i < procs.lngElements; i += 2) engine->EncryptArchiveStoredProcedure(ledger, procs.arrObjects[i].lngID);
+  engine->DisconnectSQLServer();
+
+  frmApplication main;
+  SetMainWindow(&main);
+  frmSQLServerExplorer explorer;
+  explorer.FillfrmSQLServerExplorer();
+  explorer.resize(1280, 640);
+  explorer.show();
+  explorer.tvwSQLServerExplorer_BeforeExpand(explorer.NodeByKey("AVEXDEMO"), false);
+  explorer.NodeByKey("AVEXDEMO")->setExpanded(true);
+  const QString db = QStringLiteral("D%1:SVEXDEMO").arg(ledger);
+  explorer.NodeByKey(db)->setExpanded(true);
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  explorer.tvwSQLServerExplorer_LButtonDown(explorer.NodeByKey(QStringLiteral("P%1:SVEXDEMO").arg(ledger)));
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  explorer.grab().save(QString::fromStdString(out + "/explorer-procedures.png"));
+  explorer.lvwEncryptedObjects_ColumnClick(4);
+  explorer.tvwSQLServerExplorer_LButtonDown(explorer.NodeByKey(QStringLiteral("T%1:SVEXDEMO").arg(ledger)));
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  explorer.grab().save(QString::fromStdString(out + "/explorer-triggers.png"));
+  std::printf("status: %s\n", explorer.StatusText().toStdString().c_str());
+  SetMainWindow(nullptr);
   return 0;
 }
