@@ -2,6 +2,8 @@
 // archive states, columns of each kind, sorting, status texts, menu enabling,
 // keyboard use and the viewers.
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QFocusEvent>
 #include <QMenu>
@@ -187,6 +189,28 @@ TEST_F(ExplorerListsTest, ContextMenuKeyOpensTheSameMenu) {
   EXPECT_EQ(x.StatusText(), "Stored Procedures: 5 items (3 encrypted)");
 }
 
+TEST_F(ExplorerListsTest, MousePressesOnTheTree) {
+  frmSQLServerExplorer& x = Open();
+  QTreeWidget* tree = x.tvwSQLServerExplorer();
+  // The branch arrow opens "Databases" without a click on it.
+  const QRect databases = tree->visualItemRect(Node("ASIM1"));
+  QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, QPoint(databases.left() - 8, databases.center().y()));
+  Settle();
+  QTreeWidgetItem* folder = Node(FolderKey('P', shop, "SIM1"));
+  ASSERT_NE(folder, nullptr);
+  EXPECT_NE(tree->currentItem(), Node("ASIM1"));
+  Node(QStringLiteral("D%1:SSIM1").arg(shop))->setExpanded(true);
+  Settle();
+  const QPoint at = tree->visualItemRect(folder).center();
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(tree->currentItem(), folder);
+  EXPECT_EQ(x.StatusText(), "Stored Procedures: 5 items (3 encrypted)");
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(tree->viewport(), &menu);
+  EXPECT_TRUE(x.Band("pomStoredProcedures")->isVisible());
+  x.Band("pomStoredProcedures")->hide();
+}
+
 TEST_F(ExplorerListsTest, FolderWhoseConnectionFailsEmptiesTheLists) {
   frmSQLServerExplorer& x = Open();
   ClickFolder('P', shop, "SIM1");
@@ -219,6 +243,8 @@ TEST_F(ExplorerListsTest, ViewingAnObjectEncryptedMeanwhileSaysSoAndRefreshes) {
     return 0;
   });
   x.lvwObjects()->setCurrentItem(x.lvwObjects()->topLevelItem(0));
+  QTest::keyClick(x.lvwObjects(), Qt::Key_Space);  // Space checks
+  EXPECT_EQ(x.lvwObjects()->topLevelItem(0)->checkState(0), Qt::Checked);
   QTest::keyClick(x.lvwObjects(), Qt::Key_Return);
   EXPECT_TRUE(viewed);
   // p2 is encrypted elsewhere, then p1 dropped.
