@@ -140,10 +140,13 @@ void frmSQLServerExplorer::tvwSQLServerExplorer_BeforeExpand(QTreeWidgetItem* no
         // Opened without a click on it first (keys, the branch arrow, a command):
         // the engine may hold another server or none, so connect to this one.
         loginCredentials_ = ServerTag(ServerNodeOf(node));
-        if (ConnectServer(loginCredentials_) == ENU_SCR_SUCCESSFUL) {
-          if (QTreeWidgetItem* folder = NodeByKey(key)) {
+        const bool connected = ConnectServer(loginCredentials_) == ENU_SCR_SUCCESSFUL;
+        if (QTreeWidgetItem* folder = NodeByKey(key)) {
+          if (connected) {
             delete folder->takeChild(0);
             GetDatabases(folder);
+          } else {
+            folder->setExpanded(false);  // keeps its placeholder for the next try
           }
         }
       } else if (kind == QLatin1Char('D')) {
