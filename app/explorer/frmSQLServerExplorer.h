@@ -61,6 +61,10 @@ class frmSQLServerExplorer : public QWidget {
   int32_t CurrentDatabaseID() const { return lngCurrentDatabaseID_; }
   ENU_OBJECT_TYPES CurrentObjectType() const { return enumCurrentObjectType_; }
   void FillfrmSQLServerExplorer();
+  // What the explorer last wrote to the main window's status text, and whether
+  // it shows it.
+  QString StatusText() const { return statusText_; }
+  bool StatusVisible() const { return statusVisible_; }
   void Form_Activate();
   void Form_Deactivate();
   void Form_Unload();
@@ -94,6 +98,8 @@ class frmSQLServerExplorer : public QWidget {
   // A registered server's node: "S" node (expanded) with its Tag, its
   // "Databases" node and the placeholder under that.
   QTreeWidgetItem* AddServerNode(const UDT_LOGIN_CREDENTIALS& credentials);
+  // The database id of a database or folder key ("D7:SALPHA" gives 7; 0 when none).
+  static int32_t DatabaseIdFromKey(const QString& key);
 
   // ---- connection and lazy expansion (ExplorerConnection.cpp)
   ENU_SERVER_CONNECTION_RESPONSES ConnectServer(const UDT_LOGIN_CREDENTIALS& typLoginCredentials);
@@ -157,6 +163,33 @@ class frmSQLServerExplorer : public QWidget {
   bool EncryptAllDatabaseObjects(int32_t lngDatabaseID);
   bool RestoreAllDatabaseObjects(int32_t lngDatabaseID);
   void BuildMenus();
+  void BuildControls();
+
+  // busy state of the clicks and the expansion; the status text
+  void EnterBusy();
+  void LeaveBusy();
+  void HideStatus();
+  void WriteFolderStatus(const QString& label);
+  // Inside a catch block: true when the error is a lost server connection, after
+  // marking the connected server's node (no error report then).
+  bool HandleConnectionLost();
+
+  // shared by the four kinds (ExplorerLists.cpp, ExplorerFill.cpp, ExplorerClicks.cpp)
+  void InitColumns(QTreeWidget* list, ENU_OBJECT_TYPES kind, bool encrypted);
+  void ClearList(QTreeWidget* list);
+  void ColumnClick(QTreeWidget* list, int column);
+  void FillFromDb(ENU_OBJECT_TYPES kind, int32_t lngDatabaseID);
+  void FillFromContainer(ENU_OBJECT_TYPES kind, int32_t lngDatabaseID, const UDT_NODE_OBJECTS_CONTAINER& objects);
+  void FillLists(ENU_OBJECT_TYPES kind, int32_t lngDatabaseID, const UDT_OBJECT_CONTAINER& plain,
+                 const UDT_OBJECT_CONTAINER& encrypted);
+  void ClearLists();
+  void FolderSelection(QTreeWidgetItem* folder, bool rightClick, const QPoint& globalPos);
+  void ShowBand(const QString& name, const QPoint& globalPos);
+  void RefreshFolder(ENU_OBJECT_TYPES kind);
+  void OnItemExpanded(QTreeWidgetItem* item);
+  void SelectNode(QTreeWidgetItem* node);
+  bool TreeEvent(QEvent* event);
+  bool ListEvent(QTreeWidget* list, QEvent* event);
 
   // window state
   QString sqlServerName_;
@@ -168,6 +201,8 @@ class frmSQLServerExplorer : public QWidget {
   const UDT_LOGIN_CREDENTIALS typEmptyLoginCredentials_ = EmptyCredentials();
   std::unique_ptr<CVexilon> vexilon_;
   ENU_LISTVIEW_SELECTED listViewSelected_ = static_cast<ENU_LISTVIEW_SELECTED>(0);
+  QString statusText_;
+  bool statusVisible_ = false;
 
   // controls
   QTreeWidget* tvw_ = nullptr;
