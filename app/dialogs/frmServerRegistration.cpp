@@ -120,6 +120,8 @@ frmServerRegistration::frmServerRegistration(QWidget* parent) : QDialog(parent) 
   connect(optTrustedAuthentication_, &QRadioButton::toggled, this, [this](bool on) {
     if (on) optTrustedAuthentication_Click();
   });
+  // The dialog opens with the server box ready for typing.
+  cboServerName_->setFocus();
 }
 
 frmServerRegistration::~frmServerRegistration() = default;

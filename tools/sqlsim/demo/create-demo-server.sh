@@ -6,7 +6,7 @@ set -euo pipefail
 sqlsim="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 server="${VEXILON_DEMO_SERVER:-VEXDEMO}"
-if "$sqlsim" list | grep -qix "$server"; then
+if "$sqlsim" list 2>/dev/null | grep -qix "$server"; then
   exit 0
 fi
 echo "Creating the demo server $server"
