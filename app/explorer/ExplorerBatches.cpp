@@ -68,6 +68,38 @@ static void RefillLists(frmSQLServerExplorer& ex, ENU_OBJECT_TYPES kind, int32_t
   }
 }
 
+// The closing messages of a run over the checked items.
+struct ClosingTexts {
+  const char* someDone;
+  const char* noneDone;
+  const char* completed;
+};
+
+// Ends a run over the checked items: the lists refilled when anything changed,
+// the counts in the status text, and the closing message.
+static void FinishSelectedRun(frmSQLServerExplorer& ex, ExplorerBatchRun& run, ENU_OBJECT_TYPES kind, bool checked,
+                              bool changed, const ClosingTexts& texts) {
+  if (!checked) {
+    run.End(run.Status());
+    vx::app::MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
+  } else {
+    if (changed) {
+      RefillLists(ex, kind, ex.CurrentDatabaseID());
+      const int plain = ex.lvwObjects()->topLevelItemCount();
+      const int encrypted = ex.lvwEncryptedObjects()->topLevelItemCount();
+      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
+              QString::number(encrypted) + QStringLiteral(" encrypted)"));
+    } else {
+      run.End(run.Status());
+    }
+    if (ex.Vexilon().GetErrorsExist())
+      vx::app::MsgBox(QString::fromLatin1(changed ? texts.someDone : texts.noneDone), vx::app::vbExclamation);
+    else
+      vx::app::MsgBox(QString::fromLatin1(texts.completed), vx::app::vbInformation);
+  }
+  vx::app::DoEvents();
+}
+
 void frmSQLServerExplorer::EncryptSelected() {
   try {
     const bool archive = ExplorerBatchRun::TakeArchiving();
@@ -87,30 +119,12 @@ void frmSQLServerExplorer::EncryptSelected() {
       }
       run.Step(i);
     }
-    if (!checked) {
-      run.End(run.Status());
-      MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
-    } else if (changed) {
-      RefillLists(*this, kind, lngCurrentDatabaseID_);
-      const int plain = lvwObjects_->topLevelItemCount(), encrypted = lvwEncryptedObjects_->topLevelItemCount();
-      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
-              QString::number(encrypted) + QStringLiteral(" encrypted)"));
-      if (Vexilon().GetErrorsExist())
-        MsgBox(QStringLiteral("Errors occured during encryption, however some items were encrypted. Please view the "
-                              "Vexilon log for details."),
-               vx::app::vbExclamation);
-      else
-        MsgBox(QStringLiteral("Encryption completed."), vx::app::vbInformation);
-    } else {
-      run.End(run.Status());
-      if (Vexilon().GetErrorsExist())
-        MsgBox(QStringLiteral("Errors occured during encryption and no items were encrypted. Please view the Vexilon "
-                              "log for details."),
-               vx::app::vbExclamation);
-      else
-        MsgBox(QStringLiteral("Encryption completed."), vx::app::vbInformation);
-    }
-    vx::app::DoEvents();
+    FinishSelectedRun(*this, run, kind, checked, changed,
+                      {"Errors occured during encryption, however some items were encrypted. Please view the "
+                       "Vexilon log for details.",
+                       "Errors occured during encryption and no items were encrypted. Please view the Vexilon "
+                       "log for details.",
+                       "Encryption completed."});
   } catch (const vx::ComError& e) {
     if (e.Number() != vx::err::kServerConnection) {
       vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
@@ -151,30 +165,12 @@ void frmSQLServerExplorer::RestoreSelected() {
       }
       run.Step(i);
     }
-    if (!checked) {
-      run.End(run.Status());
-      MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
-    } else if (changed) {
-      RefillLists(*this, kind, lngCurrentDatabaseID_);
-      const int plain = lvwObjects_->topLevelItemCount(), encrypted = lvwEncryptedObjects_->topLevelItemCount();
-      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
-              QString::number(encrypted) + QStringLiteral(" encrypted)"));
-      if (Vexilon().GetErrorsExist())
-        MsgBox(QStringLiteral("Errors occured during the restore, however some items were restored. Please view the "
-                              "Vexilon log for details."),
-               vx::app::vbExclamation);
-      else
-        MsgBox(QStringLiteral("Restore completed."), vx::app::vbInformation);
-    } else {
-      run.End(run.Status());
-      if (Vexilon().GetErrorsExist())
-        MsgBox(QStringLiteral("Errors occured during the restore and no items were restored. Please view the Vexilon "
-                              "log for details."),
-               vx::app::vbExclamation);
-      else
-        MsgBox(QStringLiteral("Restore completed."), vx::app::vbInformation);
-    }
-    vx::app::DoEvents();
+    FinishSelectedRun(*this, run, kind, checked, changed,
+                      {"Errors occured during the restore, however some items were restored. Please view the "
+                       "Vexilon log for details.",
+                       "Errors occured during the restore and no items were restored. Please view the Vexilon "
+                       "log for details.",
+                       "Restore completed."});
   } catch (const vx::ComError& e) {
     if (e.Number() != vx::err::kServerConnection) {
       vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
