@@ -1,6 +1,9 @@
 #include "dialogs/frmLog.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -109,7 +112,11 @@ void frmLog::FillfrmLog() {
     lvwLog_->setHeaderItem(header);
     lvwLog_->setColumnCount(i);
     i = 0;
-    for (const auto& c : kColumns) lvwLog_->setColumnWidth(i++, vx::app::TwipsToPixels(c.widthTwips, false));
+    // The column's width, and never narrower than its title.
+    const QFontMetrics metrics(lvwLog_->header()->font());
+    for (const auto& c : kColumns)
+      lvwLog_->setColumnWidth(i++, std::max(vx::app::TwipsToPixels(c.widthTwips, false),
+                                            metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 24));
 
     vexilon_ = vx::app::NewEngine();
     auto rs = vexilon_->GetLog(0);

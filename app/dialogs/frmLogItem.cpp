@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -18,6 +17,7 @@
 #include "basMain.h"
 #include "basMessages.h"
 #include "basScreen.h"
+#include "basUtilities.h"
 #include "dialogs/LogTexts.h"
 #include "vexilon_lib/CVexilon.h"
 
@@ -65,11 +65,12 @@ frmLogItem::frmLogItem(QWidget* parent) : QDialog(parent) {
   txtObjectName = Field(page, "txtObjectName");
   rtfMessage = Text(page, "rtfMessage", false);
   rtfScript = Text(page, "rtfScript", true);
-  const QIcon copy = style()->standardIcon(QStyle::SP_DialogSaveButton);
+  vx::app::EnsureResources();
+  const QIcon copy(QStringLiteral(":/vexilon/copy.svg"));
   cmdCopyMessage_ = Button(page, "cmdCopyMessage", QString(), "Copy Message to clipboard");
   cmdCopyScript_ = Button(page, "cmdCopyScript", QString(), "Copy Script to clipboard");
-  cmdCopyMessage_->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), copy));
-  cmdCopyScript_->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy"), copy));
+  cmdCopyMessage_->setIcon(copy);
+  cmdCopyScript_->setIcon(copy);
 
   auto* grid = new QGridLayout(page);
   struct Row { const char* name; const char* caption; QWidget* field; };

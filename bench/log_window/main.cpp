@@ -1,7 +1,8 @@
 // Opens the log window on a log of N items (default 20,000), each with a script
 // of a few kilobytes as an encryption run writes them, and prints how long the
-// fill took. Run with QT_QPA_PLATFORM=offscreen.
-//   vx_bench_log_window [items]
+// fill took. Run with QT_QPA_PLATFORM=offscreen. With a third argument it also
+// saves pictures of the log window and of its first item there.
+//   vx_bench_log_window [items [picture folder]]
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "archive/Connection.h"
 #include "basMain.h"
 #include "dialogs/frmLog.h"
+#include "dialogs/frmLogItem.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace fs = std::filesystem;
@@ -45,6 +47,17 @@ int main(int argc, char** argv) {
   auto ms = [](auto a, auto b) { return std::chrono::duration<double, std::milli>(b - a).count(); };
   std::printf("log items written: %d in %.0f ms\n", items, ms(t0, t1));
   std::printf("log window filled: %d rows in %.0f ms\n", log.lvwLog()->topLevelItemCount(), ms(t1, t2));
+  if (argc > 2) {
+    const QString pictures = QString::fromLocal8Bit(argv[2]);
+    log.show();
+    log.grab().save(pictures + "/log-window.png");
+    frmLogItem item(&log);
+    item.SetLogList(log.lvwLog());
+    item.SetLogID(1);
+    item.FillfrmLogItem();
+    item.show();
+    item.grab().save(pictures + "/log-item.png");
+  }
   fs::remove_all(folder);
   return 0;
 }
