@@ -184,7 +184,11 @@ void frmApplication::ShowExplorer(frmSQLServerExplorer* explorer) {
   sub->setWindowIcon(imlSQLServerExplorer(QStringLiteral("E")));
   if (explorer->windowTitle().isEmpty()) sub->setWindowTitle(QStringLiteral("SQL Server Explorer"));
   explorer_ = explorer;
-  connect(explorer, &QObject::destroyed, this, [this] { SetExplorer(nullptr); });
+  // Only the explorer shown last is forgotten when it goes: an earlier one may be
+  // deleted after a new one opened.
+  connect(explorer, &QObject::destroyed, this, [this] {
+    if (explorer_.isNull()) SetExplorer(nullptr);
+  });
   Tool(QStringLiteral("miFiRegisterSQLServer"))->setEnabled(true);
   sub->showMaximized();
 }

@@ -1,6 +1,7 @@
 // Bringing the engine to a node's server, checking a login against one
 // database, marking nodes the login cannot use, and making the database and
 // folder nodes when a node is first opened.
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -131,9 +132,14 @@ void frmSQLServerExplorer::tvwSQLServerExplorer_BeforeExpand(QTreeWidgetItem* no
   const bool shown = isVisible();
   try {
     if (shown) EnterBusy();
-    vx::app::DoEvents();
+    // Pending events may remove nodes: hold the key, not the item, across them.
+    // A closed explorer may be deleted by them, too.
     const QString key = NodeKey(node);
-    if (node->childCount() > 0 && node->child(0)->text(0) == QLatin1String(kEmptyPlaceholder) &&
+    const QPointer<frmSQLServerExplorer> self(this);
+    vx::app::DoEvents();
+    if (!self) return;
+    node = key.isEmpty() ? nullptr : NodeByKey(key);
+    if (node && node->childCount() > 0 && node->child(0)->text(0) == QLatin1String(kEmptyPlaceholder) &&
         NodeKey(node->child(0)).isEmpty()) {
       const QChar kind = key.isEmpty() ? QChar() : key.at(0);
       if (kind == QLatin1Char('A')) {

@@ -3,16 +3,19 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QTextBrowser>
+#include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
 
+#include "automation/ComError.h"
 #include "basMain.h"
 #include "dialogs/frmServerRegistration.h"
 #include "explorer/frmSQLServerExplorer.h"
@@ -20,6 +23,7 @@
 #include "frmApplication.h"
 #include "frmOptions.h"
 #include "support/ShellTestSupport.h"
+#include "sqlserver_sim/SimServer.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace {
@@ -141,6 +145,41 @@ TEST_F(MainWindowTest, ARegistrationIsStoredOnlyWhenConfirmed) {
     main->acbApplication_ToolClick("miFiRegisterSQLServer");
     EXPECT_EQ(vx::app::NewEngine()->GetSQLServerCount(), confirm ? 1 : 0);
   }
+  EXPECT_TRUE(errorReports.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Object > View works from the menu: opening the menu takes the focus from the
+// list without forgetting which list it was.
+TEST_F(MainWindowTest, ViewFromTheObjectMenuShowsTheObjectOfTheListLastFocused) {
+  CreateSimServer("VIEWSRV", "pw");
+  const int32_t db = vx::sqlsim::SimServer::Open("VIEWSRV", SimFolder()).CreateDatabase("Shop");
+  RunOnSimServer("VIEWSRV", "Shop", "CREATE PROCEDURE usp_Look AS SELECT 1\nGO\n");
+  ASSERT_EQ(vx::app::NewEngine()->RegisterSQLServer("VIEWSRV", ENU_LAT_SQLSERVER, "sa", "pw"), vx::kTrue);
+  main->MdiArea()->closeAllSubWindows();
+  WaitFor([&] { return main->Explorer() == nullptr; });
+  Click("miFiSQLServerExplorer");  // a new explorer, filled from the archive
+  frmSQLServerExplorer* x = main->Explorer();
+  ASSERT_NE(x, nullptr);
+  const QString server = QStringLiteral(":SVIEWSRV");
+  x->tvwSQLServerExplorer_BeforeExpand(x->NodeByKey("AVIEWSRV"));
+  x->tvwSQLServerExplorer_LButtonDown(x->NodeByKey(QStringLiteral("D%1").arg(db) + server));
+  x->tvwSQLServerExplorer_LButtonDown(x->NodeByKey(QStringLiteral("P%1").arg(db) + server));
+  ASSERT_EQ(x->lvwObjects()->topLevelItemCount(), 1);
+  x->lvwObjects()->setCurrentItem(x->lvwObjects()->topLevelItem(0));
+  x->lvwObjects_GotFocus();
+  x->lvwObjects_LostFocus(Qt::PopupFocusReason);
+  EXPECT_TRUE(main->Tool("miObView")->isEnabled());
+  QString shownName;
+  modalHandlers.push_back([&](QDialog& d) {
+    if (auto* name = d.findChild<QLineEdit*>("txtObjectName")) shownName = name->text();
+    return 0;
+  });
+  Click("miObView");
+  EXPECT_EQ(shownName, "usp_Look");
   EXPECT_TRUE(errorReports.empty());
 }
 
