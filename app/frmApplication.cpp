@@ -2,6 +2,9 @@
 // area that holds the explorer. The commands are in frmApplicationCommands.cpp.
 #include "frmApplication.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <map>
 
 #include <QCloseEvent>
@@ -108,7 +111,11 @@ frmApplication::frmApplication(QWidget* parent) : QMainWindow(parent), ui_(new U
   ui_->prgProgress->setVisible(false);
   band->addWidget(ui_->lblStatus, 1);
   band->addPermanentWidget(ui_->prgProgress);
-  resize(900, 620);
+  // Four fifths of the screen, and never smaller than the explorer needs.
+  QSize size(900, 620);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.expandedTo(screen->availableGeometry().size() * 4 / 5);
+  resize(size);
 }
 
 frmApplication::~frmApplication() {
