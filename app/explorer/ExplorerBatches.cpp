@@ -49,25 +49,6 @@ void ConnectionLost(frmSQLServerExplorer& explorer) {
 
 }  // namespace
 
-// Clears and refills both lists of the current kind from the engine.
-static void RefillLists(frmSQLServerExplorer& ex, ENU_OBJECT_TYPES kind, int32_t databaseId) {
-  switch (kind) {
-    case ENU_OBT_STORED_PROCEDURE:
-      ex.InitLVStoredProcedures(), ex.InitLVEncryptedStoredProcedures(), ex.FillLVStoredProceduresFromDb(databaseId);
-      break;
-    case ENU_OBT_TRIGGER:
-      ex.InitLVTriggers(), ex.InitLVEncryptedTriggers(), ex.FillLVTriggersFromDb(databaseId);
-      break;
-    case ENU_OBT_USER_DEFINED_FUNCTION:
-      ex.InitLVUserDefinedFunctions(), ex.InitLVEncryptedUserDefinedFunctions(),
-          ex.FillLVUserDefinedFunctionsFromDb(databaseId);
-      break;
-    case ENU_OBT_VIEW:
-      ex.InitLVViews(), ex.InitLVEncryptedViews(), ex.FillLVViewsFromDb(databaseId);
-      break;
-  }
-}
-
 // The closing messages of a run over the checked items.
 struct ClosingTexts {
   const char* someDone;
@@ -84,7 +65,7 @@ static void FinishSelectedRun(frmSQLServerExplorer& ex, ExplorerBatchRun& run, E
     vx::app::MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
   } else {
     if (changed) {
-      RefillLists(ex, kind, ex.CurrentDatabaseID());
+      ex.RefillLists(kind, ex.CurrentDatabaseID());
       const int plain = ex.lvwObjects()->topLevelItemCount();
       const int encrypted = ex.lvwEncryptedObjects()->topLevelItemCount();
       run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +

@@ -196,8 +196,7 @@ void frmSQLServerExplorer::FolderSelection(QTreeWidgetItem* folder, bool rightCl
     enumCurrentObjectType_ = kind.type;
     connected = !reconnect || ConnectServerDatabase(loginCredentials_, lngCurrentDatabaseID_) == ENU_SCR_SUCCESSFUL;
     if (connected) {
-      initColumns();
-      FillFromDb(kind.type, lngCurrentDatabaseID_);
+      RefillLists(kind.type, lngCurrentDatabaseID_);
       if (QTreeWidgetItem* node = NodeByKey(key)) SetFolderTag(node, typCurrentNodeObjectContainer);
     }
   } else if (reconnect) {
@@ -238,9 +237,7 @@ void frmSQLServerExplorer::RefreshFolder(ENU_OBJECT_TYPES type) {
   const QString key = QLatin1Char(kind.folderLetter) + QString::number(lngCurrentDatabaseID_) + QStringLiteral(":S") +
                       QString::fromStdString(loginCredentials_.strSQLServerName);
   enumCurrentObjectType_ = type;
-  InitColumns(lvwObjects_, type, false);
-  InitColumns(lvwEncryptedObjects_, type, true);
-  FillFromDb(type, lngCurrentDatabaseID_);
+  RefillLists(type, lngCurrentDatabaseID_);
   if (QTreeWidgetItem* node = NodeByKey(key)) SetFolderTag(node, typCurrentNodeObjectContainer);
   WriteFolderStatus(kind.StatusLabel());
 }

@@ -263,21 +263,7 @@ void Commands::FolderRefresh(ENU_OBJECT_TYPES kind) {
   QTreeWidgetItem* node = Selected();
   const QString key = frmSQLServerExplorer::NodeKey(node);
   databaseId = DatabaseIdOfKey(frmSQLServerExplorer::NodeKey(node->parent()));
-  switch (kind) {
-    case ENU_OBT_STORED_PROCEDURE:
-      ex.InitLVStoredProcedures(), ex.InitLVEncryptedStoredProcedures(), ex.FillLVStoredProceduresFromDb(databaseId);
-      break;
-    case ENU_OBT_TRIGGER:
-      ex.InitLVTriggers(), ex.InitLVEncryptedTriggers(), ex.FillLVTriggersFromDb(databaseId);
-      break;
-    case ENU_OBT_USER_DEFINED_FUNCTION:
-      ex.InitLVUserDefinedFunctions(), ex.InitLVEncryptedUserDefinedFunctions(),
-          ex.FillLVUserDefinedFunctionsFromDb(databaseId);
-      break;
-    case ENU_OBT_VIEW:
-      ex.InitLVViews(), ex.InitLVEncryptedViews(), ex.FillLVViewsFromDb(databaseId);
-      break;
-  }
+  ex.RefillLists(kind, databaseId);
   objectType = kind;
   if (QTreeWidgetItem* folder = ex.NodeByKey(key)) ex.SetFolderTag(folder, typCurrentNodeObjectContainer);
   WaitOff(true, true);

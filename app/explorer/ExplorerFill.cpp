@@ -152,6 +152,12 @@ void frmSQLServerExplorer::FillFromContainer(ENU_OBJECT_TYPES kind, int32_t lngD
   }
 }
 
+void frmSQLServerExplorer::RefillLists(ENU_OBJECT_TYPES kind, int32_t lngDatabaseID) {
+  InitColumns(lvwObjects_, kind, false);
+  InitColumns(lvwEncryptedObjects_, kind, true);
+  FillFromDb(kind, lngDatabaseID);
+}
+
 void frmSQLServerExplorer::FillLVStoredProceduresFromDb(int32_t id) { FillFromDb(ENU_OBT_STORED_PROCEDURE, id); }
 void frmSQLServerExplorer::FillLVTriggersFromDb(int32_t id) { FillFromDb(ENU_OBT_TRIGGER, id); }
 void frmSQLServerExplorer::FillLVUserDefinedFunctionsFromDb(int32_t id) {

@@ -148,6 +148,8 @@ class frmSQLServerExplorer : public QWidget {
   void FillLVUserDefinedFunctionsFromContainer(int32_t lngDatabaseID,
                                                UDT_NODE_OBJECTS_CONTAINER& typNodeObjectContainer);
   void FillLVViewsFromContainer(int32_t lngDatabaseID, UDT_NODE_OBJECTS_CONTAINER& typNodeObjectContainer);
+  // Both lists' columns for the kind, then both lists from the engine.
+  void RefillLists(ENU_OBJECT_TYPES kind, int32_t lngDatabaseID);
 
   // ---- commands (ExplorerCommands.cpp, ExplorerBatches.cpp, ExplorerDatabaseBatches.cpp)
   void acbSQLServerExplorer_ToolClick(const QString& toolName);
