@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 
+#include "basErrorReports.h"
 #include "dialogs/ViewerKeys.h"
 #include "dialogs/basSyntaxLexer.h"
 
@@ -72,6 +73,18 @@ void AddEditor(ViewerLayout& layout, const QString& labelName) {
   }
   layout.grid->setRowStretch(layout.rows, 1);
   ++layout.rows;
+}
+
+void ConnectViewerButtons(QDialog& dialog, const ViewerLayout& layout, const QString& copied, const char* object) {
+  QsciScintilla* editor = layout.editor;
+  QObject::connect(layout.cmdCopy, &QPushButton::clicked, &dialog, [&dialog, editor, copied, object] {
+    try {
+      CopyEditorText(*editor, copied, &dialog);
+    } catch (...) {
+      ReportError(object, "cmdCopy_Click", __LINE__);
+    }
+  });
+  QObject::connect(layout.cmdClose, &QPushButton::clicked, &dialog, [&dialog] { dialog.reject(); });
 }
 
 }  // namespace vx::app

@@ -29,5 +29,8 @@ QLineEdit* AddPropertyBox(ViewerLayout& layout, const QString& labelName, const 
                           const QString& boxName);
 // The editor in the next row, with the label "Text:" when labelName is given.
 void AddEditor(ViewerLayout& layout, const QString& labelName);
+// Copy puts the editor's whole text on the clipboard and says `copied`; Close
+// closes the window. Errors are reported with the window's name `object`.
+void ConnectViewerButtons(QDialog& dialog, const ViewerLayout& layout, const QString& copied, const char* object);
 
 }  // namespace vx::app

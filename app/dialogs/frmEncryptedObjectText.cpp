@@ -28,16 +28,7 @@ frmEncryptedObjectText::frmEncryptedObjectText(QWidget* parent) : QDialog(parent
                                                QStringLiteral("txtArchivedVersion"));
   vx::app::AddEditor(layout, QStringLiteral("lblText"));
   editor_ = layout.editor;
-  connect(layout.cmdCopy, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      vx::app::CopyEditorText(*editor_, QStringLiteral("The text was copied to the clipboard."), this);
-    VX_CATCH("frmEncryptedObjectText", "cmdCopy_Click")
-  });
-  connect(layout.cmdClose, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      reject();
-    VX_CATCH("frmEncryptedObjectText", "cmdClose_Click")
-  });
+  vx::app::ConnectViewerButtons(*this, layout, QStringLiteral("The text was copied to the clipboard."), "frmEncryptedObjectText");
 }
 
 frmEncryptedObjectText::~frmEncryptedObjectText() = default;

@@ -21,16 +21,7 @@ frmObjectText::frmObjectText(QWidget* parent) : QDialog(parent) {
                                           QStringLiteral("txtCreateDate"));
   vx::app::AddEditor(layout, QStringLiteral("lblText"));
   editor_ = layout.editor;
-  connect(layout.cmdCopy, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      vx::app::CopyEditorText(*editor_, QStringLiteral("The text was copied to the clipboard."), this);
-    VX_CATCH("frmObjectText", "cmdCopy_Click")
-  });
-  connect(layout.cmdClose, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      reject();
-    VX_CATCH("frmObjectText", "cmdClose_Click")
-  });
+  vx::app::ConnectViewerButtons(*this, layout, QStringLiteral("The text was copied to the clipboard."), "frmObjectText");
 }
 
 frmObjectText::~frmObjectText() = default;

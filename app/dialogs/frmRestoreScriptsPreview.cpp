@@ -14,16 +14,7 @@ frmRestoreScriptsPreview::frmRestoreScriptsPreview(QWidget* parent) : QDialog(pa
                                                       QStringLiteral("Text"));
   vx::app::AddEditor(layout, QString());
   editor_ = layout.editor;
-  connect(layout.cmdCopy, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      vx::app::CopyEditorText(*editor_, QStringLiteral("The script was copied to the clipboard."), this);
-    VX_CATCH("frmRestoreScriptsPreview", "cmdCopy_Click")
-  });
-  connect(layout.cmdClose, &QPushButton::clicked, this, [this] {
-    VX_TRY
-      reject();
-    VX_CATCH("frmRestoreScriptsPreview", "cmdClose_Click")
-  });
+  vx::app::ConnectViewerButtons(*this, layout, QStringLiteral("The script was copied to the clipboard."), "frmRestoreScriptsPreview");
 }
 
 frmRestoreScriptsPreview::~frmRestoreScriptsPreview() = default;
