@@ -72,7 +72,13 @@ void WriteWorkgroupFile(const std::string& path) {
     data += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) RaiseFileError("Cannot write", path);
+  const bool synced = ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !synced) {
+    const int saved = errno;
+    ::unlink(path.c_str());
+    errno = saved;
+    RaiseFileError("Cannot write", path);
+  }
 }
 
 void ActivateMainWindow() {
@@ -88,8 +94,9 @@ void ActivateMainWindow() {
 
 StartUpResult StartUp() {
   try {
+    const std::string folder = DetermineProgramFolder();
     // Only one instance per user and program folder.
-    auto guard = std::make_unique<CSingleInstance>(QString::fromStdString(DetermineProgramFolder()));
+    auto guard = std::make_unique<CSingleInstance>(QString::fromStdString(folder));
     if (!guard->Acquire()) return StartUpResult::OtherInstanceActivated;
     QObject::connect(guard.get(), &CSingleInstance::activationRequested, guard.get(), [] { ActivateMainWindow(); });
     g_instance = std::move(guard);
@@ -99,7 +106,6 @@ StartUpResult StartUp() {
       frmSplash splash;
       ShowModal(splash);
     }
-    const std::string folder = DetermineProgramFolder();
     {
       CRegistry registry;
       const bool exists = registry.CheckKeyExists(CurrentUser, std::string(kSettingsKey) + "\\") != vx::kFalse;
@@ -135,7 +141,6 @@ StartUpResult StartUp() {
       g_instance.reset();
       return StartUpResult::ArchiveHeld;
     }
-    g_help = folder + kHelpFileName;
 
     auto* main = new frmApplication;
     SetMainWindow(main);

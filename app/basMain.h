@@ -32,8 +32,6 @@ void ExitApp(int exitCode = 0);
 bool BackupDb();
 bool CompactDb();
 bool DeleteMDW();
-// True once ExitApp has begun.
-bool ExitStarted();
 // The last act of ExitApp: ends the process with the code. A test puts its own
 // function in place (and so re-arms ExitApp); nullptr restores the real end.
 void SetEndProcess(std::function<void(int exitCode)> endProcess);

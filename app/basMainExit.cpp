@@ -14,8 +14,6 @@
 
 #include "CTerminationSignal.h"
 #include "archive/ArchiveFiles.h"
-#include "archive/Connection.h"
-#include "archive/ConnectionString.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "basErrorReports.h"
@@ -89,23 +87,6 @@ void CopyFileAtomically(const std::string& folder, const std::string& source, co
   SyncFolder(folder);
 }
 
-// The compacted copy opens with the program's own account and answers its
-// stored queries as the archive does.
-void CheckCompactedCopy(const std::string& copyPath) {
-  const auto user = vx::archive::ConnectionString::Parse(strDbConnectionString());
-  const std::string copyString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                 vx::archive::QuoteConnectionValue(copyPath) + ";User ID=" + user.UserId() +
-                                 ";Password=" + user.Password() + ";Jet OLEDB:System Database=" +
-                                 vx::archive::QuoteConnectionValue(user.SystemDatabase());
-  auto count = [](const std::string& connectionString) {
-    vx::archive::Connection connection(connectionString);
-    auto rows = connection.OpenRecordset("qryCountSQLServers");
-    return rows.IsEOF() ? -1 : rows.Field("SQLServerCount").ToLong();
-  };
-  if (count(copyString) != count(strDbConnectionString()))
-    throw ComError(err::kArchiveNotADatabase, "basMain", "The compacted copy of the archive database is incomplete.");
-}
-
 void EndProcess(int exitCode) {
   if (g_endProcess) {
     g_endProcess(exitCode);
@@ -118,7 +99,6 @@ void EndProcess(int exitCode) {
 
 }  // namespace
 
-bool ExitStarted() { return g_exitState != ExitState::NotStarted; }
 
 void SetEndProcess(std::function<void(int)> endProcess) {
   g_endProcess = std::move(endProcess);
@@ -167,9 +147,8 @@ bool CompactDb() {
     try {
       vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
                                    strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
-      CheckCompactedCopy(copy);
     } catch (const ComError& e) {
-      ::unlink(copy.c_str());
+      // The archive layer has removed its half-made copy; the archive is untouched.
       throw ComError(e.Number(), e.Source(), e.Description() + kNotCompacted);
     }
     if (::rename(copy.c_str(), archive.c_str()) != 0) {

@@ -74,18 +74,15 @@ void frmApplication::acbApplication_ToolClick(const QString& toolName) {
         QSplitter* pane = explorer ? explorer->aszSQLServerExplorer() : nullptr;
         SetWidgetMousePointer(pane, vbArrowHourglass);
         auto engine = NewEngine();
-        const std::string name = registration.ServerName().toStdString();
-        const ENU_LOGIN_AUTHENTICATION_TYPES type = registration.LoginAuthenticationType();
-        const std::string user = registration.Username().toStdString();
-        const std::string password = registration.Password().toStdString();
-        if (engine->RegisterSQLServer(name, type, user, password) != vx::kFalse && explorer) {
-          UDT_LOGIN_CREDENTIALS credentials;
-          credentials.strSQLServerName = registration.ServerName().toStdString();
-          credentials.enumLoginAuthenticationType = registration.LoginAuthenticationType();
-          credentials.strUserName = registration.Username().toStdString();
-          credentials.strPassword = registration.Password().toStdString();
+        UDT_LOGIN_CREDENTIALS credentials;
+        credentials.strSQLServerName = registration.ServerName().toStdString();
+        credentials.enumLoginAuthenticationType = registration.LoginAuthenticationType();
+        credentials.strUserName = registration.Username().toStdString();
+        credentials.strPassword = registration.Password().toStdString();
+        if (engine->RegisterSQLServer(credentials.strSQLServerName, credentials.enumLoginAuthenticationType,
+                                      credentials.strUserName, credentials.strPassword) != vx::kFalse &&
+            explorer)
           explorer->AddServerNode(credentials);
-        }
         SetScreenMousePointer(vbDefault);
         SetWidgetMousePointer(pane, vbDefault);
       }

@@ -87,7 +87,6 @@ frmLog::frmLog(QWidget* parent) : QDialog(parent) {
   connect(cmdClose_, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
   connect(lvwLog_->header(), &QHeaderView::sectionClicked, this, [this](int c) { lvwLog_ColumnClick(c); });
   connect(lvwLog_, &QTreeWidget::itemDoubleClicked, this, [this] { lvwLog_DblClick(); });
-  connect(lvwLog_, &QTreeWidget::itemActivated, this, [this] { cmdView_Click(); });
 }
 
 frmLog::~frmLog() = default;

@@ -2,6 +2,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QLineEdit>
+#include <QTest>
 #include <QTextBrowser>
 
 #include "automation/OleDate.h"
@@ -100,6 +101,20 @@ TEST_F(LogWindowsTest, ExportMessageSaysWhatWasWritten) {
   EXPECT_EQ(messages[0].style, 48);
   EXPECT_EQ(messages[1].prompt, "Log file created successfully.");
   EXPECT_TRUE(errorReports.empty());
+}
+
+TEST_F(LogWindowsTest, ADoubleClickOpensTheItemOnce) {
+  AddItems({1, 1});
+  frmLog log;
+  log.FillfrmLog();
+  log.show();
+  int opened = 0;
+  for (int i = 0; i < 2; ++i) modalHandlers.push_back([&](QDialog&) { return ++opened, 0; });
+  QTreeWidgetItem* row = log.lvwLog()->topLevelItem(1);
+  const QPoint at = log.lvwLog()->visualItemRect(row).center();
+  QTest::mouseClick(log.lvwLog()->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(log.lvwLog()->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(opened, 1);
 }
 
 struct WalkRow {

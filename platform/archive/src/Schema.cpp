@@ -1,5 +1,10 @@
 #include "Schema.h"
 
+#include <cstdlib>
+#include <string>
+
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
 #include "sqlite/Database.h"
 
 namespace vx::archive::detail {
@@ -178,7 +183,14 @@ void WriteSchema(vx::sqlite::Database& db) {
 void UpgradeSchema(vx::sqlite::Database& db) {
   {
     auto version = db.Prepare("SELECT Value FROM ArchiveInfo WHERE Name = 'FormatVersion'");
-    if (version.Step() && version.Text(0) == kFormatVersion) return;
+    const int found = version.Step() ? std::atoi(version.Text(0).c_str()) : 0;
+    const int current = std::atoi(kFormatVersion);
+    if (found == current) return;
+    // A file of a later format is never rewritten back to this one.
+    if (found > current)
+      throw vx::ComError(vx::err::kArchiveNotADatabase, "Connection",
+                         "The archive database was written by a newer version of Vexilon (format " +
+                             std::to_string(found) + "); this version reads formats up to " + kFormatVersion + ".");
   }
   // Files of the first format keep their tables and rows as they are; only the
   // stored queries change (newest row first, deletes by row, log texts of any length).

@@ -294,4 +294,18 @@ TEST(ArchiveStoredQueries, AFileOfTheFirstFormatOpensWithItsRowsAndTodaysQueries
             0);
 }
 
+TEST(ArchiveStoredQueries, AFileOfALaterFormatIsRefusedAndLeftAsItIs) {
+  ArchiveFolder f;
+  RawExec(f.Path(vx::archive::kArchiveFileName), "UPDATE ArchiveInfo SET Value = '3' WHERE Name = 'FormatVersion';");
+  try {
+    Connection c(f.User());
+    ADD_FAILURE() << "a later format opened";
+  } catch (const vx::ComError& e) {
+    EXPECT_EQ(e.Number(), vx::err::kArchiveNotADatabase);
+    EXPECT_NE(e.Description().find("newer version of Vexilon"), std::string::npos) << e.Description();
+  }
+  // Still the later format: nothing was written back.
+  EXPECT_EQ(ErrorOf([&] { Connection c(f.User()); }), vx::err::kArchiveNotADatabase);
+}
+
 }  // namespace
