@@ -10,6 +10,7 @@
 #include "dialogs/frmGenerateRestoreScripts.h"
 #include "dialogs/frmServerRegistration.h"
 #include "explorer/ExplorerBatchRun.h"
+#include "explorer/ExplorerFolderKind.h"
 #include "explorer/ExplorerKinds.h"
 #include "explorer/ExplorerPrompts.h"
 #include "explorer/frmSQLServerExplorer.h"
@@ -24,7 +25,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-int32_t DatabaseIdOfKey(const QString& key) { return key.mid(1, key.indexOf(QLatin1Char(':')) - 1).toInt(); }
 
 bool Archiving() { return CGlobal::Instance().ArchiveEncryptedDatabaseObjects() != vx::kFalse; }
 
@@ -36,6 +36,12 @@ struct Commands {
   std::function<bool(int32_t)> encryptAll, restoreAll;
 
   QTreeWidgetItem* Selected() const { return ex.tvwSQLServerExplorer()->currentItem(); }
+  // A folder command works only on its folder: the node its menu was opened on
+  // may have gone since (a server whose connection failed loses its folders).
+  bool SelectedIsFolder(ENU_OBJECT_TYPES kind) const {
+    const QString key = frmSQLServerExplorer::NodeKey(Selected());
+    return !key.isEmpty() && key.at(0) == QLatin1Char(ExplorerFolderKind::OfType(kind)->folderLetter);
+  }
   QString ServerName() const { return Q(ex.LoginCredentials().strSQLServerName); }
 
   void WaitOn(bool disable) {
@@ -235,7 +241,7 @@ void Commands::GenerateRestoreScripts() {
 void Commands::DatabaseRun(bool encrypt) {
   vx::app::DoEvents();
   QTreeWidgetItem* node = Selected();
-  databaseId = DatabaseIdOfKey(frmSQLServerExplorer::NodeKey(node));
+  databaseId = frmSQLServerExplorer::DatabaseIdFromKey(frmSQLServerExplorer::NodeKey(node));
   const bool archiving = Archiving();
   const QString prompt =
       ExplorerPrompts::Database(encrypt, archiving, ExplorerKinds::DatabaseName(ex.Vexilon(), databaseId));
@@ -258,11 +264,12 @@ void Commands::DatabaseRun(bool encrypt) {
 }
 
 void Commands::FolderRefresh(ENU_OBJECT_TYPES kind) {
+  if (!SelectedIsFolder(kind)) return;
   vx::app::DoEvents();
   WaitOn(true);
   QTreeWidgetItem* node = Selected();
   const QString key = frmSQLServerExplorer::NodeKey(node);
-  databaseId = DatabaseIdOfKey(frmSQLServerExplorer::NodeKey(node->parent()));
+  databaseId = frmSQLServerExplorer::DatabaseIdFromKey(frmSQLServerExplorer::NodeKey(node->parent()));
   ex.RefillLists(kind, databaseId);
   objectType = kind;
   if (QTreeWidgetItem* folder = ex.NodeByKey(key)) ex.SetFolderTag(folder, typCurrentNodeObjectContainer);
@@ -271,6 +278,7 @@ void Commands::FolderRefresh(ENU_OBJECT_TYPES kind) {
 
 void Commands::FolderRun(ExplorerPrompts::Command command, ENU_OBJECT_TYPES kind) {
   using C = ExplorerPrompts::Command;
+  if (!SelectedIsFolder(kind)) return;
   const bool encrypt = command == C::EncryptAll || command == C::EncryptSelected;
   if (command != C::RestoreSelected) vx::app::DoEvents();
   const bool archiving = encrypt && Archiving();
@@ -284,7 +292,7 @@ void Commands::FolderRun(ExplorerPrompts::Command command, ENU_OBJECT_TYPES kind
   WaitOn(true);
   QTreeWidgetItem* node = Selected();
   const QString key = frmSQLServerExplorer::NodeKey(node);
-  databaseId = DatabaseIdOfKey(frmSQLServerExplorer::NodeKey(node->parent()));
+  databaseId = frmSQLServerExplorer::DatabaseIdFromKey(frmSQLServerExplorer::NodeKey(node->parent()));
   if (command == C::EncryptAll || command == C::RestoreAll) {
     QTreeWidget* list = command == C::EncryptAll ? ex.lvwObjects() : ex.lvwEncryptedObjects();
     const int count = list->topLevelItemCount();

@@ -19,11 +19,8 @@ int ServeCommand(int argc, char** argv) {
         folder = v;
         continue;
       }
-      try {
-        port = std::stoi(v);
-      } catch (const std::exception&) {
-        port = -1;
-      }
+      // Digits only: "0x9" or "14x3" is no port.
+      port = v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != std::string::npos ? -1 : std::stoi(v);
       if (port < 0 || port > 65535) {
         std::cerr << "sqlsim: --port takes a number from 0 to 65535\n";
         return 2;

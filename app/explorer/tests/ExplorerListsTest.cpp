@@ -230,6 +230,9 @@ TEST_F(ExplorerListsTest, FolderWhoseConnectionFailsEmptiesTheLists) {
   EXPECT_FALSE(y.ExplorerTool("miStRestoreSelected")->isEnabled());
   EXPECT_NE(Node("IGONE"), nullptr);
   y.Band("pomStoredProcedures")->hide();
+  // The folder's own commands, chosen from the menu still showing, find no folder.
+  y.acbSQLServerExplorer_ToolClick("miStRefresh");
+  y.acbSQLServerExplorer_ToolClick("miStEncryptAll");
   EXPECT_TRUE(errorReports.empty());
 }
 

@@ -35,6 +35,8 @@ const CliRow kRows[] = {
     {"script is a folder", "mkdir scripts && $SQLSIM run CLI -U sa -P pw -i scripts", 1, "", "scripts: it is a folder"},
     {"script missing", "$SQLSIM run CLI -U sa -P pw -i missing.sql", 1, "", "cannot read missing.sql"},
     {"list", "$SQLSIM list", 0, "CLI\n", ""},
+    {"serve port not a number", "$SQLSIM serve CLI --port 0x9", 2, "", "--port takes a number"},
+    {"serve with no server", "$SQLSIM serve", 2, "", "usage: sqlsim serve"},
     {"list of a missing folder", "$SQLSIM list --folder nowhere", 1, "", "there is no folder nowhere"},
     {"list with a corrupt file", "head -c 5000 /dev/zero | tr '\\0' z > servers/broken.sqlsim && $SQLSIM list", 1,
      "CLI\n", "broken.sqlsim"},

@@ -19,6 +19,8 @@ namespace vx::tds {
 TdsListener::TdsListener(std::shared_ptr<sqlserver::SessionFactory> factory, std::string serverName, uint16_t port)
     : factory_(std::move(factory)), serverName_(std::move(serverName)) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0)
+    throw ComError(err::kServerUnreachable, "TdsListener", std::string("Cannot make a socket: ") + std::strerror(errno));
   int one = 1;
   ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in a{};
@@ -52,13 +54,28 @@ void TdsListener::Run() {
     }
     int one = 1;
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::lock_guard lock(mutex_);
-    if (stopping_) {
-      ::close(client);
-      break;
+    std::vector<std::thread> ended;
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) {
+        ::close(client);
+        break;
+      }
+      // Threads of clients that have gone are joined here, so a long-running
+      // listener holds no more threads than it has clients.
+      for (auto it = clients_.begin(); it != clients_.end();) {
+        if (std::find(finished_.begin(), finished_.end(), it->get_id()) != finished_.end()) {
+          ended.push_back(std::move(*it));
+          it = clients_.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      finished_.clear();
+      clientFds_.push_back(client);
+      clients_.emplace_back([this, client] { Serve(client); });
     }
-    clientFds_.push_back(client);
-    clients_.emplace_back([this, client] { Serve(client); });
+    for (auto& t : ended) t.join();
   }
 }
 
@@ -71,6 +88,7 @@ void TdsListener::Serve(int fd) {
   // Forgotten before the socket closes, so Stop never touches a reused descriptor.
   std::lock_guard lock(mutex_);
   clientFds_.erase(std::remove(clientFds_.begin(), clientFds_.end(), fd), clientFds_.end());
+  finished_.push_back(std::this_thread::get_id());
 }
 
 void TdsListener::Stop() {

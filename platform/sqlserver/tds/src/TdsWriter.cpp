@@ -88,9 +88,12 @@ void TdsWriter::BVarChar(std::string_view utf8) {
   U8(static_cast<uint8_t>(s.size()));
   Utf16(s);
 }
-void TdsWriter::UsVarChar(std::string_view utf8) {
+void TdsWriter::UsVarChar(std::string_view utf8, size_t limit) {
   std::u16string s = sqlserver::Utf8ToUtf16(utf8);
-  if (s.size() > 65535) s.resize(65535);
+  if (s.size() > limit) {
+    s.resize(limit);
+    if (!s.empty() && s.back() >= 0xD800 && s.back() <= 0xDBFF) s.pop_back();  // no half of a pair
+  }
   U16(static_cast<uint16_t>(s.size()));
   Utf16(s);
 }
@@ -194,7 +197,9 @@ void TdsWriter::Message(const sqlserver::ServerMessage& m, const std::string& se
   body.U32(static_cast<uint32_t>(m.number));
   body.U8(static_cast<uint8_t>(m.state));
   body.U8(static_cast<uint8_t>(m.severity));
-  body.UsVarChar(m.text);
+  // A message token's length is two bytes: the server sends at most 4,000
+  // characters of a message, as it does for PRINT.
+  body.UsVarChar(m.text, 4000);
   body.BVarChar(serverName);
   body.BVarChar("");
   body.U16(static_cast<uint16_t>(m.line));

@@ -37,7 +37,8 @@ class TdsWriter {
   void U64(uint64_t v);
   void Utf16(std::u16string_view s);
   void BVarChar(std::string_view utf8);   // length in characters as one byte
-  void UsVarChar(std::string_view utf8);  // length in characters as two bytes
+  // Length in characters as two bytes; longer texts are cut to `limit` units.
+  void UsVarChar(std::string_view utf8, size_t limit = 65535);
   std::string out_;
 };
 

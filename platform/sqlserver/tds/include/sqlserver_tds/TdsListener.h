@@ -45,6 +45,7 @@ class TdsListener {
   std::thread acceptThread_;
   std::mutex mutex_;
   std::vector<std::thread> clients_;
+  std::vector<std::thread::id> finished_;  // client threads that have ended, to be joined
   std::vector<int> clientFds_;
 };
 
