@@ -25,8 +25,9 @@ int ColumnOf(const QTreeWidget* list, const QString& title) {
   return -1;
 }
 
-// The object an item of the lists stands for, as far as a run needs it.
-UDT_OBJECT ItemObject(const QTreeWidgetItem* item, ENU_OBJECT_TYPES kind, int ownerColumn) {
+// The object an item of the lists stands for, as far as a run needs it (its
+// owner and table from those columns, when the list has them).
+UDT_OBJECT ItemObject(const QTreeWidgetItem* item, ENU_OBJECT_TYPES kind, int ownerColumn, int tableColumn) {
   UDT_OBJECT o;
   o.enumObjectType = kind;
   o.lngID = frmSQLServerExplorer::NodeKey(item).mid(1).toInt();
@@ -34,17 +35,8 @@ UDT_OBJECT ItemObject(const QTreeWidgetItem* item, ENU_OBJECT_TYPES kind, int ow
   if (kind == ENU_OBT_TRIGGER && tag.isValid() && !tag.toString().isEmpty()) o.lngTableID = tag.toInt();
   o.strObjectName = item->text(0).toStdString();
   if (ownerColumn >= 0) o.strOwnerName = item->text(ownerColumn).toStdString();
-  const int tableColumn = ColumnOf(item->treeWidget(), QStringLiteral("Table"));
   if (kind == ENU_OBT_TRIGGER && tableColumn >= 0) o.strTableName = item->text(tableColumn).toStdString();
   return o;
-}
-
-// Lost connection: the connected server's node is marked failed (when it is
-// still there) and the run ends without a report.
-void ConnectionLost(frmSQLServerExplorer& explorer) {
-  if (auto server = explorer.Vexilon().GetSQLServer())
-    if (QTreeWidgetItem* node = explorer.NodeByKey(QStringLiteral("S") + QString::fromStdString(server->Name())))
-      explorer.SQLServerConnectionBroken(node);
 }
 
 }  // namespace
@@ -86,6 +78,8 @@ void frmSQLServerExplorer::EncryptSelected() {
     const bool archive = ExplorerBatchRun::TakeArchiving();
     const ENU_OBJECT_TYPES kind = enumCurrentObjectType_;
     const bool known = ExplorerKinds::IsKind(kind);
+    const int ownerColumn = ColumnOf(lvwObjects_, QStringLiteral("Owner"));
+    const int tableColumn = ColumnOf(lvwObjects_, QStringLiteral("Table"));
     ExplorerBatchRun run(this);
     const int count = lvwObjects_->topLevelItemCount();
     run.Begin(count, known ? ExplorerKinds::WorkingText(kind, true) : QString());
@@ -95,7 +89,7 @@ void frmSQLServerExplorer::EncryptSelected() {
       QTreeWidgetItem* item = lvwObjects_->topLevelItem(i - 1);
       if (item && item->checkState(0) == Qt::Checked) {
         checked = true;
-        if (known && ExplorerKinds::Encrypt(Vexilon(), kind, archive, lngCurrentDatabaseID_, ItemObject(item, kind, -1)))
+        if (known && ExplorerKinds::Encrypt(Vexilon(), kind, archive, lngCurrentDatabaseID_, ItemObject(item, kind, ownerColumn, tableColumn)))
           changed = true;
       }
       run.Step(i);
@@ -106,14 +100,9 @@ void frmSQLServerExplorer::EncryptSelected() {
                        "Errors occured during encryption and no items were encrypted. Please view the Vexilon "
                        "log for details.",
                        "Encryption completed."});
-  } catch (const vx::ComError& e) {
-    if (e.Number() != vx::err::kServerConnection) {
-      vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
-      return;
-    }
-    ConnectionLost(*this);
   } catch (...) {
-    vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
+    // A lost connection marks the server's node and ends the run quietly.
+    if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "EcryptSelected", __LINE__);
   }
 }
 
@@ -122,6 +111,7 @@ void frmSQLServerExplorer::RestoreSelected() {
     const ENU_OBJECT_TYPES kind = enumCurrentObjectType_;
     const bool known = ExplorerKinds::IsKind(kind);
     const int ownerColumn = ColumnOf(lvwEncryptedObjects_, QStringLiteral("Owner"));
+    const int tableColumn = ColumnOf(lvwEncryptedObjects_, QStringLiteral("Table"));
     ExplorerBatchRun run(this);
     const int count = lvwEncryptedObjects_->topLevelItemCount();
     run.Begin(count, known ? ExplorerKinds::WorkingText(kind, false) : QString());
@@ -131,7 +121,7 @@ void frmSQLServerExplorer::RestoreSelected() {
       QTreeWidgetItem* item = lvwEncryptedObjects_->topLevelItem(i - 1);
       if (item && item->checkState(0) == Qt::Checked) {
         checked = true;
-        const UDT_OBJECT o = ItemObject(item, kind, ownerColumn);
+        const UDT_OBJECT o = ItemObject(item, kind, ownerColumn, tableColumn);
         const int32_t r = known ? ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, false) : 0;
         if (r == ENU_RES_SUCCESSFUL) {
           changed = true;
@@ -152,13 +142,8 @@ void frmSQLServerExplorer::RestoreSelected() {
                        "Errors occured during the restore and no items were restored. Please view the Vexilon "
                        "log for details.",
                        "Restore completed."});
-  } catch (const vx::ComError& e) {
-    if (e.Number() != vx::err::kServerConnection) {
-      vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
-      return;
-    }
-    ConnectionLost(*this);
   } catch (...) {
-    vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
+    // A lost connection marks the server's node and ends the run quietly.
+    if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "RestoreSelected", __LINE__);
   }
 }

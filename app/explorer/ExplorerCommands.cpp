@@ -142,12 +142,7 @@ void Commands::Register() {
   if (ex.Vexilon().RegisterSQLServer(c.strSQLServerName, c.enumLoginAuthenticationType, c.strUserName,
                                      c.strPassword)) {
     ex.SetLoginCredentials(c);
-    QTreeWidgetItem* server =
-        ex.AddNode(ex.NodeByKey(QStringLiteral("E")), QStringLiteral("S") + Q(c.strSQLServerName),
-                   Q(c.strSQLServerName), QStringLiteral("S"));
-    ex.SetServerTag(server, c);
-    server->setExpanded(true);
-    ex.AddPlaceholder(ex.AddNode(server, QStringLiteral("A") + Q(c.strSQLServerName), QStringLiteral("Databases"), {}));
+    ex.AddServerNode(c);
   }
   WaitOff(false, false);
 }

@@ -49,12 +49,6 @@ int32_t Total(const std::array<UDT_OBJECT_CONTAINER, 4>& lists) {
   return static_cast<int32_t>(total);
 }
 
-void ConnectionLost(frmSQLServerExplorer& explorer) {
-  if (auto server = explorer.Vexilon().GetSQLServer())
-    if (QTreeWidgetItem* node = explorer.NodeByKey(QStringLiteral("S") + QString::fromStdString(server->Name())))
-      explorer.SQLServerConnectionBroken(node);
-}
-
 }  // namespace
 
 bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
@@ -86,14 +80,9 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
     else
       MsgBox(QStringLiteral("All database objects have been encrypted."), vx::app::vbInformation);
     return true;
-  } catch (const vx::ComError& e) {
-    if (e.Number() != vx::err::kServerConnection) {
-      vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
-      return false;
-    }
-    ConnectionLost(*this);
   } catch (...) {
-    vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
+    // A lost connection marks the server's node and ends the run quietly.
+    if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
   }
   return false;
 }
@@ -132,15 +121,9 @@ bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
     else
       MsgBox(QStringLiteral("All database objects have been restored."), vx::app::vbInformation);
     return true;
-  } catch (const vx::ComError& e) {
-    // A lost connection ends the restore the way it ends the encryption.
-    if (e.Number() != vx::err::kServerConnection) {
-      vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
-      return false;
-    }
-    ConnectionLost(*this);
   } catch (...) {
-    vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
+    // A lost connection marks the server's node and ends the run quietly.
+    if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
   }
   return false;
 }

@@ -18,6 +18,7 @@
 #include "dialogs/frmObjectText.h"
 #include "explorer/ExplorerFolderKind.h"
 #include "explorer/frmSQLServerExplorer.h"
+#include "sqlserver/ServerErrors.h"
 #include "frmApplication.h"
 #include "vexilon_lib/CVexilon.h"
 
@@ -182,7 +183,7 @@ void frmSQLServerExplorer::ViewObject(QTreeWidgetItem* oListItem) {
         }
         gone = object.lngID != id;
       } catch (const vx::ComError& e) {
-        if (e.Number() == -2147221504) throw;
+        if (e.Number() == vx::err::kServerConnection) throw;
         gone = true;  // its text can no longer be read: encrypted or dropped meanwhile
       }
     }

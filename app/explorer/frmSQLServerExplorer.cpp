@@ -1,6 +1,7 @@
 // The explorer window: its controls, set-up from the registered servers, its
 // properties, the busy state and status text, and the window events.
 #include "explorer/frmSQLServerExplorer.h"
+#include "sqlserver/ServerErrors.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -23,7 +24,6 @@
 UDT_NODE_OBJECTS_CONTAINER typCurrentNodeObjectContainer;
 
 namespace {
-constexpr int32_t kConnectionLost = -2147221504;
 
 QTreeWidget* NewList(const char* name, QWidget* parent) {
   auto* list = new QTreeWidget(parent);
@@ -272,7 +272,7 @@ bool frmSQLServerExplorer::HandleConnectionLost() {
   try {
     throw;
   } catch (const vx::ComError& e) {
-    if (e.Number() != kConnectionLost) return false;
+    if (e.Number() != vx::err::kServerConnection) return false;
   } catch (...) {
     return false;
   }
