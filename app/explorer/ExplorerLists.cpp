@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
 #include "basErrorReports.h"
 #include "basMessages.h"
 #include "basScreen.h"
@@ -18,7 +19,6 @@
 #include "dialogs/frmObjectText.h"
 #include "explorer/ExplorerFolderKind.h"
 #include "explorer/frmSQLServerExplorer.h"
-#include "sqlserver/ServerErrors.h"
 #include "frmApplication.h"
 #include "vexilon_lib/CVexilon.h"
 

@@ -1,7 +1,6 @@
 // The explorer window: its controls, set-up from the registered servers, its
 // properties, the busy state and status text, and the window events.
 #include "explorer/frmSQLServerExplorer.h"
-#include "sqlserver/ServerErrors.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -12,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
 #include "basErrorReports.h"
 #include "basMain.h"
 #include "basMessages.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 
 #include "sqlserver/SqlBrowser.h"
 #include "sqlserver/Session.h"
@@ -26,23 +25,6 @@ void AddUnique(std::vector<std::string>& names, const std::string& name) {
   names.push_back(name);
 }
 }  // namespace
-
-std::vector<std::string> IniSectionNames(const std::string& path) {
-  std::vector<std::string> names;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    size_t b = line.find_first_not_of(" \t");
-    if (b == std::string::npos || line[b] != '[') continue;
-    size_t e = line.find(']', b);
-    if (e == std::string::npos) continue;
-    std::string name = line.substr(b + 1, e - b - 1);
-    std::string l = Lower(name);
-    if (l == "global" || l == "odbc" || l == "odbc data sources" || l == "default") continue;
-    names.push_back(name);
-  }
-  return names;
-}
 
 std::vector<std::string> ListAvailableSQLServers(const SessionFactory* factory) {
   std::vector<std::string> names;

@@ -37,10 +37,5 @@ struct ConnectionString {
 // carriage return or line feed.
 std::string QuoteConnectionValue(const std::string& value);
 
-// The text with the value of its Initial Catalog replaced by the database's
-// name (quoted as needed) when that value is placeHolder; the same place-holder
-// elsewhere (in a server's name) stays. Raises as Parse for a malformed text.
-std::string ReplaceInitialCatalog(const std::string& text, const std::string& placeHolder,
-                                  const std::string& database);
 
 }  // namespace vx::sqlserver

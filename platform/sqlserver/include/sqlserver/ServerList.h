@@ -17,7 +17,4 @@ namespace vx::sqlserver {
 // factory nullptr: DefaultSessionFactory().
 std::vector<std::string> ListAvailableSQLServers(const SessionFactory* factory = nullptr);
 
-// Section names of an ini-style file ("[name]"), skipping "global" and "ODBC".
-std::vector<std::string> IniSectionNames(const std::string& path);
-
 }  // namespace vx::sqlserver

@@ -112,21 +112,6 @@ ConnectionString ConnectionString::Parse(const std::string& text) {
   return cs;
 }
 
-std::string ReplaceInitialCatalog(const std::string& text, const std::string& placeHolder,
-                                  const std::string& database) {
-  // The last Initial Catalog counts, as in Parse.
-  size_t begin = std::string::npos, end = 0;
-  bool isPlaceHolder = false;
-  Scan(text, [&](const std::string& key, const std::string& value, size_t b, size_t e) {
-    if (!IsCatalogKey(key)) return;
-    begin = b;
-    end = e;
-    isPlaceHolder = value == placeHolder;
-  });
-  if (begin == std::string::npos || !isPlaceHolder) return text;
-  return text.substr(0, begin) + QuoteConnectionValue(database) + text.substr(end);
-}
-
 std::string QuoteConnectionValue(const std::string& value) {
   // Whatever Parse would read otherwise: a ";" or a quote, and blanks, tabs or
   // line ends at either end, which it trims.
