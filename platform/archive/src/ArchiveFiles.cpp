@@ -9,6 +9,7 @@
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Secrets.h"
+#include "Soundness.h"
 #include "Workgroup.h"
 #include "archive/ConnectionString.h"
 #include "automation/ComError.h"
@@ -76,6 +77,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     detail::LogOn(dst.SystemDatabase(), dst.UserId(), dst.Password());
   }
   auto lock = detail::ProcessLock::Acquire(srcPath);
+  detail::CheckSound(srcPath, logon.databaseKey);
   if (!detail::CreateOwnerOnlyFile(dstPath))
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
   try {
@@ -111,6 +113,12 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
+}
+
+void CheckArchiveSound(const std::string& path) {
+  if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
+  auto lock = detail::ProcessLock::Acquire(path);
+  detail::CheckSound(path, detail::kArchiveKey);
 }
 
 std::string UserConnectionString(const std::string& folder) {
