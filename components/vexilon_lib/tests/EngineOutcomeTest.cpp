@@ -329,4 +329,27 @@ TEST(AlterHeader, TheOptionMustStandInTheHeader) {
   }
 }
 
+// The last check of a procedure's script: everything from the AS that ends its
+// header on is the text the archive keeps.
+TEST(AlterHeader, TheBodyMustBeTheArchivedBody) {
+  struct Row {
+    const char* script;
+    const char* original;
+    bool kept;
+  };
+  for (const Row& row : {
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION\r\nAS SELECT '\\par'", "CREATE PROCEDURE p AS SELECT '\\par'", true},
+           Row{"ALTER PROC p (@a int = 1) WITH ENCRYPTION, RECOMPILE AS BEGIN SELECT 1 END",
+               "/* as */ create proc p (@a int = 1) WITH RECOMPILE AS BEGIN SELECT 1 END", true},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION\r\nAS SELECT 'p', '\\par'",
+               "CREATE PROCEDURE p AS SELECT '__________objectname', '__________par'", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION AS SELECT 1\r\nALTER PROC q AS SELECT 2",
+               "CREATE PROCEDURE p AS SELECT 1\r\nCREATE PROC q AS SELECT 2", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION", "CREATE PROCEDURE p AS SELECT 1", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION", "CREATE PROCEDURE p", true},
+       }) {
+    EXPECT_EQ(vexilon::BodyUnchanged(row.script, row.original), row.kept) << row.original;
+  }
+}
+
 }  // namespace
