@@ -2,8 +2,11 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "ArchiveErrors.h"
 #include "ProcessLock.h"
@@ -117,6 +120,9 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
 
 void CheckArchiveSound(const std::string& path) {
   if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
+  if (::access(path.c_str(), R_OK | W_OK) != 0)
+    throw ComError(err::kPermissionDenied, kSource,
+                   "The archive database '" + path + "' cannot be opened: " + std::strerror(errno) + ".");
   auto lock = detail::ProcessLock::Acquire(path);
   detail::CheckSound(path, detail::kArchiveKey);
 }

@@ -24,7 +24,8 @@ void CreateWorkgroup(const std::string& path);
 // file. Raises
 // kArchiveNotADatabase with a description that names the file and the cause
 // ("The archive database '...' is damaged: ..."), 0x80004005 when another
-// process holds it, kArchiveFileNotFound when it is missing. Writes nothing.
+// process holds it, kArchiveFileNotFound when it is missing, kPermissionDenied
+// when it may not be read and written. Writes nothing.
 void CheckArchiveSound(const std::string& path);
 
 // Compacts the archive named by the source connection string (an administrator
