@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include <QApplication>
 
@@ -81,6 +82,28 @@ void WriteWorkgroupFile(const std::string& path) {
   }
 }
 
+// The start-up message for an archive that fails its check: the file and the
+// cause, and whether its backup can stand in for it.
+QString DamagedArchiveMessage(const std::string& folder, const vx::ComError& damage) {
+  const std::string archive = folder + vx::archive::kArchiveFileName;
+  const std::string backup = folder + vx::archive::kBackupFileName;
+  QString backupNote;
+  if (!FileExists(backup)) {
+    backupNote = QStringLiteral("There is no backup of it.");
+  } else {
+    try {
+      vx::archive::CheckArchiveSound(backup);
+      backupNote = QStringLiteral("A good backup of it is kept in '%1': to go back to it, replace '%2' with a copy "
+                                  "of the backup.")
+                       .arg(QString::fromStdString(backup), QString::fromStdString(archive));
+    } catch (const vx::ComError&) {
+      backupNote = QStringLiteral("Its backup '%1' cannot be used either.").arg(QString::fromStdString(backup));
+    }
+  }
+  return QStringLiteral("Cannot start Vexilon.\r\n\r\n") + QString::fromStdString(damage.Description()) +
+         QStringLiteral("\r\n\r\n") + backupNote + QStringLiteral(" Vexilon has changed neither file.");
+}
+
 void ActivateMainWindow() {
   frmApplication* main = MainWindow();
   if (!main) return;
@@ -116,6 +139,7 @@ StartUpResult StartUp() {
     CGlobal::Instance().ApplicationInfo(kApplicationInfo);
     CGlobal::Instance().VersionInfo(kVersionInfo);
     SetProgramFolder(folder);
+    RemoveLeftBackupCopies();
 
     if (!FileExists(folder + vx::archive::kArchiveFileName)) {
       SetScreenMousePointer(vbDefault);
@@ -126,13 +150,31 @@ StartUpResult StartUp() {
     }
     WriteWorkgroupFile(folder + vx::archive::kWorkgroupFileName);
 
+    // The archive is checked before anything opens it for writing: a damaged
+    // one stops the start, and neither it nor its backup is touched.
     bool held = false;
+    std::optional<ComError> damage;
     try {
-      auto engine = NewEngine();
-      engine->CheckDatabaseArchiveConnection();
+      vx::archive::CheckArchiveSound(folder + vx::archive::kArchiveFileName);
     } catch (const ComError& e) {
-      held = e.Number() == err::kUnspecified;
-    } catch (...) {
+      if (e.Number() == err::kUnspecified) held = true;
+      else damage = e;
+    }
+    if (damage) {
+      ::unlink((folder + vx::archive::kWorkgroupFileName).c_str());
+      SetScreenMousePointer(vbDefault);
+      MsgBox(DamagedArchiveMessage(folder, *damage), vbCritical);
+      g_instance.reset();
+      return StartUpResult::ArchiveDamaged;
+    }
+    if (!held) {
+      try {
+        auto engine = NewEngine();
+        engine->CheckDatabaseArchiveConnection();
+      } catch (const ComError& e) {
+        held = e.Number() == err::kUnspecified;
+      } catch (...) {
+      }
     }
     if (held) {
       SetScreenMousePointer(vbDefault);

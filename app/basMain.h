@@ -19,6 +19,7 @@ enum class StartUpResult {
   OtherInstanceActivated,  // another instance was brought to the front
   ArchiveMissing,          // "Vexilon.dat" is not in the program folder
   ArchiveHeld,             // the archive is held open by another process
+  ArchiveDamaged,          // the archive fails its check; neither it nor its backup is touched
   Failed,                  // an error was reported
 };
 // The start-up steps without the event loop (needs a QApplication).
@@ -29,9 +30,15 @@ StartUpResult StartUp();
 // (from the error window of a failed step) it ends the process at once.
 void ExitApp(int exitCode = 0);
 // The three exit steps; each reports its own error and then returns false.
+// The backup and the compaction are made only from an archive that passes its
+// check (vx::archive::CheckArchiveSound); for a damaged one BackupDb tells the
+// user, keeps the earlier backup as it is and returns false.
 bool BackupDb();
 bool CompactDb();
 bool DeleteMDW();
+// Removes the temporary copies ("Vexilon.bak.XXXXXX") that a backup cut short
+// left in the program folder.
+void RemoveLeftBackupCopies();
 // The last act of ExitApp: ends the process with the code. A test puts its own
 // function in place (and so re-arms ExitApp); nullptr restores the real end.
 void SetEndProcess(std::function<void(int exitCode)> endProcess);

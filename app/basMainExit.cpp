@@ -1,5 +1,6 @@
 // Exit: backup, compaction into a checked copy that replaces the archive in one
 // rename, removal of the workgroup file, and the end of the process.
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <QMdiArea>
 #include <QTimer>
@@ -18,6 +21,8 @@
 #include "automation/ErrorNumbers.h"
 #include "basErrorReports.h"
 #include "basMain.h"
+#include "basMessages.h"
+#include "basScreen.h"
 #include "frmApplication.h"
 
 namespace vx::app {
@@ -87,6 +92,28 @@ void CopyFileAtomically(const std::string& folder, const std::string& source, co
   SyncFolder(folder);
 }
 
+// Whether the archive may be copied over its backup. A damaged archive is
+// reported here in plain words (false); any other failure of the check is
+// raised with the note that the backup was kept.
+bool ArchiveMayBeBackedUp(const std::string& archive, const std::string& backup) {
+  try {
+    vx::archive::CheckArchiveSound(archive);
+    return true;
+  } catch (const ComError& e) {
+    const std::string kept = Exists(backup) ? " The backup '" + backup + "' was kept as it was." : "";
+    if (e.Number() != err::kArchiveNotADatabase) throw ComError(e.Number(), e.Source(), e.Description() + kept);
+    const QString backupNote =
+        Exists(backup) ? QStringLiteral("The earlier backup '%1' was kept as it was.").arg(QString::fromStdString(backup))
+                       : QStringLiteral("No backup was written.");
+    SetScreenMousePointer(vbDefault);
+    MsgBox(QStringLiteral("Vexilon could not back up the archive database.\r\n\r\n") +
+               QString::fromStdString(e.Description()) + QStringLiteral("\r\n\r\n") + backupNote +
+               QStringLiteral(" The archive database was neither backed up nor compacted, and stays as it is."),
+           vbExclamation);
+    return false;
+  }
+}
+
 void EndProcess(int exitCode) {
   if (g_endProcess) {
     g_endProcess(exitCode);
@@ -99,6 +126,25 @@ void EndProcess(int exitCode) {
 
 }  // namespace
 
+
+void RemoveLeftBackupCopies() {
+  const std::string folder = ProgramFolder();
+  const std::string prefix = std::string(vx::archive::kBackupFileName) + ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> left;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) left.push_back(name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : left) {
+    const std::string path = folder + name;
+    struct stat st {};
+    // Only the owner-only files this program makes (never a link or a folder).
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) ::unlink(path.c_str());
+  }
+}
 
 void SetEndProcess(std::function<void(int)> endProcess) {
   g_endProcess = std::move(endProcess);
@@ -128,7 +174,11 @@ bool BackupDb() {
   try {
     const std::string folder = ProgramFolder();
     const std::string archive = folder + vx::archive::kArchiveFileName;
-    if (Exists(archive)) CopyFileAtomically(folder, archive, folder + vx::archive::kBackupFileName);
+    const std::string backup = folder + vx::archive::kBackupFileName;
+    RemoveLeftBackupCopies();
+    if (!Exists(archive)) return true;
+    if (!ArchiveMayBeBackedUp(archive, backup)) return false;
+    CopyFileAtomically(folder, archive, backup);
     return true;
   } catch (...) {
     ReportError("basMain", "BackupDb", 0, true);

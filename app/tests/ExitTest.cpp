@@ -68,18 +68,76 @@ TEST_F(ExitTest, AMissingWorkgroupFileSkipsCompaction) {
 }
 
 TEST_F(ExitTest, AFailedCompactionLeavesTheArchiveAsItWasAndSaysSo) {
-  const int held = HoldFile(File("Vexilon.dat"));  // open elsewhere
-  ASSERT_GE(held, 0);
+  fs::create_directories(File("Vexilon.tmp/in-the-way"));  // the copy's name is taken
   vx::app::ExitApp();
-  ::close(held);
   ASSERT_EQ(errorReports.size(), 1u);
   EXPECT_TRUE(errorReports[0].contains("Procedure:CompactDb")) << errorReports[0].toStdString();
   EXPECT_TRUE(errorReports[0].contains("stays as it was")) << errorReports[0].toStdString();
   EXPECT_EQ(endCodes, std::vector<int>{1});
   EXPECT_EQ(Bytes(File("Vexilon.dat")), before_);
-  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), before_);
   EXPECT_TRUE(fs::exists(File("Vexilon.sec")));  // the later step stays undone
 }
+
+// An archive held open elsewhere cannot be checked: it is neither backed up
+// nor compacted, and the earlier backup stays.
+TEST_F(ExitTest, AnArchiveHeldElsewhereKeepsTheEarlierBackupAndSaysSo) {
+  std::ofstream(File("Vexilon.bak")) << "the earlier backup";
+  const int held = HoldFile(File("Vexilon.dat"));
+  ASSERT_GE(held, 0);
+  vx::app::ExitApp();
+  ::close(held);
+  ASSERT_EQ(errorReports.size(), 1u);
+  EXPECT_TRUE(errorReports[0].contains("Procedure:BackupDb")) << errorReports[0].toStdString();
+  EXPECT_TRUE(errorReports[0].contains("was kept as it was")) << errorReports[0].toStdString();
+  EXPECT_EQ(endCodes, std::vector<int>{1});
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), before_);
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), "the earlier backup");
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+}
+
+// A damaged archive never replaces its good backup nor itself: the user is told
+// in plain words, and both files stay byte for byte. A temporary copy left by
+// a backup cut short goes.
+class DamagedArchiveExitTest : public ExitTest, public ::testing::WithParamInterface<shell_test::Damage> {};
+
+TEST_P(DamagedArchiveExitTest, KeepsTheBackupAndTheArchiveAndSaysSo) {
+  FillArchive();
+  ASSERT_TRUE(vx::app::BackupDb());
+  const QByteArray backup = Bytes(File("Vexilon.bak"));
+  shell_test::DamageFile(File("Vexilon.dat"), GetParam());
+  const QByteArray damaged = Bytes(File("Vexilon.dat"));
+  std::ofstream(File("Vexilon.bak.q7Xz2K")) << "a copy cut short";
+  vx::app::ExitApp();
+  EXPECT_EQ(endCodes, std::vector<int>{1});
+  EXPECT_TRUE(errorReports.empty());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].style, 48);
+  const QString prompt = messages[0].prompt;
+  EXPECT_TRUE(prompt.startsWith(QString::fromStdString("Vexilon could not back up the archive database.\r\n\r\n"
+                                                       "The archive database '" + File("Vexilon.dat") +
+                                                       "' is damaged: ")))
+      << prompt.toStdString();
+  EXPECT_TRUE(prompt.endsWith(QString::fromStdString(
+      "The earlier backup '" + File("Vexilon.bak") +
+      "' was kept as it was. The archive database was neither backed up nor compacted, and stays as it is.")))
+      << prompt.toStdString();
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), damaged);
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak.q7Xz2K")));
+  // Compaction on its own refuses the file too.
+  EXPECT_FALSE(vx::app::CompactDb());
+  ASSERT_EQ(errorReports.size(), 1u);
+  EXPECT_TRUE(errorReports[0].contains("Procedure:CompactDb")) << errorReports[0].toStdString();
+  EXPECT_TRUE(errorReports[0].contains("is damaged")) << errorReports[0].toStdString();
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), damaged);
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveExitTest,
+                         ::testing::Values(shell_test::Damage::Halved, shell_test::Damage::Empty,
+                                           shell_test::Damage::Header, shell_test::Damage::MiddleBlock),
+                         [](const auto& info) { return std::string(shell_test::DamageName(info.param)); });
 
 TEST_F(ExitTest, RunsOnceWhicheverPathLeadsToItWithTheExplorerClosedFirst) {
   ASSERT_EQ(vx::app::StartUp(), vx::app::StartUpResult::Started);

@@ -78,6 +78,41 @@ TEST_F(StartUpTest, AnArchiveHeldByAnotherProcessStopsWithItsMessage) {
   EXPECT_EQ(MainWindow(), nullptr);
 }
 
+// A damaged archive stops the start with its own message, naming the file, the
+// cause and the good backup; neither file is touched. A temporary copy left by
+// a backup cut short goes.
+class DamagedArchiveStartUpTest : public StartUpTest, public ::testing::WithParamInterface<shell_test::Damage> {};
+
+TEST_P(DamagedArchiveStartUpTest, StopsWithItsMessageAndTouchesNeitherFile) {
+  FillArchive();
+  fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
+  shell_test::DamageFile(File("Vexilon.dat"), GetParam());
+  const QByteArray archive = Bytes(File("Vexilon.dat")), backup = Bytes(File("Vexilon.bak"));
+  std::ofstream(File("Vexilon.bak.a1B2c3")) << "a copy cut short";
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::ArchiveDamaged);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].style, 16);
+  const QString prompt = messages[0].prompt;
+  EXPECT_TRUE(prompt.startsWith(QString::fromStdString("Cannot start Vexilon.\r\n\r\nThe archive database '" +
+                                                       File("Vexilon.dat") + "' is damaged: ")))
+      << prompt.toStdString();
+  EXPECT_TRUE(prompt.endsWith(QString::fromStdString(".\r\n\r\nA good backup of it is kept in '" + File("Vexilon.bak") +
+                                                     "': to go back to it, replace '" + File("Vexilon.dat") +
+                                                     "' with a copy of the backup. Vexilon has changed neither file.")))
+      << prompt.toStdString();
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak.a1B2c3")));
+  EXPECT_EQ(MainWindow(), nullptr);
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_TRUE(endCodes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveStartUpTest,
+                         ::testing::Values(shell_test::Damage::Halved, shell_test::Damage::Empty,
+                                           shell_test::Damage::Header, shell_test::Damage::MiddleBlock),
+                         [](const auto& info) { return std::string(shell_test::DamageName(info.param)); });
+
 TEST_F(StartUpTest, ASecondStartBringsTheFirstToTheFrontBeforeItsSplash) {
   ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
   MainWindow()->showMinimized();

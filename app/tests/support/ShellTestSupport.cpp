@@ -14,6 +14,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include "archive/Connection.h"
 #include "basMain.h"
 
 namespace shell_test {
@@ -62,6 +63,45 @@ int ShellTest::HoldFile(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+void ShellTest::FillArchive() const {
+  vx::archive::Connection c(vx::app::strDbConnectionString());
+  c.BeginTrans();
+  for (int i = 0; i < 400; ++i)
+    c.Execute("qryAddSQLServer", {vx::archive::Parameter::Text("@SQLServerName", "SERVER" + std::to_string(i), 128),
+                                  vx::archive::Parameter::Byte("@LoginAuthenticationType", 1),
+                                  vx::archive::Parameter::Text("@UserName", std::string(100, 'u'), 128),
+                                  vx::archive::Parameter::Text("@Password", "", 128,
+                                                               vx::archive::ParamType::LongVarWChar)});
+  c.CommitTrans();
+}
+
+void DamageFile(const std::string& path, Damage damage) {
+  const auto size = std::filesystem::file_size(path);
+  switch (damage) {
+    case Damage::Halved: std::filesystem::resize_file(path, size / 2); return;
+    case Damage::Empty: std::filesystem::resize_file(path, 0); return;
+    case Damage::Header:
+    case Damage::MiddleBlock: {
+      std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+      const std::streamoff at = damage == Damage::Header ? 0 : std::streamoff(size / 2 / 4096 * 4096);
+      const std::string junk(damage == Damage::Header ? 64 : 4096, '\x5a');
+      f.seekp(at);
+      f.write(junk.data(), std::streamsize(junk.size()));
+      return;
+    }
+  }
+}
+
+const char* DamageName(Damage damage) {
+  switch (damage) {
+    case Damage::Halved: return "Halved";
+    case Damage::Empty: return "Empty";
+    case Damage::Header: return "Header";
+    case Damage::MiddleBlock: return "MiddleBlock";
+  }
+  return "";
 }
 
 }  // namespace shell_test

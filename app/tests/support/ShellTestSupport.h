@@ -26,7 +26,17 @@ class ShellTest : public ui_test::UiTest {
   // another process holding it open would. -1 on failure; close() to release.
   static int HoldFile(const std::string& path);
 
+  // Adds rows to the program folder's archive until it spans many pages, so
+  // that its middle holds table rows.
+  void FillArchive() const;
+
   std::vector<int> endCodes;  // each end of the process ExitApp asked for
 };
+
+// The ways an archive file gets damaged: cut to half its length, emptied, its
+// first 64 bytes overwritten, one 4 KiB block in its middle overwritten.
+enum class Damage { Halved, Empty, Header, MiddleBlock };
+void DamageFile(const std::string& path, Damage damage);
+const char* DamageName(Damage damage);
 
 }  // namespace shell_test

@@ -1,6 +1,6 @@
 #include "vexilon_global/CGlobal.h"
 
-#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -30,12 +30,43 @@ void LoadOption(CRegistry& reg, const char* valueName, vx::VbBool defaultValue, 
   const bool exists = vx::FromVb(reg.CheckKeyValueExists(CurrentUser, kKeySlash, valueName));
   reg.OpenKey(CurrentUser, kKey, vx::kFalse);
   if (exists) {
-    cached = SettingToBoolean(reg.ReadValue(valueName));
+    // A value that is no Boolean keeps the default; the next save of the
+    // settings writes a readable one over it.
+    try {
+      cached = SettingToBoolean(reg.ReadValue(valueName));
+    } catch (const vx::ComError& e) {
+      if (e.Number() != vx::err::kTypeMismatch) throw;
+      cached = defaultValue;
+    }
   } else {
     reg.WriteValue(valueName, std::to_string(defaultValue));
     cached = defaultValue;
   }
   reg.CloseKey();
+}
+
+// A plain decimal number: sign, digits with an optional fraction, an optional
+// exponent (no "nan", "inf" or hexadecimal forms).
+bool IsDecimalNumber(const std::string& t) {
+  size_t i = 0;
+  const auto digits = [&] {
+    const size_t start = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    return i - start;
+  };
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  size_t mantissa = digits();
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == t.size();
 }
 
 }  // namespace
@@ -46,11 +77,9 @@ vx::VbBool SettingToBoolean(const std::string& text) {
   const std::string t = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
   if (strcasecmp(t.c_str(), "True") == 0) return vx::kTrue;
   if (strcasecmp(t.c_str(), "False") == 0) return vx::kFalse;
-  if (!t.empty()) {
-    char* end = nullptr;
-    errno = 0;
-    const double number = std::strtod(t.c_str(), &end);
-    if (end && *end == '\0' && errno == 0) return vx::ToVb(number != 0.0);
+  if (IsDecimalNumber(t)) {
+    const double number = std::strtod(t.c_str(), nullptr);
+    if (std::isfinite(number)) return vx::ToVb(number != 0.0);
   }
   throw vx::ComError(vx::err::kTypeMismatch, "VexilonGlobal", "Type mismatch");
 }

@@ -91,21 +91,32 @@ TEST_F(CGlobalTest, StoredOptionsConvertLikeNumbersAndLetsAlwaysWrite) {
   EXPECT_EQ(next.VersionInfo(), "1.0.0");
 }
 
-TEST_F(CGlobalTest, ANonNumberFailsConstructionWithTypeMismatch) {
-  FirstStart();
-  {
-    CRegistry reg;
-    reg.OpenKey(CurrentUser, kKey);
-    reg.WriteValue("GenerateDropCommands", "yes");
-  }
-  try {
+// A stored option that is no Boolean the program wrote takes its default, the
+// program starts, and the next save of the options writes readable values.
+TEST_F(CGlobalTest, AnUnreadableOptionTakesItsDefaultAndTheNextSaveMendsIt) {
+  const char* const unreadable[] = {"x", "", "{}", "\xff\xfe", "1e999", "nan", "inf", "0x10", "yes"};
+  for (const char* bad : unreadable) {
+    SCOPED_TRACE(bad);
+    FirstStart();
+    {
+      CRegistry reg;
+      reg.OpenKey(CurrentUser, kKey);
+      for (const char* name : kOptions) reg.WriteValue(name, bad);
+    }
     CGlobal g;
-    FAIL() << "constructed";
-  } catch (const vx::ComError& e) {
-    EXPECT_EQ(e.Number(), 13);
+    EXPECT_EQ(g.ShowSystemDatabases(), vx::kFalse);
+    EXPECT_EQ(g.ShowSystemObjects(), vx::kFalse);
+    EXPECT_EQ(g.GenerateCreateCommands(), vx::kTrue);
+    EXPECT_EQ(g.GenerateDropCommands(), vx::kTrue);
+    EXPECT_EQ(g.IncludeHeaders(), vx::kTrue);
+    EXPECT_EQ(g.ArchiveEncryptedDatabaseObjects(), vx::kTrue);
+    g.IncludeHeaders(g.IncludeHeaders());
+    EXPECT_EQ(Stored("IncludeHeaders"), "-1");
+    EXPECT_EQ(CGlobal().IncludeHeaders(), vx::kTrue);
   }
   EXPECT_THROW(SettingToBoolean(""), vx::ComError);
   EXPECT_EQ(SettingToBoolean(" -2.5 "), vx::kTrue);
+  EXPECT_EQ(SettingToBoolean("1e-999"), vx::kFalse);
   EXPECT_EQ(SettingToBoolean("false"), vx::kFalse);
 }
 

@@ -29,9 +29,11 @@ class Words {
       } else if (c == '[') {
         SkipQuoted(']');
       } else if (c == '(' || c == ')') {
+        start_ = i_;
         ++i_;
         return std::string(1, c);
       } else if (IsWordChar(c)) {
+        start_ = i_;
         std::string word;
         while (i_ < t_.size() && IsWordChar(t_[i_]))
           word += static_cast<char>(std::toupper(static_cast<unsigned char>(t_[i_++])));
@@ -42,6 +44,8 @@ class Words {
     }
     return {};
   }
+  // Where the word Next returned last begins.
+  size_t Start() const { return start_; }
 
  private:
   char At(size_t ahead) const { return i_ + ahead < t_.size() ? t_[i_ + ahead] : '\0'; }
@@ -77,9 +81,34 @@ class Words {
 
   std::string_view t_;
   size_t i_ = 0;
+  size_t start_ = 0;
 };
 
+// The AS or BEGIN that ends the header of the first statement opened by the
+// word `opening`, outside parentheses; npos when there is none.
+size_t BodyStart(std::string_view text, std::string_view opening) {
+  Words words(text);
+  std::string w;
+  while (!(w = words.Next()).empty() && w != opening) {
+  }
+  if (w.empty()) return std::string_view::npos;
+  int depth = 0;
+  while (!(w = words.Next()).empty()) {
+    if (w == "(") ++depth;
+    else if (w == ")") --depth;
+    else if (depth == 0 && (w == "AS" || w == "BEGIN")) return words.Start();
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
+
+bool BodyUnchanged(std::string_view script, std::string_view original) {
+  const size_t originalBody = BodyStart(original, "CREATE");
+  if (originalBody == std::string_view::npos) return true;  // no body to keep: the server judges the text
+  const size_t body = BodyStart(script, "ALTER");
+  return body != std::string_view::npos && script.substr(body) == original.substr(originalBody);
+}
 
 bool HeaderCarriesEncryption(std::string_view script) {
   Words words(script);

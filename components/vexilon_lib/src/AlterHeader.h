@@ -10,4 +10,10 @@ namespace vexilon {
 // skipped. A script that fails this would re-create the object readable.
 bool HeaderCarriesEncryption(std::string_view script);
 
+// True when the script's body, from the AS or BEGIN that ends its ALTER
+// header on, is byte for byte the body of the original CREATE text: the
+// rewrite changed the header alone. An original without a body (no AS or
+// BEGIN after its header) passes; a script without one then fails.
+bool BodyUnchanged(std::string_view script, std::string_view original);
+
 }  // namespace vexilon

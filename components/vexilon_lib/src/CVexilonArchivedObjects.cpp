@@ -1,4 +1,8 @@
 // Archived objects: the archive's rows of the connected server read back into records.
+#include <map>
+#include <tuple>
+#include <vector>
+
 #include "ArchiveCalls.h"
 #include "EngineText.h"
 #include "archive/Connection.h"
@@ -64,11 +68,30 @@ UDT_OBJECT_CONTAINER CVexilon::GetArchivedObjects(int32_t lngDatabaseID, ENU_OBJ
   UDT_OBJECT_CONTAINER result;
   if (rs.IsEOF()) return result;
   result.arrObjects.reserve(static_cast<size_t>(rs.RecordCount()));
+  // One entry per object: rows left under an earlier id of the same kind,
+  // owner and name (a restore cut short keeps its row) give way to the newest.
+  std::map<std::tuple<int32_t, std::string, std::string>, size_t> newest;
+  std::vector<bool> superseded;
   while (!rs.IsEOF()) {
     result.arrObjects.push_back(ArchivedObjectFromRow(rs));
+    superseded.push_back(false);
+    const UDT_OBJECT& o = result.arrObjects.back();
+    const auto [at, fresh] = newest.try_emplace({static_cast<int32_t>(o.enumObjectType), o.strOwnerName, o.strObjectName},
+                                                result.arrObjects.size() - 1);
+    if (!fresh) {
+      superseded[at->second] = true;  // rows come oldest first
+      at->second = result.arrObjects.size() - 1;
+    }
     rs.MoveNext();
   }
   rs.Close();
+  size_t kept = 0;
+  for (size_t i = 0; i < result.arrObjects.size(); ++i) {
+    if (superseded[i]) continue;
+    if (kept != i) result.arrObjects[kept] = std::move(result.arrObjects[i]);
+    ++kept;
+  }
+  result.arrObjects.resize(kept);
   result.lngElements = static_cast<int32_t>(result.arrObjects.size());
   return result;
 }

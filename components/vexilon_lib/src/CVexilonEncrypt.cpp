@@ -51,6 +51,7 @@ const CVexilon::EncryptKind kUserDefinedFunction{ENU_OBT_USER_DEFINED_FUNCTION, 
 constexpr const char* kArchivedSuccess = "Archived and Encrypted successfully";
 constexpr const char* kNotEncrypted = "Encryption error: failed to generate encryption script";
 constexpr const char* kEncryptionError = "Encryption error:";
+constexpr const char* kBodyDiffers = "; the rewritten body differs from the object's text, so nothing was changed";
 constexpr const char* kOutcomeUnknown = " - outcome unknown: ";
 constexpr const char* kSourceKept = "; the archived source is kept";
 constexpr const char* kNumberedProcedure =
@@ -133,6 +134,14 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   if (!vexilon::HeaderCarriesEncryption(encryptionScript)) {
     errorsExist_ = vx::kTrue;
     log(kNotEncrypted, alterScript);
+    return vx::kFalse;
+  }
+
+  // The procedure rewrite changes the header alone: a body that is not the
+  // text kept in the archive would put other code on the server.
+  if (kind.type == ENU_OBT_STORED_PROCEDURE && !vexilon::BodyUnchanged(encryptionScript, text)) {
+    errorsExist_ = vx::kTrue;
+    log(std::string(kNotEncrypted) + kBodyDiffers, alterScript);
     return vx::kFalse;
   }
 

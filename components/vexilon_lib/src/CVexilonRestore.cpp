@@ -4,7 +4,10 @@
 //
 // The newest row of an object is the one restored. An object that the server
 // holds readable is never dropped: when it equals the row, an earlier restore
-// finished and the row's life ends; when it differs, it is left alone.
+// finished and the row's life ends; when it differs, it is left alone. An
+// encrypted object found by the row's name but under another id is not the
+// row's own (a restore cut short left the row behind, and the object has been
+// encrypted again since): it is newer than the row and is left alone too.
 #include <cctype>
 #include <optional>
 
@@ -29,6 +32,10 @@ constexpr const char* kRestored = "Restored succesfully";
 constexpr const char* kReadableDiffers =
     "Restore error: the object on the server is readable and differs from its archived text; nothing was changed "
     "and the archive row is kept";
+
+constexpr const char* kNotTheRowsObject =
+    "Restore error: the encrypted object on the server is not the archived object (it has been re-created since "
+    "it was archived); nothing was changed and the archive row is kept";
 
 constexpr const char* kNumberedProcedure =
     "Restore error: numbered procedures (name;1, name;2, ...) are not restored; nothing was changed and the "
@@ -137,6 +144,14 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
                        [&](int32_t, const std::string& script) { return script == target.text; });
     log(objectType, ownerName, objectName, kRestored, serverScript, tableName);
     return ENU_RES_SUCCESSFUL;
+  }
+
+  if (target.state == State::Encrypted && target.id != lngID) {
+    connection->Close();
+    connection.reset();
+    errorsExist_ = vx::kTrue;
+    log(objectType, ownerName, objectName, kNotTheRowsObject, serverScript, tableName);
+    return static_cast<ENU_RESTORE_RESULT>(0);
   }
 
   const int32_t liveVersion = GetObjectSchemaVersion(lngDatabaseID, lngID).lngSchemaVersion;

@@ -90,17 +90,59 @@ std::string StripRtfCodes(std::string_view text) {
   return out;
 }
 
+// The object's own runs of ten underscores are marked first ("__________us"),
+// so that no text of the object can pass for a mask when the masks come off.
 std::string MaskRtfCodes(std::string_view text) {
-  std::string out(text);
+  std::string out = ReplaceAll(text, text::kMaskPrefix, text::kEscapedMaskPrefix);
   for (const auto& [code, mask] : kMasks) out = ReplaceAll(out, code, mask);
   return out;
 }
 
-std::string UnmaskRtfCodes(std::string_view text) {
-  std::string out(text);
-  for (const auto& [code, mask] : kMasks) out = ReplaceAll(out, mask, code);
+std::string UnmaskRtfCodes(std::string_view text) { return text::Unmask(text, std::nullopt); }
+
+namespace text {
+
+// One pass: each mask (the longest that fits), the marked runs of underscores
+// and the object's name mask go back, and nothing they give back is read again.
+std::string Unmask(std::string_view text, std::optional<std::string_view> objectName) {
+  constexpr std::string_view kEscape = kEscapedMaskPrefix.substr(kMaskPrefix.size());
+  constexpr std::string_view kName = kObjectNameMask.substr(kMaskPrefix.size());
+  std::string out;
+  out.reserve(text.size());
+  std::size_t copied = 0;
+  for (std::size_t at = text.find(kMaskPrefix); at != std::string_view::npos; at = text.find(kMaskPrefix, at)) {
+    const std::string_view rest = text.substr(at + kMaskPrefix.size());
+    std::string_view replacement;
+    std::size_t length = 0;
+    if (rest.starts_with(kEscape)) {
+      replacement = kMaskPrefix;
+      length = kEscape.size();
+    } else if (objectName && rest.starts_with(kName)) {
+      replacement = *objectName;
+      length = kName.size();
+    } else {
+      for (const auto& [code, mask] : kMasks) {
+        const std::string_view name = mask.substr(kMaskPrefix.size());
+        if (name.size() > length && rest.starts_with(name)) {
+          replacement = code;
+          length = name.size();
+        }
+      }
+    }
+    if (length == 0) {
+      ++at;
+      continue;
+    }
+    out.append(text, copied, at - copied);
+    out.append(replacement);
+    at += kMaskPrefix.size() + length;
+    copied = at;
+  }
+  out.append(text, copied);
   return out;
 }
+
+}  // namespace text
 
 std::string FixDataTypeColours(std::string_view text) {
   std::string out(text);
@@ -254,11 +296,8 @@ std::string PrepareColouredText(std::string_view source, std::string_view object
 }
 
 std::string FinishScript(std::string_view result, std::string_view objectName, Kind kind) {
-  std::string out = UnmaskRtfCodes(result);
-  if (kind == Kind::StoredProcedure || kind == Kind::UserDefinedFunction) {
-    out = ReplaceAll(out, kObjectNameMask, objectName);
-  }
-  return out;
+  const bool nameMasked = kind == Kind::StoredProcedure || kind == Kind::UserDefinedFunction;
+  return Unmask(result, nameMasked ? std::optional<std::string_view>(objectName) : std::nullopt);
 }
 
 }  // namespace text

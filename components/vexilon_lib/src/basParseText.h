@@ -8,12 +8,18 @@
 
 namespace basParse::text {
 
+inline constexpr std::string_view kMaskPrefix = "__________";
+inline constexpr std::string_view kEscapedMaskPrefix = "__________us";
 inline constexpr std::string_view kObjectNameMask = "__________objectname";
 inline constexpr std::string_view kCommentOpen = "\xC2\xAB";   // U+00AB
 inline constexpr std::string_view kStrayClose = "\xC2\xAC";    // U+00AC
 inline constexpr std::string_view kCommentClose = "\xC2\xBB";  // U+00BB
 inline constexpr std::string_view kKeywordCode = "\\cf1 ";
 inline constexpr std::string_view kCrLf = "\r\n";
+
+// The masks of MaskRtfCodes taken off in one pass; with an object name, the
+// name mask too.
+std::string Unmask(std::string_view text, std::optional<std::string_view> objectName);
 
 // Every occurrence (exact) / the first occurrence (exact).
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement);

@@ -197,6 +197,33 @@ TEST_F(EngineOutcome, AnOrphanRowNeverDropsAReadableObject) {
   EXPECT_EQ(Find("usp_orders").id, recreated.id);  // not dropped
 }
 
+// The same orphan row after the object was edited and encrypted again with
+// archiving: found by name, the newer encrypted object is not the row's own and
+// is never dropped for the old text; the archived list shows the object once.
+TEST_F(EngineOutcome, AnOrphanRowNeverDropsANewerEncryptedObject) {
+  ASSERT_EQ(Encrypt(proc_, true), vx::kTrue);
+  CrashChild(A::CrashAfter, "COMMIT TRAN",
+             [&](CVexilon& c) { c.RestoreObject(db_, proc_.id, "usp_orders", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kTrue); });
+  ASSERT_TRUE(Archived(proc_.id));
+  const Item live = Find("usp_orders");
+  ASSERT_NE(live.id, proc_.id);
+  Edit("SELECT 4 AS newer");
+  const std::string newer = Read(live).strScript;
+  ASSERT_EQ(Encrypt(live, true), vx::kTrue);
+
+  const UDT_OBJECT_CONTAINER listed = engine_.GetArchivedObjects(db_);
+  EXPECT_EQ(listed.lngElements, 1);
+  EXPECT_EQ(listed.arrObjects.at(0).lngID, live.id);
+
+  engine_.SetErrorsExist(vx::kFalse);
+  EXPECT_EQ(Restore(proc_.id), static_cast<ENU_RESTORE_RESULT>(0));
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  EXPECT_EQ(EncryptedId("usp_orders"), live.id);
+  EXPECT_TRUE(Archived(proc_.id));
+  EXPECT_EQ(Restore(live.id), ENU_RES_SUCCESSFUL);
+  EXPECT_EQ(Read(Find("usp_orders")).strScript, newer);
+}
+
 TEST_F(EngineOutcome, NumberedProceduresAreLeftAloneWithAClearMessage) {
   vx::sqlsim::SimServer::Open("VXSIM").RunScript(
       "CREATE PROCEDURE p_num;1 AS SELECT 1\nGO\nCREATE PROCEDURE p_num;2 AS SELECT 2\nGO\n", kDatabase);
@@ -299,6 +326,29 @@ TEST(AlterHeader, TheOptionMustStandInTheHeader) {
            Row{"", false},
        }) {
     EXPECT_EQ(vexilon::HeaderCarriesEncryption(row.script), row.carries) << row.script;
+  }
+}
+
+// The last check of a procedure's script: everything from the AS that ends its
+// header on is the text the archive keeps.
+TEST(AlterHeader, TheBodyMustBeTheArchivedBody) {
+  struct Row {
+    const char* script;
+    const char* original;
+    bool kept;
+  };
+  for (const Row& row : {
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION\r\nAS SELECT '\\par'", "CREATE PROCEDURE p AS SELECT '\\par'", true},
+           Row{"ALTER PROC p (@a int = 1) WITH ENCRYPTION, RECOMPILE AS BEGIN SELECT 1 END",
+               "/* as */ create proc p (@a int = 1) WITH RECOMPILE AS BEGIN SELECT 1 END", true},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION\r\nAS SELECT 'p', '\\par'",
+               "CREATE PROCEDURE p AS SELECT '__________objectname', '__________par'", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION AS SELECT 1\r\nALTER PROC q AS SELECT 2",
+               "CREATE PROCEDURE p AS SELECT 1\r\nCREATE PROC q AS SELECT 2", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION", "CREATE PROCEDURE p AS SELECT 1", false},
+           Row{"ALTER PROCEDURE p WITH ENCRYPTION", "CREATE PROCEDURE p", true},
+       }) {
+    EXPECT_EQ(vexilon::BodyUnchanged(row.script, row.original), row.kept) << row.original;
   }
 }
 

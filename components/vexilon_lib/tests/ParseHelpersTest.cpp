@@ -79,3 +79,25 @@ TEST(ParseHelpersTest, DeletingTheCodesGivesTheMaskedTextBack) {
     EXPECT_EQ(RemoveBlockComments(coloured).find("\xC2"), std::string::npos);
   }
 }
+
+// The rewrite's masks are words of its own: an object whose text holds the same
+// words gets them back unchanged, and the server runs the archived body.
+TEST(ParseHelpersTest, TextThatLooksLikeAMaskComesBackUnchanged) {
+  const std::string body =
+      "SELECT '__________objectname', '__________par', '__________cf1', '__________Chr171', "
+      "'__________Chr187', '__________cf ', '__________us', '___________cf10', '____________________'\r\n";
+  struct Row {
+    std::string (*rewrite)(std::string_view, std::string_view);
+    std::string create, alter;
+  };
+  const Row rows[] = {
+      {GenerateStoredProcedureEncryptionScript, "CREATE PROCEDURE p AS ",
+       "ALTER PROCEDURE p WITH ENCRYPTION\r\nAS "},
+      {GenerateTriggerEncryptionScript, "CREATE TRIGGER p ON t FOR INSERT AS ",
+       "ALTER TRIGGER p ON t \r\nWITH ENCRYPTION\r\nFOR INSERT AS "},
+      {GenerateViewEncryptionScript, "CREATE VIEW p AS ", "ALTER VIEW p \r\nWITH ENCRYPTION\r\nAS\r\n"},
+      {GenerateUserDefinedFunctionEncryptionScript, "CREATE FUNCTION p() RETURNS TABLE AS ",
+       " ALTER  FUNCTION p()  RETURNS  TABLE  WITH ENCRYPTION\r\nAS "},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.rewrite(row.create + body, "p"), row.alter + body) << row.create;
+}

@@ -2,13 +2,17 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "ArchiveErrors.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Secrets.h"
+#include "Soundness.h"
 #include "Workgroup.h"
 #include "archive/ConnectionString.h"
 #include "automation/ComError.h"
@@ -76,6 +80,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     detail::LogOn(dst.SystemDatabase(), dst.UserId(), dst.Password());
   }
   auto lock = detail::ProcessLock::Acquire(srcPath);
+  detail::CheckSound(srcPath, logon.databaseKey);
   if (!detail::CreateOwnerOnlyFile(dstPath))
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
   try {
@@ -111,6 +116,15 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
+}
+
+void CheckArchiveSound(const std::string& path) {
+  if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
+  if (::access(path.c_str(), R_OK | W_OK) != 0)
+    throw ComError(err::kPermissionDenied, kSource,
+                   "The archive database '" + path + "' cannot be opened: " + std::strerror(errno) + ".");
+  auto lock = detail::ProcessLock::Acquire(path);
+  detail::CheckSound(path, detail::kArchiveKey);
 }
 
 std::string UserConnectionString(const std::string& folder) {

@@ -1,8 +1,9 @@
 #pragma once
 // The settings object: one instance per process, made at the first use of
 // Instance(). It loads every setting from "SOFTWARE\Morvane\Vexilon" under the
-// current user, writes a default for each missing option, and computes the
-// machine texts once. Gets return the cached value; lets write the registry
+// current user, writes a default for each missing option, holds the default for
+// an option whose value is no Boolean (the next save mends it), and computes
+// the machine texts once. Gets return the cached value; lets write the registry
 // first and then the cache. Errors pass to the caller unchanged.
 #include <string>
 

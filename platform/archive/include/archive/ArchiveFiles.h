@@ -18,9 +18,20 @@ void CreateArchive(const std::string& path);
 // An existing file is replaced.
 void CreateWorkgroup(const std::string& path);
 
+// Checks that an archive file (the archive or its backup) may be copied: it
+// opens with the archive key, holds a Vexilon archive, passes SQLite's
+// integrity check, and every row of every table reads. Needs no workgroup
+// file. Raises
+// kArchiveNotADatabase with a description that names the file and the cause
+// ("The archive database '...' is damaged: ..."), 0x80004005 when another
+// process holds it, kArchiveFileNotFound when it is missing, kPermissionDenied
+// when it may not be read and written. Writes nothing.
+void CheckArchiveSound(const std::string& path);
+
 // Compacts the archive named by the source connection string (an administrator
 // account) into the file named by the destination string, encrypted, and checks
-// the copy (integrity and row counts of every table). The destination must not
+// the copy (integrity and row counts of every table). A source that fails
+// CheckArchiveSound is not copied. The destination must not
 // exist; on any failure it is removed again and the source stays as it was.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
 
