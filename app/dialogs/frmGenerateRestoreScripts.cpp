@@ -1,10 +1,14 @@
 #include "dialogs/frmGenerateRestoreScripts.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -127,7 +131,17 @@ void frmGenerateRestoreScripts::FillfrmGenerateRestoreScripts() {
   lvwEncryptedObjects_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Owner"), QStringLiteral("Date Created")});
   lvwEncryptedObjects_->setColumnWidth(0, vx::app::TwipsToPixels(3000, false));
   lvwEncryptedObjects_->setColumnWidth(1, vx::app::TwipsToPixels(1500, false));
-  lvwEncryptedObjects_->setColumnWidth(2, vx::app::TwipsToPixels(2000, false));
+  // Dates are shown whole, and the window opens wide enough for all three
+  // columns (and a scroll bar) without scrolling sideways.
+  const QFontMetrics metrics(lvwEncryptedObjects_->font());
+  lvwEncryptedObjects_->setColumnWidth(
+      2, std::max(vx::app::TwipsToPixels(2000, false),
+                  metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 24));
+  layout()->activate();
+  const int needed = lvwEncryptedObjects_->header()->length() +
+                     lvwEncryptedObjects_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+  if (needed > lvwEncryptedObjects_->viewport()->width())
+    resize(width() + needed - lvwEncryptedObjects_->viewport()->width(), height());
   if (main) lvwEncryptedObjects_->headerItem()->setIcon(0, main->imlColumnHeaderIcons(QStringLiteral("A")));
 
   vexilon_ = vx::app::NewEngine();

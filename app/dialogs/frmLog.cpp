@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -38,10 +39,6 @@ constexpr LogColumn kColumns[] = {
 QIcon Image(const QString& key) {
   auto* main = MainWindow();
   return main ? main->imlSQLServerExplorer(key) : QIcon();
-}
-QIcon HeaderImage(const QString& key) {
-  auto* main = MainWindow();
-  return main ? main->imlColumnHeaderIcons(key) : QIcon();
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
@@ -111,11 +108,17 @@ void frmLog::FillfrmLog() {
     lvwLog_->setHeaderItem(header);
     lvwLog_->setColumnCount(i);
     i = 0;
-    // The column's width, and never narrower than its title.
+    // The column's width, and never narrower than its title; the dates are shown
+    // whole (after the row's picture) in whatever format the system gives them.
     const QFontMetrics metrics(lvwLog_->header()->font());
-    for (const auto& c : kColumns)
-      lvwLog_->setColumnWidth(i++, std::max(vx::app::TwipsToPixels(c.widthTwips, false),
-                                            metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 24));
+    const int dateWidth = vx::app::WidestDateTimeWidth(QFontMetrics(lvwLog_->font())) +
+                          lvwLog_->style()->pixelMetric(QStyle::PM_SmallIconSize) + 24;
+    for (const auto& c : kColumns) {
+      int width = std::max(vx::app::TwipsToPixels(c.widthTwips, false),
+                           metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 24);
+      if (c.tag == 1) width = std::max(width, dateWidth);
+      lvwLog_->setColumnWidth(i++, width);
+    }
 
     vexilon_ = vx::app::NewEngine();
     auto rs = vexilon_->GetLog(0);
@@ -128,6 +131,7 @@ void frmLog::FillfrmLog() {
       row->setData(0, Qt::UserRole, QStringLiteral("L%1").arg(rs.Field("LogID").ToLong()));
       row->setIcon(0, Image(vx::app::LogImageKey(type)));
       row->setText(0, vx::app::LogDateTime(rs));
+      row->setData(0, vx::app::kDateValueRole, vx::app::LogDateValue(rs));
       row->setText(1, vx::app::LogField(rs, "SQLServerName"));
       row->setText(2, vx::app::LogField(rs, "DatabaseName"));
       row->setText(3, vx::app::LogField(rs, "OwnerName"));
@@ -214,6 +218,6 @@ void frmLog::lvwLog_ColumnClick(int column) {
       return;
     }
     sortTag_ = descending ? QStringLiteral("1") : QStringLiteral("0");
-    lvwLog_->headerItem()->setIcon(column, HeaderImage(descending ? QStringLiteral("D") : QStringLiteral("A")));
+    vx::app::SetColumnHeaderIcon(lvwLog_, column, descending ? QStringLiteral("D") : QStringLiteral("A"));
   VX_CATCH("frmLog", "lvwLog_ColumnClick")
 }
