@@ -134,14 +134,13 @@ void frmGenerateRestoreScripts::FillfrmGenerateRestoreScripts() {
   // Dates are shown whole, and the window opens wide enough for all three
   // columns (and a scroll bar) without scrolling sideways.
   const QFontMetrics metrics(lvwEncryptedObjects_->font());
-  lvwEncryptedObjects_->setColumnWidth(
-      2, std::max(vx::app::TwipsToPixels(2000, false),
-                  metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 24));
-  layout()->activate();
-  const int needed = lvwEncryptedObjects_->header()->length() +
-                     lvwEncryptedObjects_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
-  if (needed > lvwEncryptedObjects_->viewport()->width())
-    resize(width() + needed - lvwEncryptedObjects_->viewport()->width(), height());
+  const int dateWidth = std::max(vx::app::TwipsToPixels(2000, false),
+                                 metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 24);
+  lvwEncryptedObjects_->setColumnWidth(2, dateWidth);
+  // The designed window is 1300 twips wider than its designed columns.
+  const int needed = vx::app::TwipsToPixels(3000 + 1500 + 1300, false) + dateWidth +
+                     lvwEncryptedObjects_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  if (needed > width()) resize(needed, height());
   if (main) lvwEncryptedObjects_->headerItem()->setIcon(0, main->imlColumnHeaderIcons(QStringLiteral("A")));
 
   vexilon_ = vx::app::NewEngine();

@@ -1,5 +1,6 @@
 // The log window and its item window on a real archive log.
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include <QApplication>
@@ -151,6 +152,8 @@ TEST_P(LogDateSortTest, EveryHeaderClickSortsAndDatesGoByValue) {
   ui_test::ClickHeader(list, 0);
   EXPECT_EQ(Column(log, 4), byDate);
   EXPECT_EQ(log.SortTag(), "0");
+  if (const char* shots = std::getenv("VX_SCREENSHOT_DIR"))
+    log.grab().save(QString::fromLocal8Bit(shots) + "/log-" + GetParam().name + ".png");
   // Each date is shown whole, in the system's format, after the row's picture.
   for (int i = 0; i < list->topLevelItemCount(); ++i) {
     const QString shown = list->topLevelItem(i)->text(0);

@@ -1,6 +1,8 @@
 // The explorer's object lists: fills from the server and from a folder's cache,
 // archive states, columns of each kind, sorting, status texts, menu enabling,
 // keyboard use and the viewers.
+#include <cstdlib>
+
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -153,6 +155,8 @@ TEST_P(ExplorerHeaderTest, EveryClickSortsTheOtherWay) {
     EXPECT_EQ(list->headerItem()->icon(row.column).pixmap(12).toImage(),
               descending ? descendingPicture : ascendingPicture);
   }
+  if (const char* shots = std::getenv("VX_SCREENSHOT_DIR"))
+    x.grab().save(QString::fromLocal8Bit(shots) + "/explorer-sorted-" + row.name + ".png");
   // Another header: the next direction, and the picture moves there.
   const int other = row.column == 0 ? 1 : 0;
   ui_test::ClickHeader(list, other);
