@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -39,6 +40,21 @@ constexpr LogColumn kColumns[] = {
 QIcon Image(const QString& key) {
   auto* main = MainWindow();
   return main ? main->imlSQLServerExplorer(key) : QIcon();
+}
+
+// A text column grows to show its longest cell, up to twice its own width, and
+// the window grows with the list (within the screen).
+void WidenTextColumns(QTreeWidget* list, QWidget* window) {
+  const QAbstractItemView* view = list;  // the tree's own measure of a column's cells
+  int total = list->columnWidth(0);
+  for (int c = 1; c < list->columnCount(); ++c) {
+    const int designed = list->columnWidth(c);
+    list->setColumnWidth(c, std::max(designed, std::min(view->sizeHintForColumn(c), 2 * designed)));
+    total += list->columnWidth(c);
+  }
+  const int room = window->screen() ? window->screen()->availableGeometry().width() * 9 / 10 : total;
+  const int wanted = total + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 48;
+  if (wanted > window->width()) window->resize(std::min(wanted, std::max(room, window->width())), window->height());
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
@@ -141,6 +157,7 @@ void frmLog::FillfrmLog() {
     }
     rs.Close();
     lvwLog_->addTopLevelItems(rows);
+    WidenTextColumns(lvwLog_, this);
     if (lvwLog_->topLevelItemCount() == 0) SetButtonsEnabled(false);
   VX_CATCH("frmLog", "FillfrmLog")
 }
