@@ -41,7 +41,8 @@ std::optional<double> NumberValue(const QString& text) {
 
 bool SortListView(QTreeWidget* list, int column, int sortType, int sortOrder) {
   if (!list || (sortType != 0 && sortType != 1)) return false;
-  list->setSortingEnabled(false);
+  // The list's own sorting stays off (switching it off would also make the
+  // headers deaf to clicks): the rows are put in order here.
   struct Row {
     std::optional<double> value;
     QTreeWidgetItem* item;
@@ -51,8 +52,14 @@ bool SortListView(QTreeWidget* list, int column, int sortType, int sortOrder) {
   const auto selected = list->selectedItems();
   while (list->topLevelItemCount() > 0) {
     QTreeWidgetItem* item = list->takeTopLevelItem(0);
+    // A date cell that carries the value it was made from sorts by that value,
+    // whatever the format its text is shown in.
+    const QVariant held = sortType == 0 ? item->data(column, kDateValueRole) : QVariant();
     const QString text = item->text(column);
-    rows.push_back({sortType == 0 ? DateValue(text) : NumberValue(text), item});
+    if (held.isValid())
+      rows.push_back({held.toDouble(), item});
+    else
+      rows.push_back({sortType == 0 ? DateValue(text) : NumberValue(text), item});
   }
   // A cell that does not convert comes before every value; equal values keep their order.
   auto less = [](const Row& a, const Row& b) {

@@ -27,7 +27,6 @@ QString TrimNull(const QString& text) {
 
 void SortListViewText(QTreeWidget* list, int column, int sortOrder) {
   if (!list) return;
-  list->setSortingEnabled(false);
   list->sortItems(column, sortOrder == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 

@@ -10,12 +10,17 @@ class QWidget;
 
 namespace vx::app {
 
+// The item data role of a date cell's own value (an OLE date as a double), by
+// which SortListView orders that column whatever format the text shows.
+inline constexpr int kDateValueRole = Qt::UserRole + 16;
+
 // The text before its first NUL (all of it when there is none).
 QString TrimNull(const QString& text);
 
 // Sorts a list by one column (from 0): sort type 0 compares the cells as dates
 // ("dd/mm/yyyy hh:nn:ss" and the engine's date texts), 1 as numbers; order 0
-// ascending, 1 descending. A cell that does not convert sorts before the others.
+// ascending, 1 descending. A date cell with a kDateValueRole value sorts by it.
+// A cell that does not convert sorts before the others.
 // Always returns false.
 bool SortListView(QTreeWidget* list, int column, int sortType, int sortOrder);
 // Sorts by the list's own text order (the list control's own sort).

@@ -1,5 +1,9 @@
 #include "dialogs/LogTexts.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
+
 #include "automation/DateText.h"
 
 namespace vx::app {
@@ -14,6 +18,27 @@ QString LogDateTime(const vx::archive::Recordset& rs) {
   if (v.IsNull()) return QString();
   if (v.GetKind() == vx::archive::Value::Kind::Date) return QString::fromStdString(vx::DateToText(v.ToDate()));
   return QString::fromStdString(v.ToText());
+}
+
+QVariant LogDateValue(const vx::archive::Recordset& rs) {
+  const auto& v = rs.Field("DateTime");
+  if (v.IsNull()) return {};
+  if (v.GetKind() == vx::archive::Value::Kind::Date) return v.ToDate();
+  vx::OleDate date = 0;
+  if (vx::TextToDate(v.ToText(), date)) return date;
+  return {};
+}
+
+int WidestDateTimeWidth(const QFontMetrics& metrics) {
+  // Two-digit days, every month (names differ in length) and both halves of the day.
+  int widest = 0;
+  for (int month = 1; month <= 12; ++month)
+    for (int hour : {10, 22}) {
+      vx::OleDate date = 0;
+      vx::DatePartsToOle(vx::DateParts{2000, month, 28, hour, 58, 58}, date);
+      widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(vx::DateToText(date))));
+    }
+  return widest;
 }
 
 int LogObjectType(const vx::archive::Recordset& rs) {

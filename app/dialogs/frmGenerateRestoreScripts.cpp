@@ -1,10 +1,14 @@
 #include "dialogs/frmGenerateRestoreScripts.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -127,7 +131,16 @@ void frmGenerateRestoreScripts::FillfrmGenerateRestoreScripts() {
   lvwEncryptedObjects_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Owner"), QStringLiteral("Date Created")});
   lvwEncryptedObjects_->setColumnWidth(0, vx::app::TwipsToPixels(3000, false));
   lvwEncryptedObjects_->setColumnWidth(1, vx::app::TwipsToPixels(1500, false));
-  lvwEncryptedObjects_->setColumnWidth(2, vx::app::TwipsToPixels(2000, false));
+  // Dates are shown whole, and the window opens wide enough for all three
+  // columns (and a scroll bar) without scrolling sideways.
+  const QFontMetrics metrics(lvwEncryptedObjects_->font());
+  const int dateWidth = std::max(vx::app::TwipsToPixels(2000, false),
+                                 metrics.horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 24);
+  lvwEncryptedObjects_->setColumnWidth(2, dateWidth);
+  // The designed window is 1300 twips wider than its designed columns.
+  const int needed = vx::app::TwipsToPixels(3000 + 1500 + 1300, false) + dateWidth +
+                     lvwEncryptedObjects_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  if (needed > width()) resize(needed, height());
   if (main) lvwEncryptedObjects_->headerItem()->setIcon(0, main->imlColumnHeaderIcons(QStringLiteral("A")));
 
   vexilon_ = vx::app::NewEngine();

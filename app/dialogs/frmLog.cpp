@@ -7,6 +7,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -39,9 +41,20 @@ QIcon Image(const QString& key) {
   auto* main = MainWindow();
   return main ? main->imlSQLServerExplorer(key) : QIcon();
 }
-QIcon HeaderImage(const QString& key) {
-  auto* main = MainWindow();
-  return main ? main->imlColumnHeaderIcons(key) : QIcon();
+
+// A text column grows to show its longest cell, up to twice its own width, and
+// the window grows with the list (within the screen).
+void WidenTextColumns(QTreeWidget* list, QWidget* window) {
+  const QAbstractItemView* view = list;  // the tree's own measure of a column's cells
+  int total = list->columnWidth(0);
+  for (int c = 1; c < list->columnCount(); ++c) {
+    const int designed = list->columnWidth(c);
+    list->setColumnWidth(c, std::max(designed, std::min(view->sizeHintForColumn(c), 2 * designed)));
+    total += list->columnWidth(c);
+  }
+  const int room = window->screen() ? window->screen()->availableGeometry().width() * 9 / 10 : total;
+  const int wanted = total + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 48;
+  if (wanted > window->width()) window->resize(std::min(wanted, std::max(room, window->width())), window->height());
 }
 
 QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
@@ -111,11 +124,17 @@ void frmLog::FillfrmLog() {
     lvwLog_->setHeaderItem(header);
     lvwLog_->setColumnCount(i);
     i = 0;
-    // The column's width, and never narrower than its title.
+    // The column's width, and never narrower than its title; the dates are shown
+    // whole (after the row's picture) in whatever format the system gives them.
     const QFontMetrics metrics(lvwLog_->header()->font());
-    for (const auto& c : kColumns)
-      lvwLog_->setColumnWidth(i++, std::max(vx::app::TwipsToPixels(c.widthTwips, false),
-                                            metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 24));
+    const int dateWidth = vx::app::WidestDateTimeWidth(QFontMetrics(lvwLog_->font())) +
+                          lvwLog_->style()->pixelMetric(QStyle::PM_SmallIconSize) + 24;
+    for (const auto& c : kColumns) {
+      int width = std::max(vx::app::TwipsToPixels(c.widthTwips, false),
+                           metrics.horizontalAdvance(QString::fromLatin1(c.title)) + 24);
+      if (c.tag == 1) width = std::max(width, dateWidth);
+      lvwLog_->setColumnWidth(i++, width);
+    }
 
     vexilon_ = vx::app::NewEngine();
     auto rs = vexilon_->GetLog(0);
@@ -128,6 +147,7 @@ void frmLog::FillfrmLog() {
       row->setData(0, Qt::UserRole, QStringLiteral("L%1").arg(rs.Field("LogID").ToLong()));
       row->setIcon(0, Image(vx::app::LogImageKey(type)));
       row->setText(0, vx::app::LogDateTime(rs));
+      row->setData(0, vx::app::kDateValueRole, vx::app::LogDateValue(rs));
       row->setText(1, vx::app::LogField(rs, "SQLServerName"));
       row->setText(2, vx::app::LogField(rs, "DatabaseName"));
       row->setText(3, vx::app::LogField(rs, "OwnerName"));
@@ -137,6 +157,7 @@ void frmLog::FillfrmLog() {
     }
     rs.Close();
     lvwLog_->addTopLevelItems(rows);
+    WidenTextColumns(lvwLog_, this);
     if (lvwLog_->topLevelItemCount() == 0) SetButtonsEnabled(false);
   VX_CATCH("frmLog", "FillfrmLog")
 }
@@ -214,6 +235,6 @@ void frmLog::lvwLog_ColumnClick(int column) {
       return;
     }
     sortTag_ = descending ? QStringLiteral("1") : QStringLiteral("0");
-    lvwLog_->headerItem()->setIcon(column, HeaderImage(descending ? QStringLiteral("D") : QStringLiteral("A")));
+    vx::app::SetColumnHeaderIcon(lvwLog_, column, descending ? QStringLiteral("D") : QStringLiteral("A"));
   VX_CATCH("frmLog", "lvwLog_ColumnClick")
 }

@@ -80,6 +80,7 @@ struct Commands {
   }
 
   void EditRegistration();
+  void ForgetLogin(const std::string& serverName);
   void Register();
   void Unregister();
   void Connect();
@@ -122,8 +123,25 @@ void Commands::EditRegistration() {
     }
     ex.SetLoginCredentials(c);
     if (QTreeWidgetItem* node = Selected()) ex.SetServerTag(node, c);
+    ForgetLogin(c.strSQLServerName);
   }
   WaitOff(false, false);
+}
+
+// Nothing runs under a login the user has replaced: the engine lets go of the
+// server (the next command connects under the new login), and what was read
+// under the old one goes (the lists, and the databases, which are read again
+// when the server's "Databases" node is next opened).
+void Commands::ForgetLogin(const std::string& serverName) {
+  const auto held = ex.Vexilon().GetSQLServer();
+  if (held && held->Name() == serverName) ex.Vexilon().DisconnectSQLServer();
+  ClearLists();
+  databaseId = 0;  // the next folder checks its database against the new login
+  if (QTreeWidgetItem* databases = ex.NodeByKey(QStringLiteral("A") + Q(serverName))) {
+    databases->setExpanded(false);
+    ex.RemoveChildren(databases);
+    ex.AddPlaceholder(databases);
+  }
 }
 
 void Commands::Register() {
@@ -197,10 +215,12 @@ void Commands::Connect() {
 void Commands::RefreshDatabases() {
   WaitOn(false);
   QTreeWidgetItem* node = Selected();
+  const QString key = frmSQLServerExplorer::NodeKey(node);
   ex.RemoveChildren(node);
   ex.AddPlaceholder(node);
   ex.tvwSQLServerExplorer_BeforeExpand(node, false);
-  node->setExpanded(true);
+  // A server that cannot be reached loses the node with its other children.
+  if ((node = ex.NodeByKey(key))) node->setExpanded(true);
   WaitOff(false, false);
 }
 

@@ -69,8 +69,16 @@ ENU_SERVER_CONNECTION_RESPONSES frmSQLServerExplorer::ConnectServerDatabase(
     const UDT_LOGIN_CREDENTIALS& typLoginCredentials, int32_t lngDatabaseID) {
   const ENU_SERVER_CONNECTION_RESPONSES result = ConnectServer(typLoginCredentials);
   if (result != ENU_SCR_SUCCESSFUL) return result;
-  VX_TRY
-    const bool access = vexilon_->HasLoginDatabaseAccess(lngDatabaseID) != vx::kFalse;
+  try {
+    bool access = vexilon_->HasLoginDatabaseAccess(lngDatabaseID) != vx::kFalse;
+    if (!access && !Running(vexilon_->GetSQLServer())) {
+      // The check found the link dead (a server reached over the network says so
+      // only when it is used): a lost connection, not a login without access. It
+      // is made again as a broken one is, or the server is marked failed.
+      const ENU_SERVER_CONNECTION_RESPONSES again = ConnectServer(typLoginCredentials);
+      if (again != ENU_SCR_SUCCESSFUL) return again;
+      access = vexilon_->HasLoginDatabaseAccess(lngDatabaseID) != vx::kFalse;
+    }
     if (access && vexilon_->CheckDatabasePermissions(lngDatabaseID) != vx::kFalse) return ENU_SCR_SUCCESSFUL;
     const QString rest = QString::number(lngDatabaseID) + QStringLiteral(":S") + Q(typLoginCredentials.strSQLServerName);
     QTreeWidgetItem* node = NodeByKey(QStringLiteral("D") + rest);
@@ -97,7 +105,11 @@ ENU_SERVER_CONNECTION_RESPONSES frmSQLServerExplorer::ConnectServerDatabase(
       RemoveChildren(node);
     }
     return ENU_SCR_NO_PERMISSION;
-  VX_CATCH("frmSQLServerExplorer", "ConnectServer")
+  } catch (...) {
+    // The connection lost while the roles are read: the server is marked failed.
+    if (HandleConnectionLost()) return ENU_SCR_UNABLE_TO_CONNECT;
+    vx::app::ReportError("frmSQLServerExplorer", "ConnectServer", __LINE__);
+  }
   return ENU_SCR_NO_PERMISSION;
 }
 

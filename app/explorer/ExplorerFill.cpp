@@ -74,7 +74,6 @@ UDT_OBJECT_CONTAINER EncryptedObjects(CVexilon& engine, ENU_OBJECT_TYPES kind, i
 // Adds every item in one go, with painting held back meanwhile.
 void AddItems(QTreeWidget* list, const QList<QTreeWidgetItem*>& items) {
   list->setUpdatesEnabled(false);
-  list->setSortingEnabled(false);
   list->addTopLevelItems(items);
   list->setUpdatesEnabled(true);
 }

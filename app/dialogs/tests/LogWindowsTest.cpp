@@ -1,15 +1,23 @@
 // The log window and its item window on a real archive log.
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include <QApplication>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QLineEdit>
 #include <QTest>
 #include <QTextBrowser>
 
+#include "automation/DateText.h"
 #include "automation/OleDate.h"
 #include "basMain.h"
 #include "dialogs/frmLog.h"
 #include "dialogs/frmLogItem.h"
+#include "support/QtPrinters.h"
 #include "support/UiTest.h"
+#include "support/UserInput.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace {
@@ -85,6 +93,80 @@ TEST_F(LogWindowsTest, HeaderClicksAlternateDirectionWhicheverColumn) {
   EXPECT_EQ(log.SortTag(), "0");
   EXPECT_EQ(Column(log, 4), (QStringList{"obj1", "obj2", "obj3"}));
 }
+
+// ---- header clicks and dates by their value, under a month-first and a
+// day-first system format, with days on both sides of the twelfth.
+struct DateFormatRow {
+  const char* name;
+  const char* shortDate;
+  const char* longTime;
+};
+void PrintTo(const DateFormatRow& row, std::ostream* os) { *os << row.name; }
+
+class LogDateSortTest : public LogWindowsTest, public ::testing::WithParamInterface<DateFormatRow> {
+ protected:
+  void SetUp() override {
+    LogWindowsTest::SetUp();
+    vx::DateTextFormat::SetUser({GetParam().shortDate, GetParam().longTime, "C"});
+  }
+  void TearDown() override {
+    vx::DateTextFormat::SetUser(saved_);
+    LogWindowsTest::TearDown();
+  }
+  vx::DateTextFormat saved_ = vx::DateTextFormat::User();
+};
+
+TEST_P(LogDateSortTest, EveryHeaderClickSortsAndDatesGoByValue) {
+  struct Item {
+    const char* object;
+    vx::DateParts when;
+  };
+  const Item items[] = {{"apr03", {2024, 4, 3, 9, 0, 0}},
+                        {"dec25", {2023, 12, 25, 22, 30, 5}},
+                        {"mar04", {2024, 3, 4, 10, 0, 0}},
+                        {"jan13", {2024, 1, 13, 8, 15, 0}}};
+  auto engine = vx::app::NewEngine();
+  std::map<QString, vx::OleDate> dates;
+  for (const Item& i : items) {
+    vx::OleDate& date = dates[QString::fromLatin1(i.object)];
+    ASSERT_TRUE(vx::DatePartsToOle(i.when, date));
+    engine->AddLogItem(date, "SRV", "Ledger", "dbo", ENU_OBT_STORED_PROCEDURE, i.object, "m", "s");
+  }
+  frmLog log;
+  log.FillfrmLog();
+  log.show();
+  QApplication::processEvents();
+  QTreeWidget* list = log.lvwLog();
+  const QStringList byDate{"dec25", "jan13", "mar04", "apr03"};
+  QStringList byDateDown = byDate;
+  std::reverse(byDateDown.begin(), byDateDown.end());
+  // Date/Time, Date/Time, Object Name, Date/Time: each click sorts, the other way.
+  ui_test::ClickHeader(list, 0);
+  EXPECT_EQ(Column(log, 4), byDateDown);
+  EXPECT_EQ(ui_test::SectionsWithPicture(list), QList<int>{0});
+  ui_test::ClickHeader(list, 0);
+  EXPECT_EQ(Column(log, 4), byDate);
+  ui_test::ClickHeader(list, 4);
+  EXPECT_EQ(Column(log, 4), (QStringList{"mar04", "jan13", "dec25", "apr03"}));
+  EXPECT_EQ(ui_test::SectionsWithPicture(list), QList<int>{4});
+  ui_test::ClickHeader(list, 0);
+  EXPECT_EQ(Column(log, 4), byDate);
+  EXPECT_EQ(log.SortTag(), "0");
+  if (const char* shots = std::getenv("VX_SCREENSHOT_DIR"))
+    log.grab().save(QString::fromLocal8Bit(shots) + "/log-" + GetParam().name + ".png");
+  // Each date is shown whole, in the system's format, after the row's picture.
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    const QString shown = list->topLevelItem(i)->text(0);
+    EXPECT_EQ(shown.toStdString(), vx::DateToText(dates[byDate[i]]));
+    EXPECT_GE(list->columnWidth(0), list->fontMetrics().horizontalAdvance(shown) + 16 + 8) << shown.toStdString();
+  }
+  EXPECT_TRUE(errorReports.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LogDateSortTest,
+                         ::testing::Values(DateFormatRow{"MonthFirst", "%m/%d/%Y", "%I:%M:%S %p"},
+                                           DateFormatRow{"DayFirst", "%d/%m/%Y", "%H:%M:%S"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogWindowsTest, ExportMessageSaysWhatWasWritten) {
   AddItems({1});

@@ -4,7 +4,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeWidget>
@@ -76,6 +78,13 @@ TEST_F(RestoreScriptsTest, ListsArchivedEncryptedObjectsByKindWithWholeDates) {
   EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(first->text(2)).hasMatch())
       << first->text(2).toStdString();
   EXPECT_EQ(frmGenerateRestoreScripts::DateCell("not a date"), "not a date");
+  // It opens showing every column whole, without scrolling sideways.
+  dialog.show();
+  QApplication::processEvents();
+  QTreeWidget* list = dialog.lvwEncryptedObjects();
+  EXPECT_LE(list->header()->sectionPosition(2) + list->fontMetrics().horizontalAdvance(first->text(2)) + 8,
+            list->viewport()->width());
+  EXPECT_GE(list->columnWidth(2), list->fontMetrics().horizontalAdvance(first->text(2)) + 8);
   if (const char* shots = std::getenv("VX_SCREENSHOT_DIR")) {
     dialog.lvwEncryptedObjects()->topLevelItem(2)->setCheckState(0, Qt::Checked);
     dialog.show();

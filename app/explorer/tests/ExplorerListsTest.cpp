@@ -1,6 +1,8 @@
 // The explorer's object lists: fills from the server and from a folder's cache,
 // archive states, columns of each kind, sorting, status texts, menu enabling,
 // keyboard use and the viewers.
+#include <cstdlib>
+
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -11,11 +13,15 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "automation/DateText.h"
 #include "basMain.h"
+#include "basUtilities.h"
 #include "dialogs/frmObjectText.h"
 #include "explorer/frmSQLServerExplorer.h"
 #include "sqlserver_sim/SimServer.h"
 #include "support/ExplorerWindowTest.h"
+#include "support/QtPrinters.h"
+#include "support/UserInput.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace {
@@ -95,6 +101,77 @@ TEST_F(ExplorerListsTest, EngineFillThenCacheWithArchiveStates) {
   EXPECT_EQ(x.lvwObjects()->topLevelItem(0)->checkState(0), Qt::Checked);
   EXPECT_TRUE(errorReports.empty());
 }
+
+// ---- header clicks on a filled list: every click sorts, the other way than the
+// last, with the direction picture on the clicked header only; dates by value.
+struct HeaderRow {
+  const char* name;
+  bool encrypted;
+  int column;
+  std::vector<const char*> ascending;  // the names in ascending order of that column
+};
+void PrintTo(const HeaderRow& row, std::ostream* os) { *os << row.name; }
+
+class ExplorerHeaderTest : public ExplorerListsTest, public ::testing::WithParamInterface<HeaderRow> {};
+
+TEST_P(ExplorerHeaderTest, EveryClickSortsTheOtherWay) {
+  const HeaderRow& row = GetParam();
+  RunOnSimServer("SIM1", "Shop", "CREATE PROCEDURE dbo.p6 AS SELECT 6\nGO\nCREATE PROCEDURE dbo.p7 AS SELECT 7");
+  frmSQLServerExplorer& x = Open();
+  ClickFolder('P', shop, "SIM1");
+  // The folder's cache gets creation dates on both sides of the twelfth; the
+  // folder is then filled from it by a click, as a user comes back to it.
+  const std::map<std::string, vx::DateParts> created{
+      {"p1", {2024, 4, 3, 10, 0, 0}},  {"p2", {2023, 12, 25, 9, 0, 0}}, {"p6", {2024, 11, 5, 8, 0, 0}},
+      {"p7", {2024, 1, 13, 7, 0, 0}},  {"p3", {2024, 12, 1, 6, 0, 0}},  {"p4", {2024, 2, 14, 5, 0, 0}},
+      {"p5", {2024, 6, 30, 4, 0, 0}}};
+  UDT_NODE_OBJECTS_CONTAINER cached;
+  ASSERT_TRUE(x.FolderTag(Node(FolderKey('P', shop, "SIM1")), cached));
+  for (auto* objects : {&cached.typObjectContainer.arrObjects, &cached.typEncryptedObjectContainer.arrObjects})
+    for (UDT_OBJECT& o : *objects) {
+      vx::OleDate date = 0;
+      ASSERT_TRUE(vx::DatePartsToOle(created.at(o.strObjectName), date));
+      o.strCreateDate = vx::DateToText(date);
+    }
+  x.SetFolderTag(Node(FolderKey('P', shop, "SIM1")), cached);
+  ui_test::ClickNode(x.tvwSQLServerExplorer(), Node("SSIM1"));
+  ui_test::ClickNode(x.tvwSQLServerExplorer(), Node(FolderKey('P', shop, "SIM1")));
+  QTreeWidget* list = row.encrypted ? x.lvwEncryptedObjects() : x.lvwObjects();
+  QStringList up;
+  for (const char* name : row.ascending) up << name;
+  QStringList down = up;
+  std::reverse(down.begin(), down.end());
+  ASSERT_EQ(list->topLevelItemCount(), up.size());
+
+  const QImage ascendingPicture = vx::app::ImageListIcon("imlColumnHeaderIcons", "A").pixmap(12).toImage();
+  const QImage descendingPicture = vx::app::ImageListIcon("imlColumnHeaderIcons", "D").pixmap(12).toImage();
+  for (int click = 1; click <= 3; ++click) {
+    SCOPED_TRACE(click);
+    ui_test::ClickHeader(list, row.column);
+    const bool descending = click % 2 == 1;
+    EXPECT_EQ(Column(list, 0), descending ? down : up);
+    EXPECT_EQ(list->property("Tag").toString(), descending ? "1" : "0");
+    EXPECT_EQ(ui_test::SectionsWithPicture(list), QList<int>{row.column});
+    EXPECT_EQ(list->headerItem()->icon(row.column).pixmap(12).toImage(),
+              descending ? descendingPicture : ascendingPicture);
+  }
+  if (const char* shots = std::getenv("VX_SCREENSHOT_DIR"))
+    x.grab().save(QString::fromLocal8Bit(shots) + "/explorer-sorted-" + row.name + ".png");
+  // Another header: the next direction, and the picture moves there.
+  const int other = row.column == 0 ? 1 : 0;
+  ui_test::ClickHeader(list, other);
+  EXPECT_EQ(list->property("Tag").toString(), "0");
+  EXPECT_EQ(ui_test::SectionsWithPicture(list), QList<int>{other});
+  EXPECT_TRUE(errorReports.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ExplorerHeaderTest,
+    ::testing::Values(HeaderRow{"ObjectsByName", false, 0, {"p1", "p2", "p6", "p7"}},
+                      HeaderRow{"ObjectsByDateCreated", false, 2, {"p2", "p7", "p1", "p6"}},
+                      HeaderRow{"EncryptedByDateCreated", true, 2, {"p4", "p5", "p3"}},
+                      HeaderRow{"EncryptedByName", true, 0, {"p3", "p4", "p5"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExplorerListsTest, ArchivedVersionAgainstTheLiveOne) {
   frmSQLServerExplorer& x = Open();

@@ -109,10 +109,16 @@ DateTextFormat DateTextFormat::FromLocale(const char* localeName) {
   return f;
 }
 
-const DateTextFormat& DateTextFormat::User() {
-  static const DateTextFormat format = FromLocale("");
+namespace {
+DateTextFormat& UserFormat() {
+  static DateTextFormat format = DateTextFormat::FromLocale("");
   return format;
 }
+}  // namespace
+
+const DateTextFormat& DateTextFormat::User() { return UserFormat(); }
+
+void DateTextFormat::SetUser(const DateTextFormat& format) { UserFormat() = format; }
 
 std::string ShortDateText(OleDate date, const DateTextFormat& format) {
   return Format(ToTm(date), format.shortDate, format.localeName);

@@ -21,6 +21,9 @@ struct DateTextFormat {
   static DateTextFormat FromLocale(const char* localeName = "");
   // The user's patterns, computed once per process.
   static const DateTextFormat& User();
+  // Replaces the user's patterns for the rest of the process (a program run
+  // under another user's format, as tests of the windows do).
+  static void SetUser(const DateTextFormat& format);
 };
 
 // Date to text: short date + " " + long time, or the short date alone at midnight.
