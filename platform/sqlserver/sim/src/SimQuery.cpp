@@ -156,7 +156,11 @@ std::string Executor::Translate(size_t from, size_t to) {
         if (call && t.value == "ISNULL") emit("IFNULL");
         else if (call && t.value == "LEN") emit("vx_len");
         else if (call && t.value == "SUBSTRING") emit("SUBSTR");
-        else if (call && t.value == "DATALENGTH") emit("LENGTH");
+        else if (call && t.value == "DATALENGTH" && Tk(i + 2).kind == Tok::String && !Tk(i + 2).national &&
+                 IsSymbol(i + 3, ")")) {
+          emit("vx_datalength(" + sqlite::QuoteLiteral(Tk(i + 2).value) + ", 1)");  // varchar: a byte a character
+          i += 3;
+        } else if (call && t.value == "DATALENGTH") emit("vx_datalength");
         else if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
           emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
         else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
