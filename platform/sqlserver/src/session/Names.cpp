@@ -1,0 +1,28 @@
+#include "sqlserver/Names.h"
+
+#include <cstdint>
+
+namespace vx::sqlserver {
+
+namespace {
+// The next character of UTF-8 text (a byte that is not UTF-8 stands for itself),
+// folded to lower case for the letters of ASCII and Latin-1.
+uint32_t NextFolded(std::string_view s, size_t& i) {
+  uint32_t c = static_cast<unsigned char>(s[i++]);
+  int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+  if (extra) c &= (0x3F >> extra);
+  for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
+    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+  return c;
+}
+}  // namespace
+
+bool SameName(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size())
+    if (NextFolded(a, i) != NextFolded(b, j)) return false;
+  return i == a.size() && j == b.size();
+}
+
+}  // namespace vx::sqlserver
