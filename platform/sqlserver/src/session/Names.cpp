@@ -5,14 +5,20 @@
 namespace vx::sqlserver {
 
 namespace {
-// The next character of UTF-8 text (a byte that is not UTF-8 stands for itself),
-// folded to lower case for the letters of ASCII and Latin-1.
+// The next character of UTF-8 text, folded to lower case for the letters of
+// ASCII and Latin-1; a byte that is not UTF-8 stands for itself, apart from
+// every character.
 uint32_t NextFolded(std::string_view s, size_t& i) {
-  uint32_t c = static_cast<unsigned char>(s[i++]);
-  int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
-  if (extra) c &= (0x3F >> extra);
+  const size_t start = i;
+  const uint32_t lead = static_cast<unsigned char>(s[i++]);
+  int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
+  uint32_t c = extra > 0 ? lead & (0x3F >> extra) : lead;
   for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
     c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  if (extra != 0) {
+    i = start + 1;
+    return 0x110000 + lead;
+  }
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
   return c;
 }
