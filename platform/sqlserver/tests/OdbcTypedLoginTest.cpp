@@ -12,6 +12,7 @@
 
 #include "automation/ComError.h"
 #include "sqlserver_odbc/OdbcSessionFactory.h"
+#include "sqlserver_odbc/OdbcSources.h"
 #include "support/ServedServer.h"
 #include "support/SimFixture.h"
 
@@ -35,7 +36,10 @@ std::string Fill(std::string text, int p, int q) {
   return text;
 }
 
-const char* kEntry = "Bureau 2 x";  // FreeTDS finds no entry named with quotes, braces or beyond ASCII
+// FreeTDS finds no freetds.conf entry named with quotes, braces or beyond ASCII, and
+// no data source named beyond ASCII.
+const char* kEntry = "Bureau 2 x";
+const char* kDataSource = "L'a\"ger";
 
 class OdbcTypedLogin : public SimFixture, public ::testing::WithParamInterface<Typed> {
  protected:
@@ -45,6 +49,8 @@ class OdbcTypedLogin : public SimFixture, public ::testing::WithParamInterface<T
     served_ = std::make_unique<tds_test::ServedServer>(VX_SQLSIM, serverName_, folder_);
     std::ofstream(folder_ + "/freetds.conf") << "[global]\n[" << kEntry << "]\n  host = 127.0.0.1\n  port = "
                                              << served_->Port() << "\n";
+    std::ofstream(folder_ + "/odbc.ini") << "[" << kDataSource << "]\nDriver = " << OdbcSources::DefaultDriver()
+                                         << "\nServer = 127.0.0.1\nPort = " << served_->Port() << "\n";
     // The other listener: connections would wait in its backlog.
     other_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -111,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Typed{"PasswordOpeningAndClosingBraces", "", "vx", "{x}", true},
                       Typed{"ServerWithAPortAfterASemicolon", "127.0.0.1,<P>;PORT=<Q>", "vx", "pw", false},
                       Typed{"ServerClosingItsBraces", "}};DSN=x;SERVER=127.0.0.1;PORT=<Q>;X={", "vx", "pw", true},
-                      Typed{"ServerEntryWithBlanks", kEntry, "vx", "pw", false}),
+                      Typed{"ServerEntryWithBlanks", kEntry, "vx", "pw", false},
+                      Typed{"DataSourceWithQuotes", kDataSource, "vx", "pw", false},
+                      Typed{"ServerWithBlanksAtBothEnds", " 127.0.0.1,<P> ", "vx", "pw", true}),
     [](const ::testing::TestParamInfo<Typed>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "sqlserver_odbc/OdbcSessionFactory.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "OdbcSession.h"
@@ -59,7 +60,14 @@ std::string OdbcSessionFactory::ConnectionText(const std::string& serverName, co
   const bool dsn = OdbcSources::IsDataSource(serverName);
   const bool freeTds = OdbcSources::IsFreeTdsDriver(dsn ? OdbcSources::DataSourceDriver(serverName) : driver);
   auto value = [&](const std::string& v, const char* what, int32_t error) { return Braced(v, freeTds, what, error); };
-  auto server = [&](const std::string& v) { return value(v, "server name", err::kServerUnreachable); };
+  auto server = [&](const std::string& v) {
+    // No host, data source or freetds.conf entry begins or ends with a blank.
+    if (!v.empty() && (std::isspace(static_cast<unsigned char>(v.front())) ||
+                       std::isspace(static_cast<unsigned char>(v.back()))))
+      throw ComError(err::kServerUnreachable, "OdbcSession",
+                     "[ODBC]The server name cannot be given to the ODBC driver: it begins or ends with a blank.");
+    return value(v, "server name", err::kServerUnreachable);
+  };
   std::string cs;
   if (dsn) {
     cs = "DSN=" + server(serverName) + ";";

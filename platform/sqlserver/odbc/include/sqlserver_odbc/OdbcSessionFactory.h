@@ -7,7 +7,8 @@
 // with a login timeout and a query timeout. A server name, login, password or
 // database name goes into the connection string whole or not at all: one the
 // driver would read otherwise (for FreeTDS, a "}" together with a ";" or a
-// leading "{" or blank) is refused before any connection.
+// leading "{" or blank; a server name beginning or ending with a blank) is
+// refused before any connection.
 //
 // Errors follow SessionFactory::Open; a batch that outlives the query timeout,
 // a communication failure (SQLSTATE 08S01) or a dropped socket end the session
