@@ -1,13 +1,12 @@
 #include "EngineObjects.h"
 
-#include <strings.h>
-
 #include <cctype>
 
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
+#include "sqlserver/Names.h"
 #include "sqlserver/ProgrammableObject.h"
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/ServerErrors.h"
@@ -88,7 +87,7 @@ ObjectLook Guarded(F&& f) {
 template <class Collection>
 std::shared_ptr<ProgrammableObject> Named(Collection& items, const std::string& owner, const std::string& name) {
   for (const auto& item : items.Items())
-    if (strcasecmp(item->Name().c_str(), name.c_str()) == 0 && strcasecmp(item->Owner().c_str(), owner.c_str()) == 0)
+    if (vx::sqlserver::SameName(item->Name(), name) && vx::sqlserver::SameName(item->Owner(), owner))
       return item;
   return nullptr;
 }

@@ -6,6 +6,7 @@
 #include "EngineTestSupport.h"
 #include "automation/ErrorNumbers.h"
 #include "support/ServedServer.h"
+#include "support/StraddlingText.h"
 
 namespace {
 
@@ -89,6 +90,30 @@ TEST_F(EngineOverTds, ADatabaseIsEncryptedWithItsArchiveAndRestoredByteForByte) 
   server_.reset();
   std::string why;
   EXPECT_EQ(ErrorOf([&] { engine_.GetStoredProcedures(db, vx::kTrue); }, &why), vx::err::kServerConnection) << why;
+}
+
+TEST_F(EngineOverTds, ATextCutInsideCharactersIsArchivedAndRestoredByteForByte) {
+  const std::string text = tds_test::StraddlingProcedure("dbo.Straddle");
+  vx::sqlsim::SimServer::Open("VEXDEMO", folder_ + "served").RunScript(text + "\r\nGO\r\n", "Ledger");
+  UDT_LOGIN_CREDENTIALS login{server_->Address(), ENU_LAT_SQLSERVER, "sa", "demo"};
+  ASSERT_EQ(engine_.ConnectServer(login), ENU_SCR_SUCCESSFUL);
+  const int32_t db = DatabaseId("Ledger");
+  auto find = [&] {
+    for (const auto& o : engine_.GetStoredProcedures(db, vx::kTrue).arrObjects)
+      if (o.strObjectName == "Straddle") return o.lngID;
+    return 0;
+  };
+  const int32_t id = find();
+  ASSERT_NE(id, 0);
+  auto read = [&](int32_t at) { return engine_.GetSQLServerObject(db, at, ENU_OBT_STORED_PROCEDURE, 0).strScript; };
+  const std::string before = read(id);
+  EXPECT_NE(before.find(text), std::string::npos);  // three rows over ODBC, joined whole
+  ASSERT_EQ(engine_.EncryptArchiveStoredProcedure(db, id), vx::kTrue);
+  vx::VbBool exists = vx::kFalse;
+  EXPECT_EQ(engine_.GetArchivedObject(db, id, exists).strScript, before);
+  EXPECT_EQ(engine_.RestoreObject(db, id, "Straddle", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse), ENU_RES_SUCCESSFUL);
+  EXPECT_EQ(read(find()), before);  // re-created: a new id
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
 }
 
 // Counts the logins of the simulated servers.

@@ -6,6 +6,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <sstream>
@@ -62,7 +64,9 @@ const char* TypeName(int32_t t) {
 
 void CheckParameter(const std::string& query, size_t index, const DeclaredParameter& d, const Parameter& p) {
   const std::string where = "parameter " + std::to_string(index + 1) + " ('" + p.name + "')";
-  if (strcasecmp(d.name.c_str(), p.name.c_str()) != 0)
+  if (!std::equal(d.name.begin(), d.name.end(), p.name.begin(), p.name.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+      }))
     ParameterError(query, where + " should be '" + d.name + "'");
   if (static_cast<int32_t>(p.type) != d.type)
     ParameterError(query, where + " is " + TypeName(static_cast<int32_t>(p.type)) + ", the query declares " +

@@ -1,6 +1,7 @@
 #include "archive/Recordset.h"
 
-#include <strings.h>
+#include <algorithm>
+#include <cctype>
 
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
@@ -40,8 +41,9 @@ const Value& Recordset::Field(std::string_view name) const {
   RequireOpen();
   size_t col = columns_.size();
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (columns_[i].size() == name.size() &&
-        strncasecmp(columns_[i].data(), name.data(), name.size()) == 0) {
+    if (std::equal(columns_[i].begin(), columns_[i].end(), name.begin(), name.end(), [](char x, char y) {
+          return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        })) {
       col = i;
       break;
     }

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,8 +20,11 @@ namespace {
 
 constexpr const char* kSource = "Archive";
 
+// Whole, a NUL inside and all (strncasecmp would stop there), without ASCII case.
 bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
 }
 
 // Compares without an early exit, so timing tells nothing about the password.

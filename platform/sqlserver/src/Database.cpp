@@ -4,6 +4,7 @@
 
 #include "ServerLink.h"
 #include "automation/ComError.h"
+#include "sqlserver/Names.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/StoredProcedure.h"
 #include "sqlserver/Table.h"
@@ -29,14 +30,7 @@ VbBool Database::IsDdlAdmin() const {
 
 void Database::SetUser(const std::string& userName) {
   auto link = detail::Lock(link_);
-  bool revert = userName.empty() || userName.size() == link->login.size();
-  if (revert && !userName.empty())
-    for (size_t i = 0; i < userName.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(userName[i])) !=
-          std::tolower(static_cast<unsigned char>(link->login[i]))) {
-        revert = false;
-        break;
-      }
+  const bool revert = userName.empty() || SameName(userName, link->login);
   if (revert && !link->impersonating) return;  // already acting as the login
   std::string batch = revert ? "SETUSER" : "USE " + detail::Bracket(name_) + "\r\nSETUSER " + detail::NLiteral(userName);
   RaiseFirstError(link->RunMain(batch), "Database");

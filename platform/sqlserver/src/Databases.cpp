@@ -5,18 +5,10 @@
 #include "ServerLink.h"
 #include "automation/ComError.h"
 #include "sqlserver/Database.h"
+#include "sqlserver/Names.h"
 #include "sqlserver/ServerErrors.h"
 
 namespace vx::sqlserver {
-
-namespace {
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-}  // namespace
 
 Databases::Databases(std::weak_ptr<detail::ServerLink> link) : link_(std::move(link)) {}
 Databases::~Databases() = default;

@@ -10,6 +10,7 @@
 #include "sqlserver/StoredProcedure.h"
 #include "sqlserver/Trigger.h"
 #include "sqlserver/UserDefinedFunction.h"
+#include "sqlserver/Utf16.h"
 #include "sqlserver/View.h"
 
 namespace vx::sqlserver {
@@ -43,7 +44,7 @@ std::string ProgrammableObject::Text() const {
   std::string text;
   for (const auto& row : rs.rows) {
     if (!row[1].IsNull() && row[1].AsInt64() != 0) RaiseEncrypted(info_.name);
-    if (!row[0].IsNull()) text += row[0].AsText();
+    if (!row[0].IsNull()) AppendText(text, row[0].AsText());  // a row may end inside a character
   }
   return text;
 }

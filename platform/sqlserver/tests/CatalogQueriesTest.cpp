@@ -9,7 +9,9 @@
 #include "sqlite/Database.h"
 #include "sqlserver/CatalogConnection.h"
 #include "sqlserver/ServerErrors.h"
+#include "sqlserver/Utf16.h"
 #include "support/SimFixture.h"
+#include "support/StraddlingText.h"
 
 using namespace vx::sqlserver;
 
@@ -202,6 +204,28 @@ TEST_F(CatalogQueries, TextIsKeptInRowsOf4000Characters) {
   auto e = Batch("SELECT text, encrypted FROM syscomments WHERE id = " + std::to_string(ObjectId("Secret")));
   EXPECT_TRUE(e.resultSets[0].rows[0][0].IsNull());
   EXPECT_EQ(e.resultSets[0].rows[0][1].AsInt32(), 1);
+}
+
+TEST_F(CatalogQueries, TextIsCutInRowsOf4000CodeUnitsAsTheServerCutsIt) {
+  const std::string text = tds_test::StraddlingProcedure("Straddle");
+  Run(text + "\nGO\n");
+  auto r = Batch("SELECT DATALENGTH(text), DATALENGTH(ctext), text FROM syscomments WHERE id = " +
+                 std::to_string(ObjectId("Straddle")) + " ORDER BY colid");
+  ASSERT_EQ(r.resultSets.size(), 1u);
+  const auto& rows = r.resultSets[0].rows;
+  ASSERT_EQ(rows.size(), 3u);
+  std::string joined;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int64_t bytes = i < 2 ? 8000 : 2 * static_cast<int64_t>(Utf8ToUtf16(text).size() - 8000);
+    EXPECT_EQ(rows[i][0].AsInt64(), bytes) << i;
+    EXPECT_EQ(rows[i][1].AsInt64(), bytes) << i;
+    AppendText(joined, rows[i][2].AsText());
+  }
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(rows[1][2].AsText().rfind("\xED\xB4\x9E", 0), 0u);  // the low half of U+1D11E opens the row
+  auto lengths = Batch("SELECT DATALENGTH(N'abc'), DATALENGTH('abc'), DATALENGTH(N'\xF0\x9D\x84\x9E')");
+  EXPECT_EQ(lengths.resultSets.at(0).rows.at(0),
+            (std::vector<Value>{Value::Integer(6), Value::Integer(3), Value::Integer(4)}));
 }
 
 TEST_F(CatalogQueries, ConnectionFailures) {

@@ -174,6 +174,30 @@ TEST_P(ObjectModel, CollectionsAndObjects) {
   EXPECT_EQ(ErrorNumber([&] { bobs->Script(4); }), vx::err::kObjectEncrypted);
 }
 
+TEST_P(ObjectModel, ANameHoldingANulIsRefusedAndNeverMatchesItsFirstPart) {
+  const std::string name("Dup\0x", 5);
+  auto s = Connect();
+  try {
+    s->ExecuteImmediate("USE [Sales]\r\nGO\r\nCREATE PROCEDURE [" + name + "] AS select 1\r\n");
+    ADD_FAILURE() << "created";
+  } catch (const vx::ComError& e) {
+    // The simulator refuses the name; over ODBC the batch is not sent, as FreeTDS would cut it at the NUL.
+    EXPECT_NE(e.Description().find(OverOdbc() ? "holds a NUL character" : "'Dup' is an invalid name because it "
+                                                                           "contains a NULL character"),
+              std::string::npos)
+        << e.Description();
+  }
+  auto session = DefaultSessionFactory()->Open(serverName_, Login("sa"), "Sales");
+  const auto r = session->Execute("SELECT OBJECT_ID(N'" + name + "'), OBJECT_ID(N'Dup')");
+  if (!OverOdbc()) {
+    EXPECT_TRUE(r.resultSets.at(0).rows.at(0).at(0).IsNull());
+    EXPECT_FALSE(r.resultSets.at(0).rows.at(0).at(1).IsNull());
+  } else {
+    EXPECT_TRUE(r.resultSets.empty() && r.FirstError());
+  }
+  EXPECT_EQ(ErrorNumber([&] { s->GetDatabases().Item(std::string("Sales\0x", 7)); }), vx::err::kItemNotFound);
+}
+
 TEST_P(ObjectModel, ExecuteImmediateStopsAtTheFirstFailingBatch) {
   auto s = Connect();
   try {

@@ -13,7 +13,10 @@
 #include "sqlserver/ServerList.h"
 #include "sqlserver/SqlBrowser.h"
 #include "sqlserver_sim/SimFolder.h"
+#include "sqlite/Database.h"
+#include "sqlserver/Utf16.h"
 #include "support/SimFixture.h"
+#include "support/StraddlingText.h"
 
 namespace fs = std::filesystem;
 
@@ -96,4 +99,47 @@ TEST_F(ServerFiles, BrowserAnswersNameDefaultAndNamedInstances) {
   datagram += text;
   EXPECT_EQ(vx::sqlserver::SqlBrowser::ParseReply(datagram), (std::vector<std::string>{"DBHOST", "DBHOST\\SALES"}));
   EXPECT_TRUE(vx::sqlserver::SqlBrowser::ParseReply("\x04junk").empty());
+}
+
+TEST_F(ServerFiles, TextsKeptInTheEarlierFormAreCutAgainAndReadBackByteForByte) {
+  const std::string text = tds_test::StraddlingProcedure("Straddle");
+  Run(text + "\nGO\n");
+  const std::string id = std::to_string(ObjectId("Straddle"));
+  {
+    // The earlier form: rows of 4,000 characters, ctext in UTF-8, format 1.
+    vx::sqlite::Database db(vx::sqlsim::ServerFilePath(serverName_), vx::sqlite::OpenMode::ReadWrite);
+    auto dbid = db.Prepare("SELECT dbid FROM comments WHERE id = " + id);
+    ASSERT_TRUE(dbid.Step());
+    const int64_t database = dbid.Int64(0);
+    db.Exec("DELETE FROM comments WHERE id = " + id);
+    const std::u16string units = vx::sqlserver::Utf8ToUtf16(text);
+    std::vector<std::string> rows(1);
+    for (size_t i = 0, chars = 0; i < units.size(); ++chars) {
+      if (chars == 4000) rows.emplace_back(), chars = 0;
+      const size_t n = units[i] >= 0xD800 && units[i] <= 0xDBFF ? 2 : 1;
+      rows.back() += vx::sqlserver::Utf16ToUtf8(units.substr(i, n));
+      i += n;
+    }
+    auto ins =
+        db.Prepare("INSERT INTO comments(dbid, id, number, colid, ctext, text) VALUES (?, " + id + ", 1, ?, ?, ?)");
+    for (size_t c = 0; c < rows.size(); ++c) {
+      ins.Reset();
+      ins.Bind(1, database).Bind(2, static_cast<int64_t>(c + 1));
+      ins.BindBlob(3, std::vector<uint8_t>(rows[c].begin(), rows[c].end())).Bind(4, rows[c]);
+      ins.Step();
+    }
+    ASSERT_GT(vx::sqlserver::Utf8ToUtf16(rows.at(1)).size(), 4000u);  // too long for nvarchar(4000)
+    db.Exec("UPDATE server_info SET value = '1' WHERE key = 'format'");
+  }
+  auto r = Batch("SELECT DATALENGTH(text), DATALENGTH(ctext), text FROM syscomments WHERE id = " + id +
+                 " ORDER BY colid");
+  const auto& rows = r.resultSets.at(0).rows;
+  ASSERT_EQ(rows.size(), 3u);
+  std::string joined;
+  for (const auto& row : rows) {
+    EXPECT_LE(row[0].AsInt64(), 8000);
+    EXPECT_EQ(row[1].AsInt64(), row[0].AsInt64());
+    vx::sqlserver::AppendText(joined, row[2].AsText());
+  }
+  EXPECT_EQ(joined, text);
 }

@@ -5,6 +5,7 @@
 #include "automation/ErrorNumbers.h"
 #include "sqlserver/BatchSplitter.h"
 #include "sqlserver/ConnectionString.h"
+#include "sqlserver/Names.h"
 #include "sqlserver/Value.h"
 
 using namespace vx::sqlserver;
@@ -126,4 +127,22 @@ TEST(Recordset, ReadOnlyForwardRowsWithStrictErrors) {
   Recordset empty(ResultSet{});
   EXPECT_TRUE(empty.IsEOF());
   EXPECT_EQ(empty.RecordCount(), 0);
+}
+
+TEST(Names, CompareWholeAndWithoutCaseAsTheServerDoes) {
+  struct Case {
+    const char* name;
+    std::string a, b;
+    bool same;
+  } cases[] = {
+      {"case of ASCII letters", "dbo.Orders", "DBO.ORDERS", true},
+      {"case of Latin-1 letters", "Bücher_ÉTÉ", "BÜCHER_été", true},
+      {"accents count", "resume", "résumé", false},
+      {"a NUL and more", std::string("Alpha\0Beta", 10), "Alpha", false},
+      {"a NUL at the end", std::string("Alpha\0", 6), "Alpha", false},
+      {"different after a NUL", std::string("a\0b", 3), std::string("a\0c", 3), false},
+      {"the same NUL", std::string("a\0B", 3), std::string("A\0b", 3), true},
+      {"a prefix", "Dup", "Dupe", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SameName(c.a, c.b), c.same) << c.name;
 }

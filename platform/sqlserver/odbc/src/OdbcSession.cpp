@@ -247,6 +247,13 @@ bool OdbcSession::ReadRows(SQLHSTMT stmt, SQLSMALLINT columns, BatchResult& resu
 
 BatchResult OdbcSession::Execute(std::string_view batch) {
   if (dbc_ == SQL_NULL_HDBC) Lost("The session is closed.");
+  // The driver ends a batch's text at a NUL: what follows would be lost unseen.
+  if (batch.find('\0') != std::string_view::npos) {
+    BatchResult refused;
+    refused.messages.push_back(
+        {50000, 16, 1, 1, "The batch holds a NUL character, where the ODBC driver would end it: it was not sent."});
+    return refused;
+  }
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   if (!Ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
     const auto diags = Diagnostics(SQL_HANDLE_DBC, dbc_);

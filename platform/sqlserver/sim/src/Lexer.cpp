@@ -35,7 +35,13 @@ std::string_view Prefix(std::string_view s, size_t chars) {
 void CheckLength(const Token& t) {
   bool name = t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId || t.kind == Tok::Variable;
   const std::string& s = t.kind == Tok::Word || t.kind == Tok::Variable ? t.text : t.value;
-  if (!name || CharCount(s) <= 128) return;
+  if (!name) return;
+  // A name cut at a NUL would be another name: none may hold one.
+  if (s.find('\0') != std::string::npos)
+    throw LexError{1055, "'" + std::string(Prefix(s.substr(0, s.find('\0')), 128)) +
+                             "' is an invalid name because it contains a NULL character or an invalid unicode "
+                             "character.", t.line};
+  if (CharCount(s) <= 128) return;
   throw LexError{103, "The identifier that starts with '" + std::string(Prefix(s, 128)) +
                           "' is too long. Maximum length is 128.", t.line};
 }

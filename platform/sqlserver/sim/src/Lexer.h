@@ -20,8 +20,8 @@ struct Token {
   bool national = false;  // N'...'
 };
 
-// Raised for an unterminated string, bracket or comment (messages 105, 113) and
-// for a name longer than 128 characters (103).
+// Raised for an unterminated string, bracket or comment (messages 105, 113), for
+// a name longer than 128 characters (103) and for a name holding a NUL (1055).
 struct LexError {
   int number;
   std::string text;

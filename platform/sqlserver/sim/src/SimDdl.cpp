@@ -368,7 +368,7 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
   for (const std::string& row : SplitCommentRows(text)) {
     ++colid;
     ins.Reset();
-    std::string ctext = h.encrypted ? Obfuscate(row, id + colid) : row;
+    std::string ctext = h.encrypted ? Obfuscate(CommentBytes(row), id + colid) : CommentBytes(row);
     ins.Bind(1, dbid).Bind(2, id).Bind(3, groupNumber).Bind(4, colid).Bind(5, h.encrypted ? 1 : 0)
         .BindBlob(6, std::vector<uint8_t>(ctext.begin(), ctext.end()));
     if (h.encrypted) ins.BindNull(7);

@@ -5,6 +5,7 @@
 
 #include "SimSession.h"
 #include "SimStore.h"
+#include "sqlserver/Utf16.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -15,8 +16,9 @@ namespace {
 SimSession* Self(sqlite3_context* ctx) { return static_cast<SimSession*>(sqlite3_user_data(ctx)); }
 
 std::string ArgText(sqlite3_value* v) {
+  // Whole, with any NUL inside: a name cut at a NUL would be another name.
   const unsigned char* t = sqlite3_value_text(v);
-  return t ? reinterpret_cast<const char*>(t) : std::string();
+  return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
 }
 
 void ResultText(sqlite3_context* ctx, const std::string& s) {
@@ -214,6 +216,30 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, n);
 }
 
+// DATALENGTH: the bytes the server keeps. Text is nvarchar, two bytes a UTF-16
+// code unit, unless a second argument says varchar (a '...' literal): one a character.
+void FnDataLength(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_BLOB: return sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+    case SQLITE_FLOAT: return sqlite3_result_int(ctx, 8);
+    case SQLITE_INTEGER: {
+      const int64_t v = sqlite3_value_int64(argv[0]);
+      return sqlite3_result_int(ctx, v >= INT32_MIN && v <= INT32_MAX ? 4 : 8);
+    }
+    default: break;
+  }
+  const std::string t = ArgText(argv[0]);
+  int n = 0;
+  if (argc == 2) {
+    for (unsigned char c : t)
+      if ((c & 0xC0) != 0x80) ++n;
+  } else {
+    n = 2 * static_cast<int>(sqlserver::Utf8ToUtf16(t).size());
+  }
+  sqlite3_result_int(ctx, n);
+}
+
 }  // namespace
 
 void SimSession::RegisterFunctions() {
@@ -248,6 +274,8 @@ void SimSession::RegisterFunctions() {
                    {"vx_convert", 2, FnConvert},
                    {"vx_convert", 3, FnConvert},
                    {"vx_len", 1, FnLen},
+                   {"vx_datalength", 1, FnDataLength},
+                   {"vx_datalength", 2, FnDataLength},
                    {"vx_divisor", 1, FnDivisor}};
   for (const F& f : fns)
     sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, this, f.fn, nullptr, nullptr);

@@ -30,6 +30,17 @@ std::string QuoteIdent(const std::string& s) {
   return r + "\"";
 }
 
+// A string literal for SQLite, which ends a statement's text at a NUL: one
+// inside the value is joined in as char(0).
+std::string Literal(const std::string& value) {
+  if (value.find('\0') == std::string::npos) return sqlite::QuoteLiteral(value);
+  std::string out = "(";
+  size_t from = 0;
+  for (size_t at; (at = value.find('\0', from)) != std::string::npos; from = at + 1)
+    out += sqlite::QuoteLiteral(value.substr(from, at - from)) + " || char(0) || ";
+  return out + sqlite::QuoteLiteral(value.substr(from)) + ")";
+}
+
 }  // namespace
 
 std::string Executor::Translate(size_t from, size_t to) {
@@ -124,7 +135,7 @@ std::string Executor::Translate(size_t from, size_t to) {
       }
     }
     switch (t.kind) {
-      case Tok::String: emit(sqlite::QuoteLiteral(t.value)); break;
+      case Tok::String: emit(Literal(t.value)); break;
       case Tok::Bracketed:
       case Tok::QuotedId: emit(QuoteIdent(t.value)); break;
       case Tok::Variable:
@@ -156,7 +167,11 @@ std::string Executor::Translate(size_t from, size_t to) {
         if (call && t.value == "ISNULL") emit("IFNULL");
         else if (call && t.value == "LEN") emit("vx_len");
         else if (call && t.value == "SUBSTRING") emit("SUBSTR");
-        else if (call && t.value == "DATALENGTH") emit("LENGTH");
+        else if (call && t.value == "DATALENGTH" && Tk(i + 2).kind == Tok::String && !Tk(i + 2).national &&
+                 IsSymbol(i + 3, ")")) {
+          emit("vx_datalength(" + sqlite::QuoteLiteral(Tk(i + 2).value) + ", 1)");  // varchar: a byte a character
+          i += 3;
+        } else if (call && t.value == "DATALENGTH") emit("vx_datalength");
         else if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
           emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
         else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {

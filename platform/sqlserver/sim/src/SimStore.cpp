@@ -11,6 +11,7 @@
 
 #include "automation/OleDate.h"
 #include "sqlserver/ServerErrors.h"
+#include "sqlserver/Utf16.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -74,6 +75,64 @@ struct SysObject {
   int id;
 };
 
+// Files of format 1 cut texts every 4000 characters and kept ctext as UTF-8.
+// Their rows are cut again as the server cuts them, from each object's text
+// joined as it was stored (an encrypted one from its ctext), so every text
+// reads back byte for byte. Once, under the write lock, for all processes.
+void UpgradeCommentRows(sqlite::Database& db) {
+  auto format = [&] {
+    auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'format'");
+    return st.Step() ? st.Text(0) : std::string("1");
+  };
+  if (format() != "1") return;
+  sqlite::Transaction tx(db);
+  if (format() != "1") return;
+  struct Group {
+    int64_t dbid, id, number, status, encrypted, compressed, texttype;
+    bool hasBytes;
+    std::string text;
+  };
+  std::vector<Group> groups;
+  auto rows = db.Prepare("SELECT dbid, id, number, colid, status, ctext, text, encrypted, compressed, texttype "
+                         "FROM comments ORDER BY dbid, id, number, colid");
+  while (rows.Step()) {
+    const int64_t dbid = rows.Int64(0), id = rows.Int64(1), number = rows.Int64(2);
+    if (groups.empty() || groups.back().dbid != dbid || groups.back().id != id || groups.back().number != number)
+      groups.push_back({dbid, id, number, rows.Int64(4), rows.Int64(7), rows.Int64(8), rows.Int64(9),
+                        !rows.IsNull(5), std::string()});
+    std::string piece = rows.Text(6);
+    if (groups.back().encrypted) {
+      const std::vector<uint8_t> bytes = rows.Blob(5);
+      piece = Obfuscate(std::string(bytes.begin(), bytes.end()), static_cast<int32_t>(id + rows.Int64(3)));
+    }
+    groups.back().text += piece;
+  }
+  auto del = db.Prepare("DELETE FROM comments WHERE dbid = ? AND id = ? AND number = ?");
+  auto ins = db.Prepare("INSERT INTO comments(dbid, id, number, colid, status, ctext, text, encrypted, compressed, "
+                        "texttype) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  for (const Group& g : groups) {
+    del.Reset();
+    del.Bind(1, g.dbid).Bind(2, g.id).Bind(3, g.number);
+    del.Step();
+    int64_t colid = 0;
+    for (const std::string& row : SplitCommentRows(g.text)) {
+      ++colid;
+      const std::string bytes =
+          g.encrypted ? Obfuscate(CommentBytes(row), static_cast<int32_t>(g.id + colid)) : CommentBytes(row);
+      ins.Reset();
+      ins.Bind(1, g.dbid).Bind(2, g.id).Bind(3, g.number).Bind(4, colid).Bind(5, g.status);
+      if (g.hasBytes) ins.BindBlob(6, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+      else ins.BindNull(6);
+      if (g.encrypted) ins.BindNull(7);
+      else ins.Bind(7, row);
+      ins.Bind(8, g.encrypted).Bind(9, g.compressed).Bind(10, g.texttype);
+      ins.Step();
+    }
+  }
+  db.Exec("INSERT OR REPLACE INTO server_info(key, value) VALUES ('format', '2')");
+  tx.Commit();
+}
+
 }  // namespace
 
 int BusyTimeoutMs() {
@@ -107,6 +166,7 @@ sqlite::Database OpenServerFile(const std::string& path, bool create) {
       auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'name'");
       if (!st.Step()) throw ComError(err::kServerUnreachable, "SQLServer", "no server name");
     }
+    if (!create) UpgradeCommentRows(db);
     return db;
   } catch (const ComError& e) {
     throw ComError(err::kServerUnreachable, "SQLServer",
@@ -136,7 +196,7 @@ void InitializeServer(sqlite::Database& db, const std::string& name, int version
     info.Bind(1, k).Bind(2, v);
     info.Step();
   };
-  put("format", "1");
+  put("format", "2");
   put("name", name);
   put("version_major", std::to_string(versionMajor));
   put("product_version", productVersion);
@@ -226,21 +286,42 @@ void InitializeDatabaseRows(sqlite::Database& db, int32_t dbid, int64_t ownerSid
 }
 
 std::vector<std::string> SplitCommentRows(const std::string& text) {
-  std::vector<std::string> rows;
-  size_t start = 0, chars = 0, i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-    if (chars == 4000) {
-      rows.push_back(text.substr(start, i - start));
-      start = i;
-      chars = 0;
+  // Counted in UTF-16 as the server counts, cut in UTF-8 without changing a byte:
+  // a character of four bytes is two units, a byte that is not UTF-8 one.
+  std::vector<std::string> rows(1);
+  size_t units = 0;
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    for (size_t k = 1; k < n; ++k)
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) n = 1;
+    const size_t width = n == 4 ? 2 : 1;
+    if (units + width > kCommentRowUnits) {
+      const std::u16string pair = n == 4 ? sqlserver::Utf8ToUtf16(text.substr(i, 4)) : std::u16string();
+      if (units < kCommentRowUnits && pair.size() == 2) {  // the cut falls inside the pair
+        rows.back() += sqlserver::Utf16ToUtf8(pair.substr(0, 1));
+        rows.push_back(sqlserver::Utf16ToUtf8(pair.substr(1)));
+        units = 1;
+        i += n;
+        continue;
+      }
+      rows.emplace_back();
+      units = 0;
     }
-    i += len;
-    ++chars;
+    rows.back().append(text, i, n);
+    units += width;
+    i += n;
   }
-  if (start < text.size() || rows.empty()) rows.push_back(text.substr(start));
   return rows;
+}
+
+std::string CommentBytes(const std::string& row) {
+  std::string bytes;
+  for (char16_t u : sqlserver::Utf8ToUtf16(row)) {
+    bytes += static_cast<char>(u & 0xFF);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
 }
 
 std::string Obfuscate(const std::string& text, int32_t id) {

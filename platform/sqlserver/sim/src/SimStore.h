@@ -31,8 +31,13 @@ int32_t NextObjectId(sqlite::Database& db);
 // The current time as an automation date.
 double NowOle();
 
-// Splits text into syscomments rows of at most 4000 characters (not bytes).
+// Splits text into syscomments rows of at most 4000 UTF-16 code units, as the
+// server does (nvarchar(4000)); a cut may fall between the halves of a pair,
+// which then stand in their rows as sqlserver/Utf16.h keeps lone halves.
+inline constexpr size_t kCommentRowUnits = 4000;
 std::vector<std::string> SplitCommentRows(const std::string& text);
+// A row's ctext: its UTF-16LE bytes (at most 8000).
+std::string CommentBytes(const std::string& row);
 
 // Reversible obfuscation kept in ctext of encrypted objects (same length).
 std::string Obfuscate(const std::string& text, int32_t id);

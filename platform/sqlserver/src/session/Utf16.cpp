@@ -26,7 +26,7 @@ std::u16string Utf8ToUtf16(std::string_view s) {
         v = (v << 6) | (d & 0x3F);
       }
       static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (ok && v >= kMin[n] && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF)) cp = v;
+      if (ok && v >= kMin[n] && v <= 0x10FFFF) cp = v;  // a lone half of a pair stays what it is
       else if (!ok) n = 1;
     } else {
       n = 1;
@@ -51,8 +51,6 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
     }
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
@@ -71,6 +69,21 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     }
   }
   return out;
+}
+
+void AppendText(std::string& text, std::string_view piece) {
+  // A high half is ED A0..AF xx, a low half ED B0..BF xx.
+  auto half = [](std::string_view s, size_t at, unsigned char from) {
+    return s.size() >= at + 3 && static_cast<unsigned char>(s[at]) == 0xED &&
+           (static_cast<unsigned char>(s[at + 1]) & 0xF0) == from;
+  };
+  if (text.size() >= 3 && half(text, text.size() - 3, 0xA0) && half(piece, 0, 0xB0)) {
+    const std::u16string pair = Utf8ToUtf16(text.substr(text.size() - 3) + std::string(piece.substr(0, 3)));
+    text.resize(text.size() - 3);
+    text += Utf16ToUtf8(pair);
+    piece.remove_prefix(3);
+  }
+  text += piece;
 }
 
 }  // namespace vx::sqlserver

@@ -4,7 +4,11 @@
 // path of a driver library). A server name may be an ODBC data source, an entry
 // of freetds.conf, "host", "host\instance" or "host,port". Every connection
 // asks for TDS 7.1 (SQL Server 2000's protocol) and UTF-8 on the client side,
-// with a login timeout and a query timeout.
+// with a login timeout and a query timeout. A server name, login, password or
+// database name goes into the connection string whole or not at all: one the
+// driver would read otherwise (for FreeTDS, a "}" together with a ";" or a
+// leading "{" or blank; a server name beginning or ending with a blank) is
+// refused before any connection.
 //
 // Errors follow SessionFactory::Open; a batch that outlives the query timeout,
 // a communication failure (SQLSTATE 08S01) or a dropped socket end the session
