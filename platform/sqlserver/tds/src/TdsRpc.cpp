@@ -1,6 +1,7 @@
 #include "TdsRpc.h"
 
 #include <cctype>
+#include <cstdint>
 
 namespace vx::tds {
 
@@ -110,8 +111,9 @@ std::string IntData(int32_t v) {
 }
 
 int32_t IntValue(const RpcParameter& p, bool& ok) {
-  ok = !p.value.IsNull() && p.value.GetKind() == sqlserver::Value::Kind::Integer;
-  return ok ? p.value.AsInt32() : 0;
+  ok = !p.value.IsNull() && p.value.GetKind() == sqlserver::Value::Kind::Integer && p.value.AsInt64() >= INT32_MIN &&
+       p.value.AsInt64() <= INT32_MAX;
+  return ok ? static_cast<int32_t>(p.value.AsInt64()) : 0;
 }
 
 }  // namespace
@@ -164,7 +166,9 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         expectText(1, "@params", "ntext/nchar/nvarchar");
         break;
       }
-      run(in[0].value.AsText(), in.size() > 1 ? DeclaredNames(in[1].value.AsText()) : std::vector<std::string>{}, 2);
+      run(in[0].value.AsText(),
+          in.size() > 1 && !in[1].value.IsNull() ? DeclaredNames(in[1].value.AsText()) : std::vector<std::string>{},
+          2);
       break;
     case kPrepare:
     case kPrepExec: {

@@ -223,10 +223,15 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
   if (!r.Has(length)) return false;
   const std::string bytes = r.Bytes(length);
   p.data = r.Slice(dataStart);
-  if ((type == kIntN || type == kFltN || type == kMoneyN || type == kDateTimeN) && !isNull &&
-      length != 1 && length != 2 && length != 4 && length != 8)
-    return false;
-  if (type == kGuid && !isNull && length != 16) return false;
+  if (!isNull) {
+    // the sizes each kind of value comes in
+    const bool fits = type == kIntN     ? length == 1 || length == 2 || length == 4 || length == 8
+                      : type == kFltN || type == kMoneyN || type == kDateTimeN ? length == 4 || length == 8
+                      : type == kBitN   ? length == 1
+                      : type == kGuid   ? length == 16
+                                        : true;
+    if (!fits) return false;
+  }
   if (isNull || p.byDefault) {
     p.value = Value::Null();
   } else {
