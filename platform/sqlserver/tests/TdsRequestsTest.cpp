@@ -315,7 +315,7 @@ TEST_F(ListenerLimits, OutOfDescriptorsOrThreadsTheServerKeepsServing) {
     for (std::string line; std::getline(status, line);)
       if (line.rfind("VmSize:", 0) == 0) vm = std::stol(line.substr(7)) * 1024;
     ASSERT_GT(vm, 0);
-    const rlimit tight{static_cast<rlim_t>(vm + (2 << 20)), RLIM_INFINITY};
+    const rlimit tight{static_cast<rlim_t>(vm + (512 << 10)), RLIM_INFINITY};
     ASSERT_EQ(prlimit(served.Pid(), RLIMIT_AS, &tight, nullptr), 0);
     const int fd = Connect(served.Port());
     ASSERT_GE(fd, 0);
