@@ -61,8 +61,10 @@ class RowCursor {
 class ResultSink {
  public:
   virtual ~ResultSink() = default;
-  // One result set; the rows are valid only during the call.
+  // One result set; the rows are valid only during the call. A sink may raise
+  // here to stop the batch (which then fails as a whole).
   virtual void ResultSet(const std::vector<Column>& columns, RowCursor& rows) = 0;
+  // Never raises.
   virtual void Message(const ServerMessage& message) = 0;
 };
 
