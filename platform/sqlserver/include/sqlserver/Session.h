@@ -47,6 +47,34 @@ struct BatchResult {
   const ServerMessage* FirstError() const;
 };
 
+// The rows of one result set, read once or, after Rewind, again from the first.
+class RowCursor {
+ public:
+  virtual ~RowCursor() = default;
+  // The next row, or false after the last.
+  virtual bool Next(std::vector<Value>& row) = 0;
+  virtual void Rewind() = 0;
+};
+
+// Receives what a batch produces in the order the server produces it: result
+// sets and messages (PRINT, informational and errors) in their place among them.
+class ResultSink {
+ public:
+  virtual ~ResultSink() = default;
+  // One result set; the rows are valid only during the call. A sink may raise
+  // here to stop the batch (which then fails as a whole).
+  virtual void ResultSet(const std::vector<Column>& columns, RowCursor& rows) = 0;
+  // Never raises.
+  virtual void Message(const ServerMessage& message) = 0;
+};
+
+// A value given to a batch by name ("@id"), as a procedure call's parameter is:
+// the batch refers to it as a variable and never sees it as text.
+struct Parameter {
+  std::string name;
+  Value value;
+};
+
 // Login of a new session. Trusted: the current operating-system user's Windows
 // login; login and password are ignored.
 struct Credentials {
@@ -71,6 +99,10 @@ class Session {
   // The server's version as its driver reported it at login ("8.00.2039"), or
   // "" when the session has no such report (the server is then asked).
   virtual std::string ServerVersion() const { return {}; }
+  // Runs one batch with parameters, handing its results over as they come. The
+  // default runs Execute and hands over its results, messages last; it refuses
+  // parameters with an error message, as a session that cannot bind them.
+  virtual void Run(std::string_view batch, const std::vector<Parameter>& parameters, ResultSink& sink);
 };
 
 // Opens sessions on servers reached by name.

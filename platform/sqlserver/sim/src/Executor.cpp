@@ -19,7 +19,7 @@ bool IsStarterWord(const std::string& w) {
 }  // namespace
 
 Executor::Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens,
-                   sqlserver::BatchResult& out)
+                   sqlserver::ResultSink& out)
     : s_(session), batch_(batch), tokens_(std::move(tokens)), out_(out) {}
 
 bool Executor::IsWord(size_t i, std::string_view upper) const {
@@ -114,7 +114,7 @@ std::string Executor::ParseIdentifierOrString() {
 }
 
 void Executor::Message(int number, int severity, std::string text) {
-  out_.messages.push_back({number, severity, 1, Cur().line, std::move(text)});
+  out_.Message({number, severity, 1, Cur().line, std::move(text)});
 }
 
 void Executor::Parse() {
@@ -192,7 +192,7 @@ void Executor::Select(bool exec) {
   pos_ = end;
   if (parsing_) CheckQuery(Translate(from, end), from, end);
   if (!exec) return;
-  out_.resultSets.push_back(RunQuery(Translate(from, end), from, end));
+  StreamQuery(Translate(from, end), from, end);
 }
 
 void Executor::Use(bool exec) {
@@ -370,7 +370,7 @@ void Executor::Print(bool exec) {
   auto rs = RunQuery("SELECT " + Translate(from, end), from, end);
   std::string text;
   if (!rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull()) text = rs.rows[0][0].AsText();
-  out_.messages.push_back({0, 0, 1, Tk(from).line, text});
+  out_.Message({0, 0, 1, Tk(from).line, text});
 }
 
 void Executor::Skip(bool) {

@@ -27,7 +27,7 @@ struct ObjectName {
 
 class Executor {
  public:
-  Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens, sqlserver::BatchResult& out);
+  Executor(SimSession& session, std::string_view batch, std::vector<Token> tokens, sqlserver::ResultSink& out);
   // Parses the whole batch without running it: raises the first compile error
   // (syntax, names too long, misplaced options) before any statement has run.
   void Parse();
@@ -38,6 +38,8 @@ class Executor {
   std::string Translate(size_t from, size_t to);
   // Runs translated query text; [from, to) are the tokens it came from (for error lines).
   sqlserver::ResultSet RunQuery(const std::string& sql, size_t from, size_t to);
+  // Runs translated query text and hands its rows to the sink as SQLite steps them.
+  void StreamQuery(const std::string& sql, size_t from, size_t to);
 
  private:
   // tokens
@@ -103,11 +105,13 @@ class Executor {
 
   void Message(int number, int severity, std::string text);
   bool CanDoDdl(int32_t dbid) const;
+  // The batch's parameter of that variable name ("@ID", upper-cased), or -1.
+  int ParameterIndex(const std::string& upperName) const;
 
   SimSession& s_;
   std::string_view batch_;
   std::vector<Token> tokens_;
-  sqlserver::BatchResult& out_;
+  sqlserver::ResultSink& out_;
   size_t pos_ = 0;
   int depth_ = 0;  // nesting of IF / BEGIN ... END
   bool parsing_ = false;  // the parse pass of Parse()

@@ -393,7 +393,7 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
       std::string u = Upper(parts.back());
       if (u.rfind("SP_", 0) == 0 || u.rfind("XP_", 0) == 0 || parts.size() > 3) continue;
       if (!s_.ResolveName(parts))
-        out_.messages.push_back({2007, 10, 1, Tk(i).line,
+        out_.Message({2007, 10, 1, Tk(i).line,
                                  "Cannot add rows to sysdepends for the current stored procedure because it depends "
                                  "on the missing object '" + parts.back() + "'. The stored procedure will still be "
                                  "created."});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "Executor.h"
 #include "SimSession.h"
@@ -144,6 +145,7 @@ std::string Executor::Translate(size_t from, size_t to) {
         else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
         else if (t.value == "@@SPID") emit("51");
         else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
+        else if (const int p = ParameterIndex(t.value); p >= 0) emit("?" + std::to_string(p + 1));
         else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
         break;
       case Tok::Word: {
@@ -187,65 +189,145 @@ std::string Executor::Translate(size_t from, size_t to) {
   return out + limit;
 }
 
-sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
-  s_.BindViews();
-  sqlite3* h = s_.Db().Handle();
-  sqlite3_stmt* st = nullptr;
-  auto fail = [&](int rc) -> SimError {
-    std::string msg = sqlite3_errmsg(h);
-    if (st) sqlite3_finalize(st);
-    st = nullptr;
-    return QueryError(rc, msg, from, to);
-  };
-  int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
-  if (rc != SQLITE_OK) throw fail(rc);
-  sqlserver::ResultSet rs;
-  int n = sqlite3_column_count(st);
-  std::vector<bool> dates(n);
-  for (int c = 0; c < n; ++c) {
-    sqlserver::Column col;
-    col.name = sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "";
-    for (size_t p; (p = col.name.find("vx_divisor( ")) != std::string::npos;) col.name.replace(p, 12, "(");
-    // SQLite names a column of a flattened view by its expression ("A.name"): keep the column's own name.
-    if (size_t dot = col.name.rfind('.'); dot != std::string::npos && col.name.find('(') == std::string::npos) {
-      col.name = col.name.substr(dot + 1);
-      if (col.name.size() >= 2 && (col.name.front() == '"' || col.name.front() == '['))
-        col.name = col.name.substr(1, col.name.size() - 2);
-    }
-    const char* decl = sqlite3_column_decltype(st, c);
-    std::string d = decl ? Upper(decl) : "";
-    if (d == "DATETIME") col.kind = sqlserver::Value::Kind::DateTime;
-    else if (d == "INTEGER") col.kind = sqlserver::Value::Kind::Integer;
-    else col.kind = sqlserver::Value::Kind::Text;
-    dates[c] = d == "DATETIME";
-    rs.columns.push_back(std::move(col));
-  }
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    std::vector<sqlserver::Value> row;
-    row.reserve(n);
+namespace {
+
+// One prepared query: its columns as the server names them, its rows as values.
+class Query : public sqlserver::RowCursor {
+ public:
+  Query(sqlite3* h, sqlite3_stmt* st, const std::vector<sqlserver::Parameter>* parameters) : h_(h), st_(st) {
+    const int n = sqlite3_column_count(st);
+    dates_.resize(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
-      switch (sqlite3_column_type(st, c)) {
+      sqlserver::Column col;
+      col.name = sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "";
+      for (size_t p; (p = col.name.find("vx_divisor( ")) != std::string::npos;) col.name.replace(p, 12, "(");
+      // SQLite names a column of a flattened view by its expression ("A.name"): keep the column's own name.
+      if (size_t dot = col.name.rfind('.'); dot != std::string::npos && col.name.find('(') == std::string::npos) {
+        col.name = col.name.substr(dot + 1);
+        if (col.name.size() >= 2 && (col.name.front() == '"' || col.name.front() == '['))
+          col.name = col.name.substr(1, col.name.size() - 2);
+      }
+      const char* decl = sqlite3_column_decltype(st, c);
+      std::string d = decl ? Upper(decl) : "";
+      if (d == "DATETIME") col.kind = sqlserver::Value::Kind::DateTime;
+      else if (d == "INTEGER") col.kind = sqlserver::Value::Kind::Integer;
+      else col.kind = sqlserver::Value::Kind::Text;
+      dates_[static_cast<size_t>(c)] = d == "DATETIME";
+      columns_.push_back(std::move(col));
+    }
+    // The batch's parameters are bound by number (?1 is the first), never written into the text.
+    const int bound = sqlite3_bind_parameter_count(st);
+    for (int k = 1; parameters && k <= bound && static_cast<size_t>(k) <= parameters->size(); ++k) {
+      const sqlserver::Value& v = (*parameters)[static_cast<size_t>(k - 1)].value;
+      switch (v.GetKind()) {
+        case sqlserver::Value::Kind::Null: sqlite3_bind_null(st, k); break;
+        case sqlserver::Value::Kind::Integer: sqlite3_bind_int64(st, k, v.AsInt64()); break;
+        case sqlserver::Value::Kind::Float: sqlite3_bind_double(st, k, v.AsDouble()); break;
+        case sqlserver::Value::Kind::DateTime: sqlite3_bind_double(st, k, v.AsDate()); break;
+        case sqlserver::Value::Kind::Text: {
+          const std::string text = v.AsText();
+          sqlite3_bind_text(st, k, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
+      }
+    }
+  }
+  ~Query() override { sqlite3_finalize(st_); }
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  const std::vector<sqlserver::Column>& Columns() const { return columns_; }
+  // The step's result code when it failed, after Next returned false.
+  int Failure() const { return rc_ == SQLITE_DONE ? SQLITE_OK : rc_; }
+  std::string FailureText() const { return sqlite3_errmsg(h_); }
+
+  bool Next(std::vector<sqlserver::Value>& row) override {
+    if (rc_ != SQLITE_ROW && rc_ != SQLITE_OK) return false;
+    rc_ = sqlite3_step(st_);
+    if (rc_ != SQLITE_ROW) {
+      if (rc_ != SQLITE_DONE && onFailure_) onFailure_();
+      return false;
+    }
+    const size_t n = columns_.size();
+    row.clear();
+    row.reserve(n);
+    for (size_t c = 0; c < n; ++c) {
+      const int i = static_cast<int>(c);
+      switch (sqlite3_column_type(st_, i)) {
         case SQLITE_NULL: row.push_back(sqlserver::Value::Null()); break;
         case SQLITE_INTEGER:
-          row.push_back(dates[c] ? sqlserver::Value::DateTime(static_cast<double>(sqlite3_column_int64(st, c)))
-                                 : sqlserver::Value::Integer(sqlite3_column_int64(st, c)));
+          row.push_back(dates_[c] ? sqlserver::Value::DateTime(static_cast<double>(sqlite3_column_int64(st_, i)))
+                                  : sqlserver::Value::Integer(sqlite3_column_int64(st_, i)));
           break;
         case SQLITE_FLOAT:
-          row.push_back(dates[c] ? sqlserver::Value::DateTime(sqlite3_column_double(st, c))
-                                 : sqlserver::Value::Float(sqlite3_column_double(st, c)));
+          row.push_back(dates_[c] ? sqlserver::Value::DateTime(sqlite3_column_double(st_, i))
+                                  : sqlserver::Value::Float(sqlite3_column_double(st_, i)));
           break;
         default: {
-          const char* p = static_cast<const char*>(sqlite3_column_blob(st, c));
-          int len = sqlite3_column_bytes(st, c);
+          const char* p = static_cast<const char*>(sqlite3_column_blob(st_, i));
+          int len = sqlite3_column_bytes(st_, i);
           row.push_back(sqlserver::Value::Text(p ? std::string(p, static_cast<size_t>(len)) : std::string()));
         }
       }
     }
-    rs.rows.push_back(std::move(row));
+    return true;
   }
-  if (rc != SQLITE_DONE) throw fail(rc);
-  sqlite3_finalize(st);
+  void Rewind() override {
+    sqlite3_reset(st_);
+    rc_ = SQLITE_OK;
+  }
+  // Called when a step fails (it raises the server's error).
+  std::function<void()> onFailure_;
+
+ private:
+  sqlite3* h_;
+  sqlite3_stmt* st_;
+  std::vector<sqlserver::Column> columns_;
+  std::vector<bool> dates_;
+  int rc_ = SQLITE_OK;
+};
+
+}  // namespace
+
+int Executor::ParameterIndex(const std::string& upperName) const {
+  if (!s_.parameters_) return -1;
+  for (size_t i = 0; i < s_.parameters_->size(); ++i)
+    if (Upper((*s_.parameters_)[i].name) == upperName) return static_cast<int>(i);
+  return -1;
+}
+
+sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
+  s_.BindViews();
+  sqlite3* h = s_.Db().Handle();
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(h);
+    sqlite3_finalize(st);
+    throw QueryError(rc, msg, from, to);
+  }
+  Query q(h, st, s_.parameters_);
+  sqlserver::ResultSet rs;
+  rs.columns = q.Columns();
+  std::vector<sqlserver::Value> row;
+  while (q.Next(row)) rs.rows.push_back(std::move(row));
+  if (q.Failure() != SQLITE_OK) throw QueryError(q.Failure(), q.FailureText(), from, to);
   return rs;
+}
+
+void Executor::StreamQuery(const std::string& sql, size_t from, size_t to) {
+  s_.BindViews();
+  sqlite3* h = s_.Db().Handle();
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(h);
+    sqlite3_finalize(st);
+    throw QueryError(rc, msg, from, to);
+  }
+  Query q(h, st, s_.parameters_);
+  // A failing step ends the result set where it stands, with the server's error.
+  q.onFailure_ = [&] { throw QueryError(q.Failure(), q.FailureText(), from, to); };
+  out_.ResultSet(q.Columns(), q);
 }
 
 }  // namespace vx::sqlsim

@@ -28,6 +28,10 @@ void Executor::ExecProcedure(bool exec) {
     const Token& a = Cur();
     if (a.kind == Tok::String || a.kind == Tok::Number || a.kind == Tok::Bracketed || a.kind == Tok::QuotedId) {
       args.emplace_back(a.value);
+    } else if (a.kind == Tok::Variable && ParameterIndex(a.value) >= 0) {
+      const auto& v = (*s_.parameters_)[static_cast<size_t>(ParameterIndex(a.value))].value;
+      if (v.IsNull()) args.emplace_back(std::nullopt);
+      else args.emplace_back(v.AsText());
     } else if (a.kind == Tok::Word && a.value == "NULL") {
       args.emplace_back(std::nullopt);
     } else if (a.kind == Tok::Word && a.value == "DEFAULT") {

@@ -174,15 +174,46 @@ void SimSession::EndBatch(bool failed) {
   }
 }
 
+namespace {
+// Keeps what a batch produces, for the callers that take it whole.
+class Collector : public sqlserver::ResultSink {
+ public:
+  explicit Collector(sqlserver::BatchResult& result) : result_(result) {}
+  void ResultSet(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows) override {
+    sqlserver::ResultSet rs;
+    rs.columns = columns;
+    std::vector<sqlserver::Value> row;
+    while (rows.Next(row)) rs.rows.push_back(std::move(row));
+    result_.resultSets.push_back(std::move(rs));
+  }
+  void Message(const sqlserver::ServerMessage& m) override { result_.messages.push_back(m); }
+
+ private:
+  sqlserver::BatchResult& result_;
+};
+}  // namespace
+
 sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
-  CheckAlive();
   sqlserver::BatchResult result;
+  Collector collector(result);
+  Run(batch, {}, collector);
+  return result;
+}
+
+void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parameter>& parameters,
+                     sqlserver::ResultSink& result) {
+  CheckAlive();
+  struct Bound {
+    const std::vector<sqlserver::Parameter>*& slot;
+    ~Bound() { slot = nullptr; }
+  } bound{parameters_};
+  parameters_ = &parameters;
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(batch, quotedIdentifier_);
   } catch (const LexError& e) {
-    result.messages.push_back({e.number, 15, 1, e.line, e.text});
-    return result;
+    result.Message({e.number, 15, 1, e.line, e.text});
+    return;
   }
   bool write = false;
   for (const auto& t : tokens)
@@ -198,16 +229,16 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   try {
     ex.Parse();
   } catch (const SimError& e) {
-    result.messages.push_back({e.number, e.severity, 1, std::max(e.line, 1), e.text});
-    return result;
+    result.Message({e.number, e.severity, 1, std::max(e.line, 1), e.text});
+    return;
   } catch (const sqlite::SqliteError& e) {
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file cannot be read: " + e.Description()});
-    return result;
+    result.Message({1222, 16, 56, 1,
+                    IsBusy(e) ? "Lock request time out period exceeded."
+                              : "The server file cannot be read: " + e.Description()});
+    return;
   } catch (const std::exception& e) {
-    result.messages.push_back({50000, 16, 1, 1, std::string("The batch could not be compiled: ") + e.what()});
-    return result;
+    result.Message({50000, 16, 1, 1, std::string("The batch could not be compiled: ") + e.what()});
+    return;
   }
   const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
   const bool savedQi = quotedIdentifier_, savedAn = ansiNulls_;
@@ -216,31 +247,31 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   try {
     BeginBatchTransaction(write);
   } catch (const sqlite::SqliteError& e) {
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file cannot be read: " + e.Description()});
+    result.Message({1222, 16, 56, 1,
+                    IsBusy(e) ? "Lock request time out period exceeded."
+                              : "The server file cannot be read: " + e.Description()});
     if (inSqliteTxn_ && tranCount_ == 0) {
       try { db_.Exec("ROLLBACK"); } catch (...) {}
       inSqliteTxn_ = false;
     }
-    return result;
+    return;
   }
   bool failed = false;
   try {
     ex.Run();
   } catch (const SimError& e) {
-    result.messages.push_back({e.number, e.severity, 1, std::max(e.line, 1), e.text});
+    result.Message({e.number, e.severity, 1, std::max(e.line, 1), e.text});
     failed = true;
   } catch (const sqlite::SqliteError& e) {
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file failed: " + e.Description()});
+    result.Message({1222, 16, 56, 1,
+                    IsBusy(e) ? "Lock request time out period exceeded."
+                              : "The server file failed: " + e.Description()});
     failed = true;
   } catch (const ComError& e) {
-    result.messages.push_back({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});
+    result.Message({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});
     failed = true;
   } catch (const std::exception& e) {
-    result.messages.push_back({50000, 16, 1, 1, std::string("The statement could not be run: ") + e.what()});
+    result.Message({50000, 16, 1, 1, std::string("The statement could not be run: ") + e.what()});
     failed = true;
   }
   if (failed) {
@@ -254,11 +285,10 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
     EndBatch(failed);
   } catch (const sqlite::SqliteError& e) {
     try { RollbackAll(); } catch (...) {}
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file failed: " + e.Description()});
+    result.Message({1222, 16, 56, 1,
+                    IsBusy(e) ? "Lock request time out period exceeded."
+                              : "The server file failed: " + e.Description()});
   }
-  return result;
 }
 
 // ---- look-ups ----

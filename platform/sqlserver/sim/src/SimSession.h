@@ -42,6 +42,9 @@ class SimSession : public sqlserver::Session {
   ~SimSession() override;
 
   sqlserver::BatchResult Execute(std::string_view batch) override;
+  // Result sets are streamed from SQLite; parameters are bound, never pasted into the text.
+  void Run(std::string_view batch, const std::vector<sqlserver::Parameter>& parameters,
+           sqlserver::ResultSink& sink) override;
   bool IsAlive() const override { return !broken_ && open_; }
   const std::string& ServerName() const override { return serverName_; }
   void Close() override;
@@ -92,6 +95,7 @@ class SimSession : public sqlserver::Session {
   bool rolledBackInBatch_ = false;  // a ROLLBACK ran in the current batch
   int32_t viewsDb_ = -1;
   std::atomic<bool> broken_{false};
+  const std::vector<sqlserver::Parameter>* parameters_ = nullptr;  // of the batch being run
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
 };

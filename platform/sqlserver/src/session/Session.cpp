@@ -29,6 +29,40 @@ const ServerMessage* BatchResult::FirstError() const {
   return nullptr;
 }
 
+namespace {
+class VectorCursor : public RowCursor {
+ public:
+  explicit VectorCursor(const std::vector<std::vector<Value>>& rows) : rows_(rows) {}
+  bool Next(std::vector<Value>& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+  void Rewind() override { at_ = 0; }
+
+ private:
+  const std::vector<std::vector<Value>>& rows_;
+  size_t at_ = 0;
+};
+}  // namespace
+
+void Session::Run(std::string_view batch, const std::vector<Parameter>& parameters, ResultSink& sink) {
+  if (!parameters.empty()) {
+    ServerMessage m;
+    m.number = 50000;
+    m.severity = 16;
+    m.text = "This server takes no parameters for a batch.";
+    sink.Message(m);
+    return;
+  }
+  const BatchResult result = Execute(batch);
+  for (const auto& rs : result.resultSets) {
+    VectorCursor rows(rs.rows);
+    sink.ResultSet(rs.columns, rows);
+  }
+  for (const auto& m : result.messages) sink.Message(m);
+}
+
 void RaiseFirstError(const BatchResult& result, const std::string& source) {
   if (const ServerMessage* e = result.FirstError())
     throw ComError(err::ServerMessage(e->number), source, "[Microsoft][ODBC SQL Server Driver][SQL Server]" + e->text);

@@ -1,6 +1,7 @@
 #include "TdsConnection.h"
 
 #include "TdsLogin.h"
+#include "TdsReply.h"
 #include "TdsWriter.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
@@ -12,6 +13,9 @@ namespace {
 constexpr uint32_t kTds71 = 0x71000001;
 // Clients take the server's version from the login acknowledgement, read from the session.
 constexpr const char* kPreloginVersion = "8.00.2039";
+// Before login a client sends PRELOGIN and LOGIN7 only: a LOGIN7 record with
+// every field at its longest (and a security token) fits in this.
+constexpr size_t kMaxLoginMessage = 128 * 1024;
 
 sqlserver::ServerMessage Msg(int32_t number, int severity, std::string text, int state = 1) {
   sqlserver::ServerMessage m;
@@ -29,8 +33,11 @@ std::string FirstCell(const sqlserver::BatchResult& r, size_t column) {
 }
 }  // namespace
 
-TdsConnection::TdsConnection(int fd, sqlserver::SessionFactory& factory, std::string serverName)
-    : socket_(fd), factory_(factory), serverName_(std::move(serverName)) {}
+TdsConnection::TdsConnection(int fd, sqlserver::SessionFactory& factory, std::string serverName,
+                             std::chrono::milliseconds loginTimeout)
+    : socket_(fd), factory_(factory), serverName_(std::move(serverName)) {
+  socket_.LimitBeforeLogin(kMaxLoginMessage, std::chrono::steady_clock::now() + loginTimeout);
+}
 
 void TdsConnection::Run() {
   uint8_t type = 0;
@@ -50,6 +57,10 @@ void TdsConnection::Run() {
         if (!session_) return;
         ok = Batch(payload);
         break;
+      case kRpc:
+        if (!session_) return;
+        ok = Rpc(payload);
+        break;
       case kAttention: {
         TdsWriter w;
         w.Done(kDoneAttention);
@@ -59,7 +70,8 @@ void TdsConnection::Run() {
       default: {
         if (!session_) return;
         TdsWriter w;
-        w.Message(Msg(16, 16, "This endpoint runs SQL batches only."), serverName_);
+        w.Message(Msg(16, 16, "This endpoint answers SQL batches, procedure calls and attentions only."),
+                  serverName_);
         w.Done(kDoneError);
         ok = socket_.Write(kReply, w.Data());
       }
@@ -107,6 +119,7 @@ bool TdsConnection::Login(const std::string& payload) {
   }
   if (version.empty()) version = "8.00.2039";
   socket_.SetPacketSize(login.packetSize);
+  socket_.LoggedIn();
   const std::string size = std::to_string(login.packetSize >= 512 && login.packetSize <= 32767 ? login.packetSize
                                                                                                : 4096);
   TdsWriter w;
@@ -125,23 +138,54 @@ bool TdsConnection::Batch(const std::string& payload) {
   for (size_t i = 0; i < text.size(); ++i)
     text[i] = static_cast<char16_t>(static_cast<unsigned char>(payload[2 * i]) |
                                     (static_cast<unsigned char>(payload[2 * i + 1]) << 8));
-  sqlserver::BatchResult result;
+  TdsReply reply(socket_, serverName_);
   try {
-    result = session_->Execute(sqlserver::Utf16ToUtf8(text));
+    session_->Run(sqlserver::Utf16ToUtf8(text), {}, reply);
+  } catch (const ClientGone&) {
+    return false;
   } catch (const ComError& e) {
     if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;  // the socket closes
-    result.messages.push_back(Msg(50000, 16, e.Description()));
+    reply.Message(Msg(50000, 16, e.Description()));
   }
-  TdsWriter w;
+  return EndReply(reply, reply.AnyError() ? kDoneError : kDoneFinal);
+}
+
+bool TdsConnection::Rpc(const std::string& payload) {
+  std::vector<RpcCall> calls;
+  std::string error;
+  TdsReply reply(socket_, serverName_);
+  if (!ParseRpc(payload, calls, error)) {
+    reply.Message(Msg(8009, 16, error));
+    return EndReply(reply, kDoneError);
+  }
+  reply.Writer().SetInProcedure(true);
+  try {
+    for (size_t i = 0; i < calls.size(); ++i) rpc_.Call(*session_, calls[i], reply, i + 1 < calls.size());
+  } catch (const ClientGone&) {
+    return false;
+  } catch (const ComError& e) {
+    if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;
+    reply.Message(Msg(50000, 16, e.Description()));
+    reply.Writer().DoneProc(kDoneError);
+  }
+  if (reply.Gone()) return false;
   if (socket_.TakeWaitingAttention()) {
-    // The client gave up waiting: what ran stays done, the results are dropped.
-    w.Done(kDoneAttention);
-    return socket_.Write(kReply, w.Data());
+    if (!reply.Started()) reply.Writer().Buffer().clear();
+    reply.Writer().Done(kDoneAttention);
   }
-  for (const auto& rs : result.resultSets) w.ResultSet(rs);
-  for (const auto& m : result.messages) w.Message(m, serverName_);
-  w.Done(result.FirstError() ? kDoneError : kDoneFinal);
-  return socket_.Write(kReply, w.Data());
+  return reply.Finish();
+}
+
+// The last DONE of a reply; an attention that came meanwhile is acknowledged in its place.
+bool TdsConnection::EndReply(TdsReply& reply, uint16_t doneStatus) {
+  if (reply.Gone()) return false;
+  if (socket_.TakeWaitingAttention()) {
+    // The client gave up waiting: what ran stays done, the results not yet sent are dropped.
+    if (!reply.Started()) reply.Writer().Buffer().clear();
+    doneStatus = kDoneAttention;
+  }
+  reply.Writer().Done(doneStatus);
+  return reply.Finish();
 }
 
 }  // namespace vx::tds

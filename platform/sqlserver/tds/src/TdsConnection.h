@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "TdsRpc.h"
 #include "TdsSocket.h"
 #include "sqlserver/Session.h"
 
@@ -10,18 +11,23 @@ namespace vx::tds {
 
 class TdsConnection {
  public:
-  TdsConnection(int fd, sqlserver::SessionFactory& factory, std::string serverName);
+  // A client must log in within `loginTimeout`.
+  TdsConnection(int fd, sqlserver::SessionFactory& factory, std::string serverName,
+                std::chrono::milliseconds loginTimeout);
   void Run();
 
  private:
   bool Login(const std::string& payload);
   bool RefuseLogin(const std::vector<sqlserver::ServerMessage>& messages);
   bool Batch(const std::string& payload);
+  bool Rpc(const std::string& payload);
+  bool EndReply(TdsReply& reply, uint16_t doneStatus);
 
   TdsSocket socket_;
   sqlserver::SessionFactory& factory_;
   std::string serverName_;
   std::unique_ptr<sqlserver::Session> session_;
+  TdsRpc rpc_;
 };
 
 }  // namespace vx::tds

@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "TdsConnection.h"
 #include "automation/ComError.h"
@@ -49,8 +51,14 @@ void TdsListener::Run() {
   while (!stopping_) {
     const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      break;
+      const int e = errno;
+      if (stopping_ || e == EBADF || e == EINVAL || e == ENOTSOCK) break;
+      if (e == EINTR || e == ECONNABORTED) continue;
+      // Out of descriptors or memory (EMFILE, ENFILE, ENOBUFS, ENOMEM...): clients
+      // that end free them; wait a little, as the waiting clients stay queued.
+      pollfd p{fd_, 0, 0};
+      ::poll(&p, 1, 100);
+      continue;
     }
     int one = 1;
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -73,14 +81,20 @@ void TdsListener::Run() {
       }
       finished_.clear();
       clientFds_.push_back(client);
-      clients_.emplace_back([this, client] { Serve(client); });
+      try {
+        clients_.emplace_back([this, client] { Serve(client); });
+      } catch (const std::system_error&) {
+        // No thread for this client (the process is at its limit): only it ends.
+        clientFds_.pop_back();
+        ::close(client);
+      }
     }
     for (auto& t : ended) t.join();
   }
 }
 
 void TdsListener::Serve(int fd) {
-  TdsConnection connection(fd, *factory_, serverName_);
+  TdsConnection connection(fd, *factory_, serverName_, loginTimeout_);
   try {
     connection.Run();
   } catch (...) {

@@ -1,6 +1,7 @@
 #pragma once
 // One client socket of the TDS listener: whole messages in (one or more packets
 // up to the end-of-message bit), whole messages out (cut into packets).
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -17,7 +18,7 @@ enum PacketType : uint8_t {
 
 class TdsSocket {
  public:
-  explicit TdsSocket(int fd) : fd_(fd) {}
+  explicit TdsSocket(int fd);
   ~TdsSocket();
   TdsSocket(const TdsSocket&) = delete;
   TdsSocket& operator=(const TdsSocket&) = delete;
@@ -26,6 +27,13 @@ class TdsSocket {
   bool Read(uint8_t& type, std::string& payload);
   // Writes one message as packets of the negotiated size; false when the peer is gone.
   bool Write(uint8_t type, const std::string& payload);
+  // Writes the whole packets `buffer` fills and keeps the rest; `last` writes the
+  // rest too, ending the message. False when the peer is gone.
+  bool Send(uint8_t type, std::string& buffer, bool last);
+  // Until login: messages of at most `maxMessage` bytes, and reads give up at `deadline`.
+  void LimitBeforeLogin(size_t maxMessage, std::chrono::steady_clock::time_point deadline);
+  // After login: the limits of a logged-in client.
+  void LoggedIn();
   // True when an attention packet is waiting (it is consumed); never blocks.
   bool TakeWaitingAttention();
   void SetPacketSize(uint32_t size);
@@ -36,6 +44,9 @@ class TdsSocket {
   int fd_;
   uint32_t packetSize_ = 4096;
   uint8_t packetId_ = 1;
+  size_t maxMessage_;
+  bool hasDeadline_ = false;
+  std::chrono::steady_clock::time_point deadline_{};
 };
 
 }  // namespace vx::tds

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "sqlserver/Utf16.h"
@@ -18,52 +19,84 @@ enum Token : uint8_t {
   kRow = 0xD1,
   kEnvChange = 0xE3,
   kDone = 0xFD,
+  kDoneProc = 0xFE,
+  kDoneInProc = 0xFF,
+  kReturnStatus = 0x79,
+  kReturnValue = 0xAC,
 };
 enum Wire : uint8_t { kIntN = 0x26, kFloatN = 0x6D, kDateTimeN = 0x6F, kNVarChar = 0xE7, kNText = 0x63 };
 // SQL_Latin1_General_CP1_CI_AS
 constexpr unsigned char kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};
 constexpr size_t kMaxNVarChar = 4000;  // characters
+constexpr size_t kFlushAt = 32 * 1024;  // bytes of rows kept before they are handed on
 
 using sqlserver::Value;
+const Value kNull;
 
 struct WireColumn {
   uint8_t type = kNVarChar;
   uint8_t size = 0;  // of fixed-length kinds
 };
 
-// The wire type of a column follows the values it really holds.
-WireColumn Describe(const sqlserver::ResultSet& rs, size_t c, std::vector<std::u16string>& texts) {
-  bool allInt = true, allNumber = true, allDate = true, any = false, fitsInt32 = true;
-  for (const auto& row : rs.rows) {
-    const Value& v = row[c];
-    if (v.IsNull()) continue;
-    any = true;
-    const auto k = v.GetKind();
-    allInt = allInt && k == Value::Kind::Integer;
-    allNumber = allNumber && (k == Value::Kind::Integer || k == Value::Kind::Float);
-    allDate = allDate && k == Value::Kind::DateTime;
-    if (k == Value::Kind::Integer) {
-      const int64_t i = v.AsInt64();
-      fitsInt32 = fitsInt32 && i >= INT32_MIN && i <= INT32_MAX;
+// UTF-16 code units of a UTF-8 text.
+size_t Utf16Length(std::string_view utf8) {
+  size_t n = 0;
+  for (unsigned char ch : utf8) {
+    if ((ch & 0xC0) != 0x80) ++n;
+    if (ch >= 0xF0) ++n;  // a surrogate pair
+  }
+  return n;
+}
+
+// The wire type of a column follows the values it really holds: the rows are
+// read once to learn them, then again to be written.
+std::vector<WireColumn> Describe(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows) {
+  const size_t n = columns.size();
+  struct Seen {
+    bool allInt = true, allNumber = true, allDate = true, any = false, fitsInt32 = true, longText = false;
+  };
+  std::vector<Seen> seen(n);
+  std::vector<Value> row;
+  while (rows.Next(row)) {
+    for (size_t c = 0; c < n && c < row.size(); ++c) {
+      const Value& v = row[c];
+      if (v.IsNull()) continue;
+      Seen& s = seen[c];
+      s.any = true;
+      const auto k = v.GetKind();
+      s.allInt = s.allInt && k == Value::Kind::Integer;
+      s.allNumber = s.allNumber && (k == Value::Kind::Integer || k == Value::Kind::Float);
+      s.allDate = s.allDate && k == Value::Kind::DateTime;
+      if (k == Value::Kind::Integer) {
+        const int64_t i = v.AsInt64();
+        s.fitsInt32 = s.fitsInt32 && i >= INT32_MIN && i <= INT32_MAX;
+      } else if (k == Value::Kind::Text && !s.longText) {
+        s.longText = Utf16Length(v.AsText()) > kMaxNVarChar;
+      }
     }
   }
-  if (!any) {
-    switch (rs.columns[c].kind) {
-      case Value::Kind::Integer: return {kIntN, 4};
-      case Value::Kind::Float: return {kFloatN, 8};
-      case Value::Kind::DateTime: return {kDateTimeN, 8};
-      default: return {kNVarChar, 0};
+  rows.Rewind();
+  std::vector<WireColumn> wire(n);
+  for (size_t c = 0; c < n; ++c) {
+    const Seen& s = seen[c];
+    if (!s.any) {
+      switch (columns[c].kind) {
+        case Value::Kind::Integer: wire[c] = {kIntN, 4}; break;
+        case Value::Kind::Float: wire[c] = {kFloatN, 8}; break;
+        case Value::Kind::DateTime: wire[c] = {kDateTimeN, 8}; break;
+        default: wire[c] = {kNVarChar, 0};
+      }
+    } else if (s.allInt) {
+      wire[c] = {kIntN, static_cast<uint8_t>(s.fitsInt32 ? 4 : 8)};
+    } else if (s.allNumber) {
+      wire[c] = {kFloatN, 8};
+    } else if (s.allDate) {
+      wire[c] = {kDateTimeN, 8};
+    } else {
+      wire[c] = {s.longText ? kNText : kNVarChar, 0};
     }
   }
-  if (allInt) return {kIntN, static_cast<uint8_t>(fitsInt32 ? 4 : 8)};
-  if (allNumber) return {kFloatN, 8};
-  if (allDate) return {kDateTimeN, 8};
-  bool longText = false;
-  for (const auto& row : rs.rows) {
-    texts.push_back(row[c].IsNull() ? std::u16string() : sqlserver::Utf8ToUtf16(row[c].AsText()));
-    longText = longText || texts.back().size() > kMaxNVarChar;
-  }
-  return {longText ? kNText : kNVarChar, 0};
+  return wire;
 }
 }  // namespace
 
@@ -98,11 +131,10 @@ void TdsWriter::UsVarChar(std::string_view utf8, size_t limit) {
   Utf16(s);
 }
 
-void TdsWriter::ResultSet(const sqlserver::ResultSet& rs) {
-  const size_t n = rs.columns.size();
-  std::vector<WireColumn> wire(n);
-  std::vector<std::vector<std::u16string>> texts(n);
-  for (size_t c = 0; c < n; ++c) wire[c] = Describe(rs, c, texts[c]);
+void TdsWriter::ResultSet(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows,
+                          const std::function<void(TdsWriter&)>& flush) {
+  const size_t n = columns.size();
+  const std::vector<WireColumn> wire = Describe(columns, rows);
 
   U8(kColMetadata);
   U16(static_cast<uint16_t>(n));
@@ -124,12 +156,16 @@ void TdsWriter::ResultSet(const sqlserver::ResultSet& rs) {
         U16(0);  // table name
         break;
     }
-    BVarChar(rs.columns[c].name);
+    BVarChar(columns[c].name);
   }
-  for (size_t r = 0; r < rs.rows.size(); ++r) {
+  std::vector<Value> row;
+  std::u16string text;
+  uint32_t count = 0;
+  while (rows.Next(row)) {
+    ++count;
     U8(kRow);
     for (size_t c = 0; c < n; ++c) {
-      const Value& v = rs.rows[r][c];
+      const Value& v = c < row.size() ? row[c] : kNull;
       switch (wire[c].type) {
         case kIntN:
           if (v.IsNull()) U8(0);
@@ -172,8 +208,9 @@ void TdsWriter::ResultSet(const sqlserver::ResultSet& rs) {
         case kNVarChar:
           if (v.IsNull()) U16(0xFFFF);
           else {
-            U16(static_cast<uint16_t>(texts[c][r].size() * 2));
-            Utf16(texts[c][r]);
+            text = sqlserver::Utf8ToUtf16(v.AsText());
+            U16(static_cast<uint16_t>(text.size() * 2));
+            Utf16(text);
           }
           break;
         case kNText:
@@ -182,14 +219,16 @@ void TdsWriter::ResultSet(const sqlserver::ResultSet& rs) {
             U8(16);
             out_.append(16, '\x01');  // text pointer
             out_.append(8, '\0');     // timestamp
-            U32(static_cast<uint32_t>(texts[c][r].size() * 2));
-            Utf16(texts[c][r]);
+            text = sqlserver::Utf8ToUtf16(v.AsText());
+            U32(static_cast<uint32_t>(text.size() * 2));
+            Utf16(text);
           }
           break;
       }
     }
+    if (out_.size() >= kFlushAt && flush) flush(*this);
   }
-  Done(kDoneMore | kDoneCount, static_cast<uint32_t>(rs.rows.size()));
+  DoneToken(inProcedure_ ? kDoneInProc : kDone, kDoneMore | kDoneCount, count);
 }
 
 void TdsWriter::Message(const sqlserver::ServerMessage& m, const std::string& serverName) {
@@ -208,11 +247,32 @@ void TdsWriter::Message(const sqlserver::ServerMessage& m, const std::string& se
   out_ += body.out_;
 }
 
-void TdsWriter::Done(uint16_t status, uint32_t rowCount) {
-  U8(kDone);
+void TdsWriter::Done(uint16_t status, uint32_t rowCount) { DoneToken(kDone, status, rowCount); }
+
+void TdsWriter::DoneToken(uint8_t token, uint16_t status, uint32_t rowCount) {
+  U8(token);
   U16(status);
-  U16(0xC1);  // current command: SELECT
+  U16(token == kDoneProc ? 0xE0 : 0xC1);  // current command: EXECUTE, SELECT
   U32(rowCount);
+}
+
+void TdsWriter::DoneProc(uint16_t status) { DoneToken(kDoneProc, status, 0); }
+
+void TdsWriter::ReturnStatus(int32_t status) {
+  U8(kReturnStatus);
+  U32(static_cast<uint32_t>(status));
+}
+
+void TdsWriter::ReturnValue(uint16_t ordinal, std::string_view name, std::string_view typeInfo,
+                            std::string_view value) {
+  U8(kReturnValue);
+  U16(ordinal);
+  BVarChar(name);
+  U8(0x01);    // an output parameter
+  U16(0);      // user type
+  U16(0x0001); // nullable
+  out_.append(typeInfo);
+  out_.append(value);
 }
 
 void TdsWriter::EnvChange(uint8_t type, std::string_view newValue, std::string_view oldValue) {

@@ -2,6 +2,7 @@
 // The tokens of a server's reply, appended to one message: column descriptions
 // and rows of a result set, DONE, ERROR and INFO, ENVCHANGE and LOGINACK.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,15 +20,26 @@ enum DoneStatus : uint16_t {
 
 class TdsWriter {
  public:
-  // A whole result set: COLMETADATA, one ROW per row and a DONE (more, count).
-  void ResultSet(const sqlserver::ResultSet& rs);
+  // A result set: COLMETADATA, one ROW per row and a DONE (more, count), or a
+  // DONEINPROC inside a procedure call. `flush` is called whenever the rows
+  // written so far fill a few packets, to hand them on.
+  void ResultSet(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows,
+                 const std::function<void(TdsWriter&)>& flush = {});
   void Message(const sqlserver::ServerMessage& m, const std::string& serverName);
   void Done(uint16_t status, uint32_t rowCount = 0);
+  // The tokens that end a procedure call (RPC): its return status, the values of
+  // its output parameters (TYPE_INFO and value as the request gave them) and DONEPROC.
+  void ReturnStatus(int32_t status);
+  void ReturnValue(uint16_t ordinal, std::string_view name, std::string_view typeInfo, std::string_view value);
+  void DoneProc(uint16_t status);
+  // Result sets end with DONEINPROC (in a procedure call) or DONE.
+  void SetInProcedure(bool inProcedure) { inProcedure_ = inProcedure; }
   // ENVCHANGE of a text value (1 database, 2 language, 4 packet size).
   void EnvChange(uint8_t type, std::string_view newValue, std::string_view oldValue);
   void LoginAck(uint32_t tdsVersion, const std::string& productVersion);
 
   const std::string& Data() const { return out_; }
+  std::string& Buffer() { return out_; }
   bool Empty() const { return out_.empty(); }
 
  private:
@@ -39,7 +51,9 @@ class TdsWriter {
   void BVarChar(std::string_view utf8);   // length in characters as one byte
   // Length in characters as two bytes; longer texts are cut to `limit` units.
   void UsVarChar(std::string_view utf8, size_t limit = 65535);
+  void DoneToken(uint8_t token, uint16_t status, uint32_t rowCount);
   std::string out_;
+  bool inProcedure_ = false;
 };
 
 }  // namespace vx::tds

@@ -2,6 +2,7 @@
 // What the tests over TDS share: their own ODBC and FreeTDS configuration in a
 // temp folder, and `sqlsim serve` as a child process.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,11 +30,17 @@ inline void IsolateOdbcConfig(const std::string& folder) {
 // `sqlsim serve <server> --port 0` from the built binary; ended when destroyed.
 class ServedServer {
  public:
-  ServedServer(const std::string& sqlsim, const std::string& server, const std::string& folder) {
+  // fileLimit: the child's limit of open descriptors (0: as the test's).
+  ServedServer(const std::string& sqlsim, const std::string& server, const std::string& folder,
+               rlim_t fileLimit = 0) {
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = fork();
     if (pid_ == 0) {
+      if (fileLimit > 0) {
+        const rlimit limit{fileLimit, fileLimit};
+        setrlimit(RLIMIT_NOFILE, &limit);
+      }
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
@@ -61,6 +68,9 @@ class ServedServer {
   ServedServer(const ServedServer&) = delete;
   ServedServer& operator=(const ServedServer&) = delete;
   int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
+  // True while the child runs.
+  bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
   std::string Address() const { return "127.0.0.1," + std::to_string(port_); }
 
  private:

@@ -12,8 +12,9 @@
 // What the simulator leaves out of SQL Server 2000: bodies of procedures, views,
 // triggers and functions are kept, never run (EXEC of a user procedure succeeds
 // without effect); user tables have no rows and cannot be queried; SELECT runs
-// on SQLite after a light translation ('+' does not join strings, no variables,
-// no temporary tables, no dynamic SQL); the collation ignores case (ASCII and
+// on SQLite after a light translation ('+' does not join strings, no variables
+// but the parameters of a procedure call, no temporary tables, no dynamic SQL),
+// its rows read as the client takes them; the collation ignores case (ASCII and
 // Latin-1 letters) and trailing blanks, and orders other letters by code point;
 // permissions are by role only (GRANT/DENY/REVOKE are accepted and ignored);
 // nested roles, application roles, aliases and sysdepends are not kept; one lock

@@ -1,12 +1,14 @@
 #pragma once
 // A TDS 7.1 endpoint on the loopback interface in front of one server reached
 // through a session factory (the simulator's, for `sqlsim serve` and the tests):
-// PRELOGIN (no encryption), LOGIN7 with SQL logins, SQL batches with their
-// result sets and messages, attention. One thread and one session per client;
+// PRELOGIN (no encryption), LOGIN7 with SQL logins, SQL batches and procedure
+// calls (RPC) with their result sets (streamed as they are read) and messages,
+// attention. One thread and one session per client;
 // a session that is lost closes its client's socket. The simulator's sessions
 // each hold a connection of their own to the server file (SQLite in its
 // serialized mode), so clients need no lock of the listener's.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -28,7 +30,12 @@ class TdsListener {
   TdsListener& operator=(const TdsListener&) = delete;
 
   uint16_t Port() const { return port_; }
+  // A client that has not logged in this long after connecting is closed
+  // (default 60 s; set before Start).
+  void SetLoginTimeout(std::chrono::milliseconds timeout) { loginTimeout_ = timeout; }
   // Accepts clients until Stop; each client is served on a thread of its own.
+  // A failing accept (no descriptors or memory left) is waited out; a client
+  // whose thread cannot be made is closed.
   void Run();
   // Runs the accept loop on a thread of its own.
   void Start();
@@ -42,6 +49,7 @@ class TdsListener {
   int fd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
+  std::chrono::milliseconds loginTimeout_{60000};
   std::thread acceptThread_;
   std::mutex mutex_;
   std::vector<std::thread> clients_;

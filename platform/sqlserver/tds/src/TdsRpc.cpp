@@ -1,0 +1,250 @@
+#include "TdsRpc.h"
+
+#include <cctype>
+#include <cstdint>
+
+namespace vx::tds {
+
+namespace {
+
+enum ProcId : uint16_t { kExecuteSql = 10, kPrepare = 11, kExecute = 12, kPrepExec = 13, kUnprepare = 15 };
+
+sqlserver::ServerMessage Error(int32_t number, std::string text) {
+  sqlserver::ServerMessage m;
+  m.number = number;
+  m.severity = 16;
+  m.text = std::move(text);
+  return m;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The parts of a procedure's name ("[db].dbo.name"), unquoted; empty when it is not a name.
+std::vector<std::string> NameParts(const std::string& name) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  for (;;) {
+    std::string part;
+    if (i < name.size() && (name[i] == '[' || name[i] == '"')) {
+      const char close = name[i] == '[' ? ']' : '"';
+      for (++i;; ++i) {
+        if (i >= name.size()) return {};
+        if (name[i] == close) {
+          if (i + 1 < name.size() && name[i + 1] == close) {
+            part += close;
+            ++i;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        part += name[i];
+      }
+    } else {
+      while (i < name.size() && name[i] != '.') part += name[i++];
+      while (!part.empty() && part.back() == ' ') part.pop_back();
+    }
+    parts.push_back(part);
+    if (i >= name.size()) break;
+    if (name[i] != '.') return {};
+    ++i;
+  }
+  if (parts.size() > 4 || parts.back().empty()) return {};
+  return parts;
+}
+
+// The well-known procedure a name calls, as its id, or 0.
+uint16_t WellKnown(const std::vector<std::string>& parts) {
+  if (parts.empty() || parts.size() > 3) return 0;
+  const std::string n = Lower(parts.back());
+  if (n == "sp_executesql") return kExecuteSql;
+  if (n == "sp_prepare") return kPrepare;
+  if (n == "sp_execute") return kExecute;
+  if (n == "sp_prepexec") return kPrepExec;
+  if (n == "sp_unprepare") return kUnprepare;
+  return 0;
+}
+
+std::string ProcName(uint16_t id) {
+  static const char* names[] = {"",           "sp_cursor",         "sp_cursoropen",  "sp_cursorprepare",
+                                "sp_cursorexecute", "sp_cursorprepexec", "sp_cursorunprepare", "sp_cursorfetch",
+                                "sp_cursoroption",  "sp_cursorclose",    "sp_executesql",  "sp_prepare",
+                                "sp_execute",       "sp_prepexec",       "sp_prepexecrpc", "sp_unprepare"};
+  return id < 16 ? names[id] : "procedure " + std::to_string(id);
+}
+
+// The names a declaration ("@a int, @b nvarchar(10) OUTPUT") gives its parameters, in order.
+std::vector<std::string> DeclaredNames(const std::string& declaration) {
+  std::vector<std::string> names;
+  int depth = 0;
+  bool atStart = true;
+  for (size_t i = 0; i < declaration.size(); ++i) {
+    const char c = declaration[i];
+    if (c == '(') ++depth;
+    else if (c == ')') --depth;
+    else if (c == ',' && depth == 0) atStart = true;
+    else if (c == '@' && atStart) {
+      size_t k = i + 1;
+      while (k < declaration.size() && !std::isspace(static_cast<unsigned char>(declaration[k])) &&
+             declaration[k] != ',')
+        ++k;
+      names.push_back(declaration.substr(i, k - i));
+      atStart = false;
+      i = k - 1;
+    }
+  }
+  return names;
+}
+
+bool IsText(const RpcParameter& p) {
+  const auto t = p.typeInfo.empty() ? 0 : static_cast<uint8_t>(p.typeInfo[0]);
+  return t == 0xE7 || t == 0xEF || t == 0x63 || t == 0xA7 || t == 0xAF || t == 0x23;
+}
+
+std::string IntData(int32_t v) {
+  std::string s(1, '\x04');
+  for (int i = 0; i < 4; ++i) s += static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+  return s;
+}
+
+int32_t IntValue(const RpcParameter& p, bool& ok) {
+  ok = !p.value.IsNull() && p.value.GetKind() == sqlserver::Value::Kind::Integer && p.value.AsInt64() >= INT32_MIN &&
+       p.value.AsInt64() <= INT32_MAX;
+  return ok ? static_cast<int32_t>(p.value.AsInt64()) : 0;
+}
+
+}  // namespace
+
+void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& reply, bool more) {
+  const int errorsBefore = reply.Errors();
+  const auto& in = call.parameters;
+  std::vector<std::string> parts;
+  uint16_t id = call.procId;
+  if (!call.name.empty()) {
+    parts = NameParts(call.name);
+    id = WellKnown(parts);
+  }
+  const std::string name = call.name.empty() ? ProcName(id) : call.name;
+  bool ran = true;           // a return status is sent for a procedure that ran
+  int32_t handleOut = -1;    // the handle sp_prepare / sp_prepexec gives back
+  auto run = [&](const std::string& statement, const std::vector<std::string>& declared, size_t firstValue) {
+    std::vector<sqlserver::Parameter> values;
+    for (size_t i = firstValue; i < in.size(); ++i) {
+      const size_t k = i - firstValue;
+      std::string n = in[i].name.empty() ? (k < declared.size() ? declared[k] : std::string()) : in[i].name;
+      if (n.empty()) {
+        reply.Message(Error(8144, "Procedure or function " + name + " has too many arguments specified."));
+        return;
+      }
+      values.push_back({std::move(n), in[i].value});
+    }
+    session.Run(statement, values, reply);
+  };
+  auto expectText = [&](size_t i, const char* parameter, const char* type) {
+    if (i < in.size() && IsText(in[i]) && !in[i].value.IsNull()) return true;
+    reply.Message(Error(214, "Procedure expects parameter '" + std::string(parameter) + "' of type '" + type + "'."));
+    ran = false;
+    return false;
+  };
+  auto findHandle = [&](size_t i) -> const Prepared* {
+    bool ok = false;
+    const int32_t h = i < in.size() ? IntValue(in[i], ok) : 0;
+    auto it = prepared_.find(h);
+    if (ok && it != prepared_.end()) return &it->second;
+    reply.Message(Error(8179, "Could not find prepared statement with handle " + std::to_string(h) + "."));
+    ran = false;
+    return nullptr;
+  };
+
+  switch (id) {
+    case kExecuteSql:
+      if (!expectText(0, "@statement", "ntext/nchar/nvarchar")) break;
+      if (in.size() > 1 && !IsText(in[1])) {
+        expectText(1, "@params", "ntext/nchar/nvarchar");
+        break;
+      }
+      run(in[0].value.AsText(),
+          in.size() > 1 && !in[1].value.IsNull() ? DeclaredNames(in[1].value.AsText()) : std::vector<std::string>{},
+          2);
+      break;
+    case kPrepare:
+    case kPrepExec: {
+      if (in.empty() || !in[0].output) {
+        reply.Message(Error(214, "Procedure expects parameter '@handle' of type 'int' as an OUTPUT parameter."));
+        ran = false;
+        break;
+      }
+      if (in.size() > 1 && !in[1].value.IsNull() && !IsText(in[1])) {
+        expectText(1, "@params", "ntext/nchar/nvarchar");
+        break;
+      }
+      if (!expectText(2, "@stmt", "ntext/nchar/nvarchar")) break;
+      Prepared p{in[2].value.AsText(), in[1].value.IsNull() ? std::vector<std::string>{}
+                                                            : DeclaredNames(in[1].value.AsText())};
+      handleOut = next_++;
+      prepared_[handleOut] = p;
+      if (id == kPrepExec) run(p.statement, p.names, 3);
+      break;
+    }
+    case kExecute:
+      if (const Prepared* p = findHandle(0)) {
+        const Prepared copy = *p;
+        run(copy.statement, copy.names, 1);
+      }
+      break;
+    case kUnprepare:
+      if (findHandle(0)) {
+        bool ok = false;
+        prepared_.erase(IntValue(in[0], ok));
+      }
+      break;
+    default:
+      if (id != 0 || parts.empty()) {
+        reply.Message(Error(2812, "Could not find stored procedure '" + name + "'."));
+        ran = false;
+        break;
+      }
+      {
+        // EXEC [part].[part] @vx_1, DEFAULT, ...: the values stay parameters.
+        std::string batch = "EXEC ";
+        for (size_t i = 0; i < parts.size(); ++i) {
+          if (i) batch += '.';
+          batch += '[';
+          for (char c : parts[i]) batch += c == ']' ? std::string("]]") : std::string(1, c);
+          batch += ']';
+        }
+        std::vector<sqlserver::Parameter> values;
+        for (size_t i = 0; i < in.size(); ++i) {
+          batch += i ? ", " : " ";
+          if (in[i].byDefault) {
+            batch += "DEFAULT";
+            continue;
+          }
+          values.push_back({"@vx_" + std::to_string(i + 1), in[i].value});
+          batch += values.back().name;
+        }
+        const int before = reply.Errors();
+        session.Run(batch, values, reply);
+        // A procedure that does not exist never ran: no return status.
+        if (reply.Errors() > before && reply.LastError() == 2812) ran = false;
+      }
+  }
+  const bool failed = reply.Errors() > errorsBefore;
+  auto& w = reply.Writer();
+  if (ran || handleOut >= 0) w.ReturnStatus(failed ? 1 : 0);
+  if (ran || handleOut >= 0) {
+    for (size_t i = 0; i < in.size(); ++i) {
+      if (!in[i].output) continue;
+      if (i == 0 && handleOut >= 0)
+        w.ReturnValue(static_cast<uint16_t>(i), in[i].name, std::string("\x26\x04", 2), IntData(handleOut));
+      else
+        w.ReturnValue(static_cast<uint16_t>(i), in[i].name, in[i].typeInfo, in[i].data);
+    }
+  }
+  w.DoneProc(static_cast<uint16_t>((more ? kDoneMore : 0) | (failed ? kDoneError : 0)));
+}
+
+}  // namespace vx::tds
