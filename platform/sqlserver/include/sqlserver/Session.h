@@ -36,6 +36,13 @@ struct Column {
 struct ResultSet {
   std::vector<Column> columns;
   std::vector<std::vector<Value>> rows;
+  // The server's type of each column as T-SQL writes it ("int", "smallint", "datetime",
+  // "nvarchar(128)", "varbinary(8000)", "ntext"): empty, or one per column, "" where
+  // the session does not know it.
+  std::vector<std::string> sqlTypes;
+  const std::string& SqlType(size_t column) const;
+  void SetSqlType(size_t column, std::string type);
+
   // Index of the first column of that name (case-insensitive), -1 when none.
   int ColumnIndex(std::string_view name) const;
 };

@@ -193,6 +193,7 @@ void Executor::Select(bool exec) {
   if (parsing_) CheckQuery(Translate(from, end), from, end);
   if (!exec) return;
   out_.resultSets.push_back(RunQuery(Translate(from, end), from, end));
+  ApplySelectListTypes(out_.resultSets.back(), from, end);
 }
 
 void Executor::Use(bool exec) {
@@ -217,6 +218,15 @@ void Executor::Use(bool exec) {
 
 void Executor::Set(bool exec) {
   ++pos_;
+  if (CurIs("TRANSACTION")) {  // SET TRANSACTION ISOLATION LEVEL ...: accepted, one writer at a time anyway
+    ++pos_;
+    Expect("ISOLATION");
+    Expect("LEVEL");
+    if (CurIs("READ") && (IsWord(pos_ + 1, "UNCOMMITTED") || IsWord(pos_ + 1, "COMMITTED"))) pos_ += 2;
+    else if (CurIs("REPEATABLE") && IsWord(pos_ + 1, "READ")) pos_ += 2;
+    else Expect("SERIALIZABLE");
+    return;
+  }
   std::vector<std::string> options;
   for (;;) {
     if (Cur().kind != Tok::Word) SyntaxError(pos_);
@@ -241,6 +251,7 @@ void Executor::Set(bool exec) {
   for (const auto& o : options) {
     if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
     else if (o == "ANSI_NULLS") s_.ansiNulls_ = on;
+    else if (o == "NOCOUNT") s_.noCount_ = on;
   }
 }
 

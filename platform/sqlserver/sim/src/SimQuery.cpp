@@ -7,6 +7,7 @@
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 #include "sqlserver_sim/SimFolder.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -131,6 +132,7 @@ std::string Executor::Translate(size_t from, size_t to) {
         if (t.value == "@@VERSION") emit("vx_version()");
         else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
         else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
+        else if (t.value == "@@OPTIONS") emit("vx_options()");
         else if (t.value == "@@SPID") emit("51");
         else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
         else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
@@ -152,6 +154,27 @@ std::string Executor::Translate(size_t from, size_t to) {
           emit("vx_convert(" + sqlite::QuoteLiteral(type) + ",");
           i = k;
           break;
+        }
+        if (call && t.value == "CAST") {
+          // CAST(expr AS datetime | varbinary ...) -> vx_convert('type', expr): SQLite has no such types.
+          int depth = 0;
+          size_t as = 0, close = i + 1;
+          for (size_t k = i + 1; k < to; ++k) {
+            if (IsSymbol(k, "(")) ++depth;
+            else if (IsSymbol(k, ")") && --depth == 0) {
+              close = k;
+              break;
+            } else if (depth == 1 && IsWord(k, "AS")) as = k;
+          }
+          const std::string type = as ? Tk(as + 1).value : std::string();
+          if (close > i + 1 && as > i + 2 &&
+              (type == "DATETIME" || type == "SMALLDATETIME" || type == "VARBINARY" || type == "BINARY")) {
+            std::string typeText;
+            for (size_t k = as + 1; k < close; ++k) typeText += Tk(k).text;
+            emit("vx_convert(" + sqlite::QuoteLiteral(typeText) + ", " + Translate(i + 2, as) + ")");
+            i = close;
+            break;
+          }
         }
         if (call && t.value == "ISNULL") emit("IFNULL");
         else if (call && t.value == "LEN") emit("vx_len");
@@ -204,6 +227,9 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, siz
     else col.kind = sqlserver::Value::Kind::Text;
     dates[c] = d == "DATETIME";
     rs.columns.push_back(std::move(col));
+    const char* table = sqlite3_column_table_name(st, c);
+    const char* origin = sqlite3_column_origin_name(st, c);
+    if (table && origin) rs.SetSqlType(static_cast<size_t>(c), CatalogColumnType(table, origin));
   }
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     std::vector<sqlserver::Value> row;

@@ -51,7 +51,8 @@ void Executor::ExecProcedure(bool exec) {
   }
   if (!exec) return;
   std::string lower = Upper(name.Name());
-  if (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts)) {
+  // sp_helptext runs in the current database wherever it is called from.
+  if (lower == "SP_HELPTEXT" || (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts))) {
     SystemProcedure(lower, args);
     return;
   }
@@ -242,6 +243,8 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     auto updu = db.Prepare("UPDATE main.users SET sid = ? WHERE dbid = ? AND uid = 1");
     updu.Bind(1, sid->first).Bind(2, dbid);
     updu.Step();
+  } else if (name == "SP_HELPTEXT") {
+    HelpText(Arg(args, 0));
   } else {
     // Other system procedures are found in master; like every body, theirs is not run.
     std::string lower = name;
@@ -249,6 +252,57 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     if (!s_.ResolveName({"master", "dbo", lower}))
       throw SimError{2812, 16, "Could not find stored procedure '" + lower + "'."};
   }
+}
+
+void Executor::HelpText(const std::string& objectName) {
+  std::vector<std::string> parts(1);
+  for (char c : objectName) {  // owner.name, [owner].[name]
+    if (c == '.') parts.emplace_back();
+    else if (c != '[' && c != ']') parts.back() += c;
+  }
+  auto obj = s_.ResolveName(parts);
+  if (!obj)
+    throw SimError{15009, 16, "The object '" + objectName + "' does not exist in database '" +
+                                  s_.DatabaseName(s_.currentDb_) + "'."};
+  auto st = s_.Db().Prepare("SELECT text, encrypted FROM main.comments WHERE dbid = ? AND id = ? "
+                            "ORDER BY number, colid");
+  st.Bind(1, s_.currentDb_).Bind(2, obj->id);
+  std::string text;
+  bool any = false, encrypted = false;
+  while (st.Step()) {
+    any = true;
+    encrypted = encrypted || st.Int(1) != 0;
+    if (!st.IsNull(0)) text += st.Text(0);
+  }
+  if (!any) throw SimError{15197, 16, "There is no text for object '" + objectName + "'."};
+  if (encrypted) {
+    Message(15471, 10, "The object comments have been encrypted.");
+    return;
+  }
+  // One row per line, each with its line end; a line longer than 255 characters in pieces.
+  sqlserver::ResultSet rs;
+  rs.columns.push_back({"Text", sqlserver::Value::Kind::Text});
+  rs.SetSqlType(0, "nvarchar(255)");
+  size_t start = 0, units = 0;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    const size_t u = len == 4 ? 2 : 1;
+    if (units + u > 255) {
+      rs.rows.push_back({sqlserver::Value::Text(text.substr(start, i - start))});
+      start = i;
+      units = 0;
+    }
+    units += u;
+    i += len;
+    if (c == '\n' && i >= 2 && text[i - 2] == '\r') {
+      rs.rows.push_back({sqlserver::Value::Text(text.substr(start, i - start))});
+      start = i;
+      units = 0;
+    }
+  }
+  if (start < text.size()) rs.rows.push_back({sqlserver::Value::Text(text.substr(start))});
+  out_.resultSets.push_back(std::move(rs));
 }
 
 }  // namespace vx::sqlsim

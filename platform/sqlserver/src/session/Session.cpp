@@ -23,6 +23,16 @@ int ResultSet::ColumnIndex(std::string_view name) const {
   return -1;
 }
 
+const std::string& ResultSet::SqlType(size_t column) const {
+  static const std::string unknown;
+  return column < sqlTypes.size() ? sqlTypes[column] : unknown;
+}
+
+void ResultSet::SetSqlType(size_t column, std::string type) {
+  if (sqlTypes.size() < columns.size()) sqlTypes.resize(columns.size());
+  if (column < sqlTypes.size()) sqlTypes[column] = std::move(type);
+}
+
 const ServerMessage* BatchResult::FirstError() const {
   for (const auto& m : messages)
     if (m.IsError()) return &m;

@@ -1,6 +1,7 @@
 #include "TdsConnection.h"
 
 #include "TdsLogin.h"
+#include "TdsSessionState.h"
 #include "TdsWriter.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
@@ -106,6 +107,7 @@ bool TdsConnection::Login(const std::string& payload) {
     return false;
   }
   if (version.empty()) version = "8.00.2039";
+  state_.database = database;
   socket_.SetPacketSize(login.packetSize);
   const std::string size = std::to_string(login.packetSize >= 512 && login.packetSize <= 32767 ? login.packetSize
                                                                                                : 4096);
@@ -125,9 +127,10 @@ bool TdsConnection::Batch(const std::string& payload) {
   for (size_t i = 0; i < text.size(); ++i)
     text[i] = static_cast<char16_t>(static_cast<unsigned char>(payload[2 * i]) |
                                     (static_cast<unsigned char>(payload[2 * i + 1]) << 8));
+  const std::string batch = sqlserver::Utf16ToUtf8(text);
   sqlserver::BatchResult result;
   try {
-    result = session_->Execute(sqlserver::Utf16ToUtf8(text));
+    result = session_->Execute(batch);
   } catch (const ComError& e) {
     if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;  // the socket closes
     result.messages.push_back(Msg(50000, 16, e.Description()));
@@ -138,7 +141,8 @@ bool TdsConnection::Batch(const std::string& payload) {
     w.Done(kDoneAttention);
     return socket_.Write(kReply, w.Data());
   }
-  for (const auto& rs : result.resultSets) w.ResultSet(rs);
+  FollowSessionState(*session_, batch, state_, w, serverName_);
+  for (const auto& rs : result.resultSets) w.ResultSet(rs, !state_.noCount);
   for (const auto& m : result.messages) w.Message(m, serverName_);
   w.Done(result.FirstError() ? kDoneError : kDoneFinal);
   return socket_.Write(kReply, w.Data());

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "TdsSessionState.h"
 #include "TdsSocket.h"
 #include "sqlserver/Session.h"
 
@@ -22,6 +23,7 @@ class TdsConnection {
   sqlserver::SessionFactory& factory_;
   std::string serverName_;
   std::unique_ptr<sqlserver::Session> session_;
+  SessionState state_;
 };
 
 }  // namespace vx::tds

@@ -19,8 +19,9 @@ enum DoneStatus : uint16_t {
 
 class TdsWriter {
  public:
-  // A whole result set: COLMETADATA, one ROW per row and a DONE (more, count).
-  void ResultSet(const sqlserver::ResultSet& rs);
+  // A whole result set: COLMETADATA, one ROW per row and a DONE (more, and count
+  // unless the session runs with NOCOUNT on). Column types: TdsTypes.h.
+  void ResultSet(const sqlserver::ResultSet& rs, bool withCount = true);
   void Message(const sqlserver::ServerMessage& m, const std::string& serverName);
   void Done(uint16_t status, uint32_t rowCount = 0);
   // ENVCHANGE of a text value (1 database, 2 language, 4 packet size).
