@@ -75,6 +75,9 @@ class Session {
   virtual const std::string& ServerName() const = 0;
   // Ends the session; an open transaction is rolled back. Never raises.
   virtual void Close() = 0;
+  // Called from another thread while Execute runs: asks the batch to stop soon
+  // (it then fails and what it did is rolled back). Never raises; no effect by default.
+  virtual void Cancel() {}
   // The server's version as its driver reported it at login ("8.00.2039"), or
   // "" when the session has no such report (the server is then asked).
   virtual std::string ServerVersion() const { return {}; }

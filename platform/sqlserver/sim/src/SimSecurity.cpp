@@ -1,4 +1,6 @@
 // EXEC of procedures, and the system procedures that set up logins, users and roles.
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 #include "Executor.h"
@@ -68,6 +70,11 @@ void Executor::ExecProcedure(bool exec) {
 }
 
 void Executor::SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args) {
+  static const std::array<std::string_view, 16> writers{
+      "SP_ADDLOGIN", "SP_GRANTLOGIN", "SP_DROPLOGIN", "SP_REVOKELOGIN", "SP_PASSWORD", "SP_DEFAULTDB",
+      "SP_ADDSRVROLEMEMBER", "SP_DROPSRVROLEMEMBER", "SP_ADDUSER", "SP_GRANTDBACCESS", "SP_DROPUSER",
+      "SP_REVOKEDBACCESS", "SP_ADDROLE", "SP_ADDROLEMEMBER", "SP_DROPROLEMEMBER", "SP_CHANGEDBOWNER"};
+  if (std::find(writers.begin(), writers.end(), name) != writers.end()) s_.NeedWrite();
   auto& db = s_.Db();
   const int32_t dbid = s_.currentDb_;
   auto requireSysadmin = [&] {

@@ -1,6 +1,8 @@
 #include "SimSession.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <map>
 #include <mutex>
 
@@ -48,6 +50,7 @@ SimSession::SimSession(std::string serverName, const std::string& path, const sq
     login_.sysadmin = st.Int(4) != 0;
     login_.defaultDatabase = st.IsNull(5) ? "master" : st.Text(5);
   }
+  sqlite3_busy_handler(db_.Handle(), &SimSession::BusyWait, this);
   RegisterFunctions();
   db_.Exec(
       "CREATE TEMP VIEW sysdatabases AS SELECT name, dbid, sid, 0 AS mode, status, 0 AS status2, crdate, "
@@ -133,12 +136,56 @@ void SimSession::BindViews() {
   viewsDb_ = currentDb_;
 }
 
-void SimSession::BeginBatchTransaction(bool write) {
+void SimSession::BeginBatchTransaction() {
   if (!inSqliteTxn_) {
-    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    // Deferred: a transaction that only reads holds no lock writers wait for.
+    db_.Exec("BEGIN");
     inSqliteTxn_ = true;
+    writeLocked_ = false;
+    changesAtBegin_ = sqlite3_total_changes(db_.Handle());
   }
   db_.Exec("SAVEPOINT vx_batch");
+}
+
+void SimSession::NeedWrite() {
+  if (!inSqliteTxn_ || writeLocked_) return;
+  if (sqlite3_total_changes(db_.Handle()) != changesAtBegin_) {  // written already: the lock is held
+    writeLocked_ = true;
+    return;
+  }
+  // Nothing written yet: the transaction gives up what it read for the write
+  // lock, so it never writes on an older state than the last writer left.
+  db_.Exec("RELEASE vx_batch");
+  db_.Exec("COMMIT");
+  inSqliteTxn_ = false;
+  db_.Exec("BEGIN IMMEDIATE");
+  inSqliteTxn_ = true;
+  writeLocked_ = true;
+  changesAtBegin_ = sqlite3_total_changes(db_.Handle());
+  db_.Exec("SAVEPOINT vx_batch");
+}
+
+void SimSession::Cancel() {
+  cancel_ = true;
+  if (open_) sqlite3_interrupt(db_.Handle());
+}
+
+sqlserver::ServerMessage SimSession::Cancelled() {
+  return {3980, 16, 1, 1,
+          "The request failed to run because the batch is aborted, this can be caused by abort signal sent from "
+          "client, or another request is running in the same session, which makes the session busy."};
+}
+
+int SimSession::BusyWait(void* self, int count) {
+  auto* s = static_cast<SimSession*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) s->waitStarted_ = now;
+  if (s->cancel_ || s->broken_) return 0;
+  // SET LOCK_TIMEOUT, else $VEXILON_SIM_BUSY_MS, else as long as it takes (the server's default).
+  const int limit = s->lockTimeoutMs_ ? *s->lockTimeoutMs_ : BusyTimeoutMs();
+  if (limit >= 0 && now - s->waitStarted_ >= std::chrono::milliseconds(limit)) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(count < 4 ? 1 << count : 20));
+  return 1;
 }
 
 void SimSession::RollbackAll() {
@@ -184,14 +231,7 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
     result.messages.push_back({e.number, 15, 1, e.line, e.text});
     return result;
   }
-  bool write = false;
-  for (const auto& t : tokens)
-    if (t.kind == Tok::Word &&
-        (t.value == "CREATE" || t.value == "ALTER" || t.value == "DROP" || t.value == "EXEC" ||
-         t.value == "EXECUTE" || t.value == "TRAN" || t.value == "TRANSACTION" || t.value == "SP_ADDLOGIN")) {
-      write = true;
-      break;
-    }
+  cancel_ = false;
   RecoverLostTransaction();
   // The whole batch is compiled first: a batch with a compile error runs nothing.
   Executor ex(*this, batch, std::move(tokens), result);
@@ -214,11 +254,13 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   const int savedTran = tranCount_;
   rolledBackInBatch_ = false;
   try {
-    BeginBatchTransaction(write);
+    BeginBatchTransaction();
   } catch (const sqlite::SqliteError& e) {
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file cannot be read: " + e.Description()});
+    result.messages.push_back(cancel_ ? Cancelled()
+                                      : sqlserver::ServerMessage{1222, 16, 56, 1,
+                                                                 IsBusy(e) ? "Lock request time out period exceeded."
+                                                                           : "The server file cannot be read: " +
+                                                                                 e.Description()});
     if (inSqliteTxn_ && tranCount_ == 0) {
       try { db_.Exec("ROLLBACK"); } catch (...) {}
       inSqliteTxn_ = false;
@@ -232,9 +274,11 @@ sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
     result.messages.push_back({e.number, e.severity, 1, std::max(e.line, 1), e.text});
     failed = true;
   } catch (const sqlite::SqliteError& e) {
-    result.messages.push_back({1222, 16, 56, 1,
-                               IsBusy(e) ? "Lock request time out period exceeded."
-                                         : "The server file failed: " + e.Description()});
+    result.messages.push_back(cancel_ ? Cancelled()
+                                      : sqlserver::ServerMessage{1222, 16, 56, 1,
+                                                                 IsBusy(e) ? "Lock request time out period exceeded."
+                                                                           : "The server file failed: " +
+                                                                                 e.Description()});
     failed = true;
   } catch (const ComError& e) {
     result.messages.push_back({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});

@@ -4,6 +4,7 @@
 // identity, open transaction). Batches are lexed, parsed and run statement by
 // statement; a batch that fails is rolled back as a whole.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <cstdint>
 #include <optional>
@@ -47,6 +48,15 @@ class SimSession : public sqlserver::Session {
   void Close() override;
 
   void Break() { broken_ = true; }
+  // Stops the batch running on another thread (or about to start) between two
+  // statements or inside a query; it fails with 3980 and is rolled back.
+  void Cancel() override;
+  bool CancelRequested() const { return cancel_; }
+  static sqlserver::ServerMessage Cancelled();
+  // Takes the server file's write lock before the first write of a transaction (a
+  // transaction that has written nothing holds none); waits as SET LOCK_TIMEOUT says.
+  void NeedWrite();
+  void SetLockTimeout(int ms) { lockTimeoutMs_ = ms; }
 
   // ---- used by the statement handlers and the SQL functions ----
   sqlite::Database& Db() { return db_; }
@@ -75,7 +85,8 @@ class SimSession : public sqlserver::Session {
  private:
   friend class Executor;
   void BindViews();
-  void BeginBatchTransaction(bool write);
+  void BeginBatchTransaction();
+  static int BusyWait(void* self, int count);
   void EndBatch(bool failed);
   void RollbackAll();
   void RecoverLostTransaction();
@@ -95,6 +106,11 @@ class SimSession : public sqlserver::Session {
   bool rolledBackInBatch_ = false;  // a ROLLBACK ran in the current batch
   int32_t viewsDb_ = -1;
   std::atomic<bool> broken_{false};
+  std::atomic<bool> cancel_{false};
+  bool writeLocked_ = false;  // the SQLite transaction holds the write lock
+  int changesAtBegin_ = 0;    // rows changed on the connection when it began
+  std::optional<int> lockTimeoutMs_;
+  std::chrono::steady_clock::time_point waitStarted_;
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
 };
