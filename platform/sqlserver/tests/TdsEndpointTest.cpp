@@ -184,4 +184,60 @@ TEST_F(TdsEndpoint, UseNoCountIsolationAndHelpTextAsTheServerAnswersThem) {
   EXPECT_EQ(c->Diagnostic().first, 15009);
 }
 
+// ---- cancel and disconnect ----
+
+// A query the simulator takes seconds over (13 rows of sysobjects, joined 7 or 8 times).
+std::string LongQuery(int joins) {
+  std::string q = "SELECT COUNT(*) FROM sysobjects t0";
+  for (int i = 1; i < joins; ++i) q += ", sysobjects t" + std::to_string(i);
+  return q;
+}
+
+TEST_F(TdsEndpoint, ACancelStopsTheRunningBatchAndIsAcknowledged) {
+  auto c = Connect();
+  SQLRETURN rc = SQL_SUCCESS;
+  // Had the batch run on, the DROP after the query would have run too.
+  std::thread running([&] { rc = c->Run(LongQuery(7) + "\nDROP PROCEDURE dbo.Shown"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(SQL_SUCCEEDED(SQLCancel(c->Stmt())));
+  running.join();
+  EXPECT_EQ(rc, SQL_ERROR);
+  SQLCHAR state[6] = {};
+  SQLGetDiagRec(SQL_HANDLE_STMT, c->Stmt(), 1, state, nullptr, nullptr, 0, nullptr);
+  EXPECT_STREQ(reinterpret_cast<char*>(state), "HY008");  // operation cancelled
+  EXPECT_NE(ObjectId("Shown"), 0);
+  // The connection goes on.
+  ASSERT_EQ(c->Run("SELECT DB_NAME()"), SQL_SUCCESS);
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(c->Stmt())));
+  EXPECT_EQ(c->Text(), "Sales");
+}
+
+TEST_F(TdsEndpoint, ADroppedClientsBatchStopsAndItsTransactionIsRolledBackAtOnce) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    Client c(served_->Port(), "sa", "sa-pw", "Sales");
+    const bool ok = c.Connected() && c.Run("BEGIN TRANSACTION") != SQL_ERROR &&
+                    c.Run("CREATE PROCEDURE dbo.LeftBehind AS select 1") != SQL_ERROR;
+    (void)!write(ready[1], ok ? "y" : "n", 1);
+    c.Run(LongQuery(8));  // killed in the middle of it
+    _exit(0);
+  }
+  close(ready[1]);
+  char answer = 0;
+  ASSERT_EQ(read(ready[0], &answer, 1), 1);
+  close(ready[0]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_EQ(answer, 'y');
+  // The transaction's write lock is gone with it: another client writes without waiting out the query.
+  auto c = Connect();
+  ASSERT_NE(c->Run("SET LOCK_TIMEOUT 3000"), SQL_ERROR);
+  EXPECT_NE(c->Run("CREATE PROCEDURE dbo.AfterTheDrop AS select 1"), SQL_ERROR) << c->Diagnostic().second;
+  EXPECT_NE(ObjectId("AfterTheDrop"), 0);
+  EXPECT_EQ(ObjectId("LeftBehind"), 0);
+}
+
 }  // namespace

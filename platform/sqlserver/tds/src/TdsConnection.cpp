@@ -1,5 +1,6 @@
 #include "TdsConnection.h"
 
+#include "TdsBatchWatch.h"
 #include "TdsLogin.h"
 #include "TdsSessionState.h"
 #include "TdsWriter.h"
@@ -129,15 +130,19 @@ bool TdsConnection::Batch(const std::string& payload) {
                                     (static_cast<unsigned char>(payload[2 * i + 1]) << 8));
   const std::string batch = sqlserver::Utf16ToUtf8(text);
   sqlserver::BatchResult result;
+  TdsBatchWatch watch(socket_, *session_);
   try {
     result = session_->Execute(batch);
   } catch (const ComError& e) {
     if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;  // the socket closes
     result.messages.push_back(Msg(50000, 16, e.Description()));
   }
+  watch.Stop();
+  if (watch.Dropped()) return false;  // the session closes at once: its transaction is rolled back
   TdsWriter w;
-  if (socket_.TakeWaitingAttention()) {
-    // The client gave up waiting: what ran stays done, the results are dropped.
+  if (watch.Attention() || socket_.TakeWaitingAttention()) {
+    // The client gave up waiting: the batch was stopped (the simulator rolls it back)
+    // or had ended; its results are dropped.
     w.Done(kDoneAttention);
     return socket_.Write(kReply, w.Data());
   }
