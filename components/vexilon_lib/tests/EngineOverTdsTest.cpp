@@ -4,6 +4,7 @@
 #include <map>
 
 #include "EngineTestSupport.h"
+#include "automation/DateText.h"
 #include "automation/ErrorNumbers.h"
 #include "support/ServedServer.h"
 #include "support/StraddlingText.h"
@@ -114,6 +115,28 @@ TEST_F(EngineOverTds, ATextCutInsideCharactersIsArchivedAndRestoredByteForByte) 
   EXPECT_EQ(engine_.RestoreObject(db, id, "Straddle", "dbo", ENU_OBT_STORED_PROCEDURE, vx::kFalse), ENU_RES_SUCCESSFUL);
   EXPECT_EQ(read(find()), before);  // re-created: a new id
   EXPECT_EQ(engine_.GetErrorsExist(), vx::kFalse);
+}
+
+TEST_F(EngineOverTds, ObjectListsShowTheDatesCreatedAsInProcess) {
+  UDT_LOGIN_CREDENTIALS login{server_->Address(), ENU_LAT_SQLSERVER, "sa", "demo"};
+  ASSERT_EQ(engine_.ConnectServer(login), ENU_SCR_SUCCESSFUL);
+  const int32_t db = DatabaseId("Ledger");
+  ASSERT_NE(db, 0);
+  // What a session of the simulator in process reads, as the object lists show it.
+  vx::sqlserver::Credentials sa;
+  sa.login = "sa";
+  sa.password = "demo";
+  auto direct = vx::sqlsim::SimServer::Open("VEXDEMO", folder_ + "served").OpenSession(sa, "Ledger");
+  size_t seen = 0;
+  for (const auto& list : {engine_.GetStoredProcedures(db, vx::kTrue), engine_.GetTriggers(db, vx::kTrue),
+                           engine_.GetUserDefinedFunctions(db, vx::kTrue), engine_.GetViews(db, vx::kTrue)})
+    for (const auto& o : list.arrObjects) {
+      const auto r = direct->Execute("SELECT crdate FROM sysobjects WHERE id = " + std::to_string(o.lngID));
+      ASSERT_EQ(r.FirstError(), nullptr);
+      EXPECT_EQ(o.strCreateDate, vx::DateToText(r.resultSets.at(0).rows.at(0).at(0).AsDate())) << o.strObjectName;
+      ++seen;
+    }
+  EXPECT_GE(seen, 10u);
 }
 
 // Counts the logins of the simulated servers.

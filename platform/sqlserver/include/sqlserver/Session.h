@@ -28,14 +28,23 @@ struct ServerMessage {
 };
 
 struct Column {
+  Column(std::string name = {}, Value::Kind kind = Value::Kind::Text, std::string sqlType = {})
+      : name(std::move(name)), kind(kind), sqlType(std::move(sqlType)) {}
   std::string name;
   Value::Kind kind = Value::Kind::Text;  // declared kind; any cell may still be Null
+  // The server's type of the column as T-SQL writes it ("int", "smallint", "datetime",
+  // "nvarchar(128)", "varbinary(8000)", "ntext"), "" where the session does not know it.
+  std::string sqlType;
 };
 
 // One result set, fully read (client side).
 struct ResultSet {
   std::vector<Column> columns;
   std::vector<std::vector<Value>> rows;
+  // The declared type of a column (Column::sqlType), "" for a column it does not have.
+  const std::string& SqlType(size_t column) const;
+  void SetSqlType(size_t column, std::string type);
+
   // Index of the first column of that name (case-insensitive), -1 when none.
   int ColumnIndex(std::string_view name) const;
 };
@@ -96,6 +105,14 @@ class Session {
   virtual const std::string& ServerName() const = 0;
   // Ends the session; an open transaction is rolled back. Never raises.
   virtual void Close() = 0;
+  // Called from another thread while Execute runs: asks the batch to stop soon
+  // (it then fails and what it did is rolled back). Never raises; no effect by default.
+  virtual void Cancel() {}
+  // The current database and whether NOCOUNT is on, as the session keeps them, so
+  // a client can follow their changes where they happen; asked between the
+  // statements of a batch (from its sink, on the thread running it). False when
+  // the session does not keep them (the server is then asked after the batch).
+  virtual bool CurrentState(std::string& /*database*/, bool& /*noCount*/) { return false; }
   // The server's version as its driver reported it at login ("8.00.2039"), or
   // "" when the session has no such report (the server is then asked).
   virtual std::string ServerVersion() const { return {}; }

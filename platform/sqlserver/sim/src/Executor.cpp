@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 
 #include "SimSession.h"
 #include "SimStore.h"
@@ -144,6 +145,10 @@ void Executor::Pass(bool exec) {
 void Executor::Statement(bool exec, bool first) {
   // A runtime error is reported on the line of the statement that raised it.
   const size_t start = pos_;
+  if (exec && s_.CancelRequested()) {
+    const auto m = SimSession::Cancelled();
+    throw SimError{m.number, m.severity, m.text, Cur().line};
+  }
   try {
     Dispatch(exec, first);
   } catch (SimError& e) {
@@ -170,6 +175,7 @@ void Executor::Dispatch(bool exec, bool first) {
   const Token& t = Cur();
   if (t.kind != Tok::Word) SyntaxError(pos_);
   const std::string& w = t.value;
+  if (exec && (w == "CREATE" || w == "ALTER" || w == "DROP")) s_.NeedWrite();
   if (w == "SELECT") Select(exec);
   else if (w == "USE") Use(exec);
   else if (w == "SET") Set(exec);
@@ -217,6 +223,15 @@ void Executor::Use(bool exec) {
 
 void Executor::Set(bool exec) {
   ++pos_;
+  if (CurIs("TRANSACTION")) {  // SET TRANSACTION ISOLATION LEVEL ...: accepted, one writer at a time anyway
+    ++pos_;
+    Expect("ISOLATION");
+    Expect("LEVEL");
+    if (CurIs("READ") && (IsWord(pos_ + 1, "UNCOMMITTED") || IsWord(pos_ + 1, "COMMITTED"))) pos_ += 2;
+    else if (CurIs("REPEATABLE") && IsWord(pos_ + 1, "READ")) pos_ += 2;
+    else Expect("SERIALIZABLE");
+    return;
+  }
   std::vector<std::string> options;
   for (;;) {
     if (Cur().kind != Tok::Word) SyntaxError(pos_);
@@ -232,7 +247,10 @@ void Executor::Set(bool exec) {
     isSwitch = true;
     ++pos_;
   } else if (options.size() == 1 && Cur().kind != Tok::End) {
-    if (IsSymbol(pos_, "-")) ++pos_;
+    const bool negative = IsSymbol(pos_, "-");
+    if (negative) ++pos_;
+    if (exec && options[0] == "LOCK_TIMEOUT" && Cur().kind == Tok::Number)
+      s_.SetLockTimeout((negative ? -1 : 1) * std::atoi(Cur().value.c_str()));
     ++pos_;
   } else {
     SyntaxError(pos_);
@@ -241,6 +259,7 @@ void Executor::Set(bool exec) {
   for (const auto& o : options) {
     if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
     else if (o == "ANSI_NULLS") s_.ansiNulls_ = on;
+    else if (o == "NOCOUNT") s_.noCount_ = on;
   }
 }
 
@@ -326,7 +345,7 @@ void Executor::EndTransaction(bool exec, bool commit) {
   // ROLLBACK undoes everything since the outermost BEGIN TRANSACTION.
   s_.RollbackAll();
   s_.rolledBackInBatch_ = true;
-  s_.BeginBatchTransaction(true);
+  s_.BeginBatchTransaction();
 }
 
 std::string Executor::ConditionQuery(size_t from, size_t to) {

@@ -38,8 +38,13 @@ class Executor {
   std::string Translate(size_t from, size_t to);
   // Runs translated query text; [from, to) are the tokens it came from (for error lines).
   sqlserver::ResultSet RunQuery(const std::string& sql, size_t from, size_t to);
-  // Runs translated query text and hands its rows to the sink as SQLite steps them.
+  // Runs translated query text and hands its rows to the sink as SQLite steps them;
+  // [from, to) is the query's select list onwards (its expressions' types are declared).
   void StreamQuery(const std::string& sql, size_t from, size_t to);
+  // The server's types of the expressions of a SELECT's list [from, to) (GETDATE(),
+  // CAST, CONVERT; "" for others), or none when the list does not name its columns.
+  std::vector<std::string> SelectListTypes(size_t from, size_t to) const;
+  std::string ExpressionType(size_t from, size_t to) const;
 
  private:
   // tokens
@@ -87,6 +92,7 @@ class Executor {
 
   // system procedures (security set-up)
   void SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args);
+  void HelpText(const std::string& objectName);
 
   // header grammar
   struct Header {

@@ -1,10 +1,12 @@
 // The server's functions and system variables, registered as SQLite functions on
 // each session's connection: catalogue look-ups, identity, versions, CONVERT, LEN
 // and the check of divisors.
+#include <cstdlib>
 #include <cstring>
 
 #include "SimSession.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -186,6 +188,8 @@ void FnMicrosoftVersion(sqlite3_context* ctx, int, sqlite3_value**) {
 
 void FnTranCount(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, Self(ctx)->TranCount()); }
 
+void FnOptions(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, Self(ctx)->Options()); }
+
 void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string type = Upper(ArgText(argv[0]));
   sqlite3_value* v = argv[1];
@@ -195,6 +199,29 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type.rfind("FLOAT", 0) == 0 || type.rfind("REAL", 0) == 0 || type.rfind("DECIMAL", 0) == 0 ||
       type.rfind("NUMERIC", 0) == 0)
     return sqlite3_result_double(ctx, sqlite3_value_double(v));
+  if (type == "DATETIME" || type == "SMALLDATETIME") {
+    // The simulator keeps dates as automation dates: numbers stay as they are.
+    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT)
+      return sqlite3_result_double(ctx, sqlite3_value_double(v));
+    double ole = 0;
+    if (!TextToServerDate(ArgText(v), ole)) return sqlite3_result_error(ctx, "vx:241", -1);
+    return sqlite3_result_double(ctx, ole);
+  }
+  if (type.rfind("VARBINARY", 0) == 0 || type.rfind("BINARY", 0) == 0) {
+    std::string bytes;
+    if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+      const int64_t i = sqlite3_value_int64(v);
+      const int width = i >= INT32_MIN && i <= INT32_MAX ? 4 : 8;
+      for (int k = width - 1; k >= 0; --k) bytes += static_cast<char>((i >> (8 * k)) & 0xFF);
+    } else {
+      const void* p = sqlite3_value_blob(v);
+      bytes.assign(static_cast<const char*>(p ? p : ""), static_cast<size_t>(sqlite3_value_bytes(v)));
+    }
+    const size_t open = type.find('(');
+    const long length = open == std::string::npos ? 30 : std::strtol(type.c_str() + open + 1, nullptr, 10);
+    if (length > 0 && bytes.size() > static_cast<size_t>(length)) bytes.resize(static_cast<size_t>(length));
+    return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  }
   ResultText(ctx, ArgText(v));
 }
 
@@ -271,6 +298,7 @@ void SimSession::RegisterFunctions() {
                    {"vx_version", 0, FnVersion},
                    {"vx_microsoftversion", 0, FnMicrosoftVersion},
                    {"vx_trancount", 0, FnTranCount},
+                   {"vx_options", 0, FnOptions},
                    {"vx_convert", 2, FnConvert},
                    {"vx_convert", 3, FnConvert},
                    {"vx_len", 1, FnLen},

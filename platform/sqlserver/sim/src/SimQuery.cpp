@@ -8,6 +8,7 @@
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 #include "sqlserver_sim/SimFolder.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -143,6 +144,7 @@ std::string Executor::Translate(size_t from, size_t to) {
         if (t.value == "@@VERSION") emit("vx_version()");
         else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
         else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
+        else if (t.value == "@@OPTIONS") emit("vx_options()");
         else if (t.value == "@@SPID") emit("51");
         else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
         else if (const int p = ParameterIndex(t.value); p >= 0) emit("?" + std::to_string(p + 1));
@@ -165,6 +167,27 @@ std::string Executor::Translate(size_t from, size_t to) {
           emit("vx_convert(" + sqlite::QuoteLiteral(type) + ",");
           i = k;
           break;
+        }
+        if (call && t.value == "CAST") {
+          // CAST(expr AS datetime | varbinary ...) -> vx_convert('type', expr): SQLite has no such types.
+          int depth = 0;
+          size_t as = 0, close = i + 1;
+          for (size_t k = i + 1; k < to; ++k) {
+            if (IsSymbol(k, "(")) ++depth;
+            else if (IsSymbol(k, ")") && --depth == 0) {
+              close = k;
+              break;
+            } else if (depth == 1 && IsWord(k, "AS")) as = k;
+          }
+          const std::string type = as ? Tk(as + 1).value : std::string();
+          if (close > i + 1 && as > i + 2 &&
+              (type == "DATETIME" || type == "SMALLDATETIME" || type == "VARBINARY" || type == "BINARY")) {
+            std::string typeText;
+            for (size_t k = as + 1; k < close; ++k) typeText += Tk(k).text;
+            emit("vx_convert(" + sqlite::QuoteLiteral(typeText) + ", " + Translate(i + 2, as) + ")");
+            i = close;
+            break;
+          }
         }
         if (call && t.value == "ISNULL") emit("IFNULL");
         else if (call && t.value == "LEN") emit("vx_len");
@@ -213,6 +236,10 @@ class Query : public sqlserver::RowCursor {
       else if (d == "INTEGER") col.kind = sqlserver::Value::Kind::Integer;
       else col.kind = sqlserver::Value::Kind::Text;
       dates_[static_cast<size_t>(c)] = d == "DATETIME";
+      // A column of the server file's tables has the type the catalogue views show.
+      const char* table = sqlite3_column_table_name(st, c);
+      const char* origin = sqlite3_column_origin_name(st, c);
+      if (table && origin) col.sqlType = CatalogColumnType(table, origin);
       columns_.push_back(std::move(col));
     }
     // The batch's parameters are bound by number (?1 is the first), never written into the text.
@@ -236,6 +263,16 @@ class Query : public sqlserver::RowCursor {
   Query& operator=(const Query&) = delete;
 
   const std::vector<sqlserver::Column>& Columns() const { return columns_; }
+  // Gives column `c` the server's type `type` unless it has one; a date type makes
+  // its numbers dates (the simulator keeps dates as automation dates).
+  void Declare(size_t c, const std::string& type) {
+    if (c >= columns_.size() || type.empty() || !columns_[c].sqlType.empty()) return;
+    columns_[c].sqlType = type;
+    const std::string upper = Upper(type);
+    if (upper != "DATETIME" && upper != "SMALLDATETIME") return;
+    columns_[c].kind = sqlserver::Value::Kind::DateTime;
+    dates_[c] = true;
+  }
   // The step's result code when it failed, after Next returned false.
   int Failure() const { return rc_ == SQLITE_DONE ? SQLITE_OK : rc_; }
   std::string FailureText() const { return sqlite3_errmsg(h_); }
@@ -325,6 +362,9 @@ void Executor::StreamQuery(const std::string& sql, size_t from, size_t to) {
     throw QueryError(rc, msg, from, to);
   }
   Query q(h, st, s_.parameters_);
+  const auto types = SelectListTypes(from, to);
+  if (types.size() == q.Columns().size())
+    for (size_t c = 0; c < types.size(); ++c) q.Declare(c, types[c]);
   // A failing step ends the result set where it stands, with the server's error.
   q.onFailure_ = [&] { throw QueryError(q.Failure(), q.FailureText(), from, to); };
   out_.ResultSet(q.Columns(), q);

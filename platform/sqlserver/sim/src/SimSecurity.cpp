@@ -1,4 +1,6 @@
 // EXEC of procedures, and the system procedures that set up logins, users and roles.
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 #include "Executor.h"
@@ -14,6 +16,22 @@ std::string Arg(const std::vector<std::optional<std::string>>& args, size_t i) {
 bool HasArg(const std::vector<std::optional<std::string>>& args, size_t i) {
   return i < args.size() && args[i].has_value();
 }
+
+// Rows a procedure has made whole, handed to the sink as a result set.
+class RowList : public sqlserver::RowCursor {
+ public:
+  explicit RowList(const std::vector<std::vector<sqlserver::Value>>& rows) : rows_(rows) {}
+  bool Next(std::vector<sqlserver::Value>& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+  void Rewind() override { at_ = 0; }
+
+ private:
+  const std::vector<std::vector<sqlserver::Value>>& rows_;
+  size_t at_ = 0;
+};
 }  // namespace
 
 void Executor::ExecProcedure(bool exec) {
@@ -55,7 +73,8 @@ void Executor::ExecProcedure(bool exec) {
   }
   if (!exec) return;
   std::string lower = Upper(name.Name());
-  if (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts)) {
+  // sp_helptext runs in the current database wherever it is called from.
+  if (lower == "SP_HELPTEXT" || (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts))) {
     SystemProcedure(lower, args);
     return;
   }
@@ -71,6 +90,11 @@ void Executor::ExecProcedure(bool exec) {
 }
 
 void Executor::SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args) {
+  static const std::array<std::string_view, 16> writers{
+      "SP_ADDLOGIN", "SP_GRANTLOGIN", "SP_DROPLOGIN", "SP_REVOKELOGIN", "SP_PASSWORD", "SP_DEFAULTDB",
+      "SP_ADDSRVROLEMEMBER", "SP_DROPSRVROLEMEMBER", "SP_ADDUSER", "SP_GRANTDBACCESS", "SP_DROPUSER",
+      "SP_REVOKEDBACCESS", "SP_ADDROLE", "SP_ADDROLEMEMBER", "SP_DROPROLEMEMBER", "SP_CHANGEDBOWNER"};
+  if (std::find(writers.begin(), writers.end(), name) != writers.end()) s_.NeedWrite();
   auto& db = s_.Db();
   const int32_t dbid = s_.currentDb_;
   auto requireSysadmin = [&] {
@@ -246,6 +270,8 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     auto updu = db.Prepare("UPDATE main.users SET sid = ? WHERE dbid = ? AND uid = 1");
     updu.Bind(1, sid->first).Bind(2, dbid);
     updu.Step();
+  } else if (name == "SP_HELPTEXT") {
+    HelpText(Arg(args, 0));
   } else {
     // Other system procedures are found in master; like every body, theirs is not run.
     std::string lower = name;
@@ -253,6 +279,58 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     if (!s_.ResolveName({"master", "dbo", lower}))
       throw SimError{2812, 16, "Could not find stored procedure '" + lower + "'."};
   }
+}
+
+void Executor::HelpText(const std::string& objectName) {
+  std::vector<std::string> parts(1);
+  for (char c : objectName) {  // owner.name, [owner].[name]
+    if (c == '.') parts.emplace_back();
+    else if (c != '[' && c != ']') parts.back() += c;
+  }
+  auto obj = s_.ResolveName(parts);
+  if (!obj)
+    throw SimError{15009, 16, "The object '" + objectName + "' does not exist in database '" +
+                                  s_.DatabaseName(s_.currentDb_) + "'."};
+  auto st = s_.Db().Prepare("SELECT text, encrypted FROM main.comments WHERE dbid = ? AND id = ? "
+                            "ORDER BY number, colid");
+  st.Bind(1, s_.currentDb_).Bind(2, obj->id);
+  std::string text;
+  bool any = false, encrypted = false;
+  while (st.Step()) {
+    any = true;
+    encrypted = encrypted || st.Int(1) != 0;
+    if (!st.IsNull(0)) text += st.Text(0);
+  }
+  if (!any) throw SimError{15197, 16, "There is no text for object '" + objectName + "'."};
+  if (encrypted) {
+    Message(15471, 10, "The object comments have been encrypted.");
+    return;
+  }
+  // One row per line, each with its line end; a line longer than 255 characters in pieces.
+  sqlserver::ResultSet rs;
+  rs.columns.push_back({"Text", sqlserver::Value::Kind::Text});
+  rs.SetSqlType(0, "nvarchar(255)");
+  size_t start = 0, units = 0;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    const size_t u = len == 4 ? 2 : 1;
+    if (units + u > 255) {
+      rs.rows.push_back({sqlserver::Value::Text(text.substr(start, i - start))});
+      start = i;
+      units = 0;
+    }
+    units += u;
+    i += len;
+    if (c == '\n' && i >= 2 && text[i - 2] == '\r') {
+      rs.rows.push_back({sqlserver::Value::Text(text.substr(start, i - start))});
+      start = i;
+      units = 0;
+    }
+  }
+  if (start < text.size()) rs.rows.push_back({sqlserver::Value::Text(text.substr(start))});
+  RowList rows(rs.rows);
+  out_.ResultSet(rs.columns, rows);
 }
 
 }  // namespace vx::sqlsim

@@ -48,6 +48,7 @@ SimSession::SimSession(std::string serverName, const std::string& path, const sq
     login_.sysadmin = st.Int(4) != 0;
     login_.defaultDatabase = st.IsNull(5) ? "master" : st.Text(5);
   }
+  sqlite3_busy_handler(db_.Handle(), &SimSession::BusyWait, this);
   RegisterFunctions();
   db_.Exec(
       "CREATE TEMP VIEW sysdatabases AS SELECT name, dbid, sid, 0 AS mode, status, 0 AS status2, crdate, "
@@ -133,10 +134,13 @@ void SimSession::BindViews() {
   viewsDb_ = currentDb_;
 }
 
-void SimSession::BeginBatchTransaction(bool write) {
+void SimSession::BeginBatchTransaction() {
   if (!inSqliteTxn_) {
-    db_.Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    // Deferred: a transaction that only reads holds no lock writers wait for.
+    db_.Exec("BEGIN");
     inSqliteTxn_ = true;
+    writeLocked_ = false;
+    changesAtBegin_ = sqlite3_total_changes(db_.Handle());
   }
   db_.Exec("SAVEPOINT vx_batch");
 }
@@ -215,14 +219,7 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     result.Message({e.number, 15, 1, e.line, e.text});
     return;
   }
-  bool write = false;
-  for (const auto& t : tokens)
-    if (t.kind == Tok::Word &&
-        (t.value == "CREATE" || t.value == "ALTER" || t.value == "DROP" || t.value == "EXEC" ||
-         t.value == "EXECUTE" || t.value == "TRAN" || t.value == "TRANSACTION" || t.value == "SP_ADDLOGIN")) {
-      write = true;
-      break;
-    }
+  cancel_ = false;
   RecoverLostTransaction();
   // The whole batch is compiled first: a batch with a compile error runs nothing.
   Executor ex(*this, batch, std::move(tokens), result);
@@ -245,11 +242,12 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
   const int savedTran = tranCount_;
   rolledBackInBatch_ = false;
   try {
-    BeginBatchTransaction(write);
+    BeginBatchTransaction();
   } catch (const sqlite::SqliteError& e) {
-    result.Message({1222, 16, 56, 1,
-                    IsBusy(e) ? "Lock request time out period exceeded."
-                              : "The server file cannot be read: " + e.Description()});
+    result.Message(cancel_ ? Cancelled()
+                           : sqlserver::ServerMessage{1222, 16, 56, 1,
+                                                      IsBusy(e) ? "Lock request time out period exceeded."
+                                                                : "The server file cannot be read: " + e.Description()});
     if (inSqliteTxn_ && tranCount_ == 0) {
       try { db_.Exec("ROLLBACK"); } catch (...) {}
       inSqliteTxn_ = false;
@@ -263,9 +261,10 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     result.Message({e.number, e.severity, 1, std::max(e.line, 1), e.text});
     failed = true;
   } catch (const sqlite::SqliteError& e) {
-    result.Message({1222, 16, 56, 1,
-                    IsBusy(e) ? "Lock request time out period exceeded."
-                              : "The server file failed: " + e.Description()});
+    result.Message(cancel_ ? Cancelled()
+                           : sqlserver::ServerMessage{1222, 16, 56, 1,
+                                                      IsBusy(e) ? "Lock request time out period exceeded."
+                                                                : "The server file failed: " + e.Description()});
     failed = true;
   } catch (const ComError& e) {
     result.Message({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});
@@ -312,6 +311,21 @@ std::string SimSession::DatabaseName(int32_t dbid) const {
   auto st = const_cast<sqlite::Database&>(db_).Prepare("SELECT name FROM main.databases WHERE dbid = ?");
   st.Bind(1, dbid);
   return st.Step() ? st.Text(0) : std::string();
+}
+
+bool SimSession::CurrentState(std::string& database, bool& noCount) {
+  if (!open_) return false;
+  if (currentDb_ != stateDb_) {
+    try {
+      stateDbName_ = DatabaseName(currentDb_);
+    } catch (const sqlite::SqliteError&) {
+      return false;  // e.g. the batch is being cancelled: asked again at the next result
+    }
+    stateDb_ = currentDb_;
+  }
+  database = stateDbName_;
+  noCount = noCount_;
+  return true;
 }
 
 int32_t SimSession::EffectiveUid(int32_t dbid) const {

@@ -4,6 +4,7 @@
 // identity, open transaction). Batches are lexed, parsed and run statement by
 // statement; a batch that fails is rolled back as a whole.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <cstdint>
 #include <optional>
@@ -50,6 +51,16 @@ class SimSession : public sqlserver::Session {
   void Close() override;
 
   void Break() { broken_ = true; }
+  // Stops the batch running on another thread (or about to start) between two
+  // statements or inside a query; it fails with 3980 and is rolled back.
+  void Cancel() override;
+  bool CancelRequested() const { return cancel_; }
+  static sqlserver::ServerMessage Cancelled();
+  // Takes the server file's write lock before the first write of a transaction (a
+  // transaction that has written nothing holds none); waits as SET LOCK_TIMEOUT says.
+  void NeedWrite();
+  void SetLockTimeout(int ms) { lockTimeoutMs_ = ms; }
+  bool CurrentState(std::string& database, bool& noCount) override;
 
   // ---- used by the statement handlers and the SQL functions ----
   sqlite::Database& Db() { return db_; }
@@ -68,6 +79,8 @@ class SimSession : public sqlserver::Session {
   std::optional<int32_t> DatabaseId(const std::string& name) const;
   std::string DatabaseName(int32_t dbid) const;
   int TranCount() const { return tranCount_; }
+  // @@OPTIONS: ANSI_NULLS (32), QUOTED_IDENTIFIER (256), NOCOUNT (512).
+  int Options() const { return (ansiNulls_ ? 32 : 0) | (quotedIdentifier_ ? 256 : 0) | (noCount_ ? 512 : 0); }
   // The prepared look-up of OBJECTPROPERTY (xtype, shipped, quoted_ident, ansi_nulls, uid by dbid, id).
   sqlite::Statement& PropertyStatement();
   std::string ProductVersion() const;
@@ -76,7 +89,8 @@ class SimSession : public sqlserver::Session {
  private:
   friend class Executor;
   void BindViews();
-  void BeginBatchTransaction(bool write);
+  void BeginBatchTransaction();
+  static int BusyWait(void* self, int count);
   void EndBatch(bool failed);
   void RollbackAll();
   void RecoverLostTransaction();
@@ -90,12 +104,20 @@ class SimSession : public sqlserver::Session {
   int32_t impersonatedUid_ = -1;
   bool quotedIdentifier_ = true;
   bool ansiNulls_ = true;
+  bool noCount_ = false;
   int tranCount_ = 0;
   bool inSqliteTxn_ = false;
   bool rolledBackInBatch_ = false;  // a ROLLBACK ran in the current batch
   int32_t viewsDb_ = -1;
   std::atomic<bool> broken_{false};
   const std::vector<sqlserver::Parameter>* parameters_ = nullptr;  // of the batch being run
+  std::atomic<bool> cancel_{false};
+  bool writeLocked_ = false;  // the SQLite transaction holds the write lock
+  int changesAtBegin_ = 0;    // rows changed on the connection when it began
+  std::optional<int> lockTimeoutMs_;
+  std::chrono::steady_clock::time_point waitStarted_;
+  int32_t stateDb_ = -1;  // the database CurrentState last named, and its name
+  std::string stateDbName_;
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
 };

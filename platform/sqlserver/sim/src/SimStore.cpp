@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <chrono>
 #include <cstdlib>
@@ -140,7 +141,7 @@ int BusyTimeoutMs() {
     int ms = std::atoi(v);
     if (ms > 0) return ms;
   }
-  return 5000;
+  return -1;
 }
 
 sqlite::Database OpenServerFile(const std::string& path, bool create) {
@@ -157,8 +158,9 @@ sqlite::Database OpenServerFile(const std::string& path, bool create) {
     ::close(fd);
   }
   try {
+    const int busyMs = BusyTimeoutMs();
     sqlite::Database db(path, create ? sqlite::OpenMode::ReadWriteCreate : sqlite::OpenMode::ReadWrite, std::nullopt,
-                        BusyTimeoutMs());
+                        busyMs >= 0 ? busyMs : INT_MAX);
     sqlite3_create_collation(db.Handle(), kCollation, SQLITE_UTF8, nullptr, CompareCi);
     // WAL keeps the file consistent without a sync on every commit.
     db.Exec("PRAGMA synchronous = NORMAL");

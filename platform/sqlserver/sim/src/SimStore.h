@@ -10,7 +10,9 @@ namespace vx::sqlsim {
 
 inline constexpr const char* kCollation = "SQLCI";
 
-// Busy timeout of every connection to a server file: $VEXILON_SIM_BUSY_MS or 5000 ms.
+// How long a connection to a server file waits for another's write lock:
+// $VEXILON_SIM_BUSY_MS (tests bound their waits so), else -1, as long as it takes
+// (the server's default LOCK_TIMEOUT; a session's SET LOCK_TIMEOUT overrides both).
 int BusyTimeoutMs();
 
 // Opens a server file with the collation registered; with create true it makes a

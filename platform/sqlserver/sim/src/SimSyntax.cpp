@@ -18,6 +18,7 @@ SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_
   if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
   auto after = [&](const char* prefix) { return msg.substr(std::strlen(prefix)); };
   if (msg == "vx:8134") return SimError{8134, 16, "Divide by zero error encountered."};
+  if (msg == "vx:241") return SimError{241, 16, "Syntax error converting datetime from character string."};
   if (msg.rfind("no such table: ", 0) == 0) {
     std::string name = after("no such table: ");
     if (name.rfind("main.", 0) == 0) name = name.substr(5);

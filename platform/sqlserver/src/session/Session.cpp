@@ -23,6 +23,15 @@ int ResultSet::ColumnIndex(std::string_view name) const {
   return -1;
 }
 
+const std::string& ResultSet::SqlType(size_t column) const {
+  static const std::string unknown;
+  return column < columns.size() ? columns[column].sqlType : unknown;
+}
+
+void ResultSet::SetSqlType(size_t column, std::string type) {
+  if (column < columns.size()) columns[column].sqlType = std::move(type);
+}
+
 const ServerMessage* BatchResult::FirstError() const {
   for (const auto& m : messages)
     if (m.IsError()) return &m;

@@ -1,7 +1,9 @@
 #include "TdsConnection.h"
 
+#include "TdsBatchWatch.h"
 #include "TdsLogin.h"
 #include "TdsReply.h"
+#include "TdsSessionState.h"
 #include "TdsWriter.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
@@ -118,6 +120,7 @@ bool TdsConnection::Login(const std::string& payload) {
     return false;
   }
   if (version.empty()) version = "8.00.2039";
+  state_.database = database;
   socket_.SetPacketSize(login.packetSize);
   socket_.LoggedIn();
   const std::string size = std::to_string(login.packetSize >= 512 && login.packetSize <= 32767 ? login.packetSize
@@ -138,52 +141,79 @@ bool TdsConnection::Batch(const std::string& payload) {
   for (size_t i = 0; i < text.size(); ++i)
     text[i] = static_cast<char16_t>(static_cast<unsigned char>(payload[2 * i]) |
                                     (static_cast<unsigned char>(payload[2 * i + 1]) << 8));
-  TdsReply reply(socket_, serverName_);
-  try {
-    session_->Run(sqlserver::Utf16ToUtf8(text), {}, reply);
-  } catch (const ClientGone&) {
-    return false;
-  } catch (const ComError& e) {
-    if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;  // the socket closes
-    reply.Message(Msg(50000, 16, e.Description()));
+  const std::string batch = sqlserver::Utf16ToUtf8(text);
+  TdsReply reply(socket_, serverName_, *session_, state_);
+  bool attention = false;
+  {
+    // The watch is the socket's only reader while the batch runs; rows go out meanwhile.
+    TdsBatchWatch watch(socket_, *session_);
+    reply.Watch(&watch);
+    try {
+      session_->Run(batch, {}, reply);
+    } catch (const ClientGone&) {
+      return false;
+    } catch (const RequestStopped&) {
+      // the client's attention or its going away, below
+    } catch (const ComError& e) {
+      if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;  // the socket closes
+      reply.Message(Msg(50000, 16, e.Description()));
+    }
+    watch.Stop();
+    reply.Watch(nullptr);
+    if (watch.Dropped()) return false;  // the session closes at once: its transaction is rolled back
+    attention = watch.Attention();
   }
-  return EndReply(reply, reply.AnyError() ? kDoneError : kDoneFinal);
+  return EndReply(reply, batch, reply.AnyError() ? kDoneError : kDoneFinal, attention);
 }
 
 bool TdsConnection::Rpc(const std::string& payload) {
   std::vector<RpcCall> calls;
   std::string error;
-  TdsReply reply(socket_, serverName_);
+  TdsReply reply(socket_, serverName_, *session_, state_);
   if (!ParseRpc(payload, calls, error)) {
     reply.Message(Msg(8009, 16, error));
-    return EndReply(reply, kDoneError);
+    return EndReply(reply, {}, kDoneError, false);
   }
   reply.Writer().SetInProcedure(true);
-  try {
-    for (size_t i = 0; i < calls.size(); ++i) rpc_.Call(*session_, calls[i], reply, i + 1 < calls.size());
-  } catch (const ClientGone&) {
-    return false;
-  } catch (const ComError& e) {
-    if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;
-    reply.Message(Msg(50000, 16, e.Description()));
-    reply.Writer().DoneProc(kDoneError);
+  bool attention = false;
+  {
+    TdsBatchWatch watch(socket_, *session_);
+    reply.Watch(&watch);
+    try {
+      for (size_t i = 0; i < calls.size() && !watch.Attention() && !watch.Dropped(); ++i)
+        rpc_.Call(*session_, calls[i], reply, i + 1 < calls.size());
+    } catch (const ClientGone&) {
+      return false;
+    } catch (const RequestStopped&) {
+    } catch (const ComError& e) {
+      if (e.Number() == err::kServerConnection || !session_->IsAlive()) return false;
+      reply.Message(Msg(50000, 16, e.Description()));
+      reply.Writer().DoneProc(kDoneError);
+    }
+    watch.Stop();
+    reply.Watch(nullptr);
+    if (watch.Dropped()) return false;
+    attention = watch.Attention();
   }
   if (reply.Gone()) return false;
-  if (socket_.TakeWaitingAttention()) {
-    if (!reply.Started()) reply.Writer().Buffer().clear();
+  if (attention || socket_.TakeWaitingAttention()) {
+    reply.DropUnsent();
     reply.Writer().Done(kDoneAttention);
   }
   return reply.Finish();
 }
 
-// The last DONE of a reply; an attention that came meanwhile is acknowledged in its place.
-bool TdsConnection::EndReply(TdsReply& reply, uint16_t doneStatus) {
+// The last DONE of a reply, after the session's state the batch left; an
+// attention is acknowledged in its place: the batch was stopped (the simulator
+// rolls it back) or had ended, and what has not gone out is dropped.
+bool TdsConnection::EndReply(TdsReply& reply, const std::string& batch, uint16_t doneStatus, bool attention) {
   if (reply.Gone()) return false;
-  if (socket_.TakeWaitingAttention()) {
-    // The client gave up waiting: what ran stays done, the results not yet sent are dropped.
-    if (!reply.Started()) reply.Writer().Buffer().clear();
-    doneStatus = kDoneAttention;
+  if (attention || socket_.TakeWaitingAttention()) {
+    reply.DropUnsent();
+    reply.Writer().Done(kDoneAttention);
+    return reply.Finish();
   }
+  reply.FollowState(&batch);
   reply.Writer().Done(doneStatus);
   return reply.Finish();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "TdsRpc.h"
+#include "TdsSessionState.h"
 #include "TdsSocket.h"
 #include "sqlserver/Session.h"
 
@@ -21,13 +22,14 @@ class TdsConnection {
   bool RefuseLogin(const std::vector<sqlserver::ServerMessage>& messages);
   bool Batch(const std::string& payload);
   bool Rpc(const std::string& payload);
-  bool EndReply(TdsReply& reply, uint16_t doneStatus);
+  bool EndReply(TdsReply& reply, const std::string& batch, uint16_t doneStatus, bool attention);
 
   TdsSocket socket_;
   sqlserver::SessionFactory& factory_;
   std::string serverName_;
   std::unique_ptr<sqlserver::Session> session_;
   TdsRpc rpc_;
+  SessionState state_;
 };
 
 }  // namespace vx::tds

@@ -129,6 +129,7 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
   }
   const std::string name = call.name.empty() ? ProcName(id) : call.name;
   bool ran = true;           // a return status is sent for a procedure that ran
+  std::string ranText;       // what the session was given to run
   int32_t handleOut = -1;    // the handle sp_prepare / sp_prepexec gives back
   auto run = [&](const std::string& statement, const std::vector<std::string>& declared, size_t firstValue) {
     std::vector<sqlserver::Parameter> values;
@@ -141,6 +142,7 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
       }
       values.push_back({std::move(n), in[i].value});
     }
+    ranText = statement;
     session.Run(statement, values, reply);
   };
   auto expectText = [&](size_t i, const char* parameter, const char* type) {
@@ -227,11 +229,13 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
           batch += values.back().name;
         }
         const int before = reply.Errors();
+        ranText = batch;
         session.Run(batch, values, reply);
         // A procedure that does not exist never ran: no return status.
         if (reply.Errors() > before && reply.LastError() == 2812) ran = false;
       }
   }
+  reply.FollowState(&ranText);
   const bool failed = reply.Errors() > errorsBefore;
   auto& w = reply.Writer();
   if (ran || handleOut >= 0) w.ReturnStatus(failed ? 1 : 0);

@@ -37,6 +37,7 @@ class TdsSocket {
   // True when an attention packet is waiting (it is consumed); never blocks.
   bool TakeWaitingAttention();
   void SetPacketSize(uint32_t size);
+  int Fd() const { return fd_; }
   void Close();
 
  private:

@@ -1,11 +1,11 @@
 #include "TdsWriter.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
 
+#include "TdsTypes.h"
 #include "sqlserver/Utf16.h"
 
 namespace vx::tds {
@@ -24,80 +24,9 @@ enum Token : uint8_t {
   kReturnStatus = 0x79,
   kReturnValue = 0xAC,
 };
-enum Wire : uint8_t { kIntN = 0x26, kFloatN = 0x6D, kDateTimeN = 0x6F, kNVarChar = 0xE7, kNText = 0x63 };
-// SQL_Latin1_General_CP1_CI_AS
-constexpr unsigned char kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};
-constexpr size_t kMaxNVarChar = 4000;  // characters
 constexpr size_t kFlushAt = 32 * 1024;  // bytes of rows kept before they are handed on
 
-using sqlserver::Value;
-const Value kNull;
-
-struct WireColumn {
-  uint8_t type = kNVarChar;
-  uint8_t size = 0;  // of fixed-length kinds
-};
-
-// UTF-16 code units of a UTF-8 text.
-size_t Utf16Length(std::string_view utf8) {
-  size_t n = 0;
-  for (unsigned char ch : utf8) {
-    if ((ch & 0xC0) != 0x80) ++n;
-    if (ch >= 0xF0) ++n;  // a surrogate pair
-  }
-  return n;
-}
-
-// The wire type of a column follows the values it really holds: the rows are
-// read once to learn them, then again to be written.
-std::vector<WireColumn> Describe(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows) {
-  const size_t n = columns.size();
-  struct Seen {
-    bool allInt = true, allNumber = true, allDate = true, any = false, fitsInt32 = true, longText = false;
-  };
-  std::vector<Seen> seen(n);
-  std::vector<Value> row;
-  while (rows.Next(row)) {
-    for (size_t c = 0; c < n && c < row.size(); ++c) {
-      const Value& v = row[c];
-      if (v.IsNull()) continue;
-      Seen& s = seen[c];
-      s.any = true;
-      const auto k = v.GetKind();
-      s.allInt = s.allInt && k == Value::Kind::Integer;
-      s.allNumber = s.allNumber && (k == Value::Kind::Integer || k == Value::Kind::Float);
-      s.allDate = s.allDate && k == Value::Kind::DateTime;
-      if (k == Value::Kind::Integer) {
-        const int64_t i = v.AsInt64();
-        s.fitsInt32 = s.fitsInt32 && i >= INT32_MIN && i <= INT32_MAX;
-      } else if (k == Value::Kind::Text && !s.longText) {
-        s.longText = Utf16Length(v.AsText()) > kMaxNVarChar;
-      }
-    }
-  }
-  rows.Rewind();
-  std::vector<WireColumn> wire(n);
-  for (size_t c = 0; c < n; ++c) {
-    const Seen& s = seen[c];
-    if (!s.any) {
-      switch (columns[c].kind) {
-        case Value::Kind::Integer: wire[c] = {kIntN, 4}; break;
-        case Value::Kind::Float: wire[c] = {kFloatN, 8}; break;
-        case Value::Kind::DateTime: wire[c] = {kDateTimeN, 8}; break;
-        default: wire[c] = {kNVarChar, 0};
-      }
-    } else if (s.allInt) {
-      wire[c] = {kIntN, static_cast<uint8_t>(s.fitsInt32 ? 4 : 8)};
-    } else if (s.allNumber) {
-      wire[c] = {kFloatN, 8};
-    } else if (s.allDate) {
-      wire[c] = {kDateTimeN, 8};
-    } else {
-      wire[c] = {s.longText ? kNText : kNVarChar, 0};
-    }
-  }
-  return wire;
-}
+const sqlserver::Value kNull;
 }  // namespace
 
 void TdsWriter::U16(uint16_t v) {
@@ -132,103 +61,27 @@ void TdsWriter::UsVarChar(std::string_view utf8, size_t limit) {
 }
 
 void TdsWriter::ResultSet(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows,
-                          const std::function<void(TdsWriter&)>& flush) {
+                          const std::function<void(TdsWriter&)>& flush, bool withCount) {
   const size_t n = columns.size();
-  const std::vector<WireColumn> wire = Describe(columns, rows);
+  const std::vector<WireColumn> wire = ChooseWireTypes(columns, rows);
 
   U8(kColMetadata);
   U16(static_cast<uint16_t>(n));
   for (size_t c = 0; c < n; ++c) {
     U16(0);       // user type
     U16(0x0001);  // nullable
-    U8(wire[c].type);
-    switch (wire[c].type) {
-      case kIntN:
-      case kFloatN:
-      case kDateTimeN: U8(wire[c].size); break;
-      case kNVarChar:
-        U16(kMaxNVarChar * 2);
-        out_.append(reinterpret_cast<const char*>(kCollation), 5);
-        break;
-      case kNText:
-        U32(0x7FFFFFFF);
-        out_.append(reinterpret_cast<const char*>(kCollation), 5);
-        U16(0);  // table name
-        break;
-    }
+    AppendTypeInfo(out_, wire[c]);
     BVarChar(columns[c].name);
   }
-  std::vector<Value> row;
-  std::u16string text;
+  std::vector<sqlserver::Value> row;
   uint32_t count = 0;
   while (rows.Next(row)) {
     ++count;
     U8(kRow);
-    for (size_t c = 0; c < n; ++c) {
-      const Value& v = c < row.size() ? row[c] : kNull;
-      switch (wire[c].type) {
-        case kIntN:
-          if (v.IsNull()) U8(0);
-          else if (wire[c].size == 4) {
-            U8(4);
-            U32(static_cast<uint32_t>(static_cast<int32_t>(v.AsInt64())));
-          } else {
-            U8(8);
-            U64(static_cast<uint64_t>(v.AsInt64()));
-          }
-          break;
-        case kFloatN:
-          if (v.IsNull()) U8(0);
-          else {
-            const double d = v.AsDouble();
-            uint64_t bits = 0;
-            std::memcpy(&bits, &d, 8);
-            U8(8);
-            U64(bits);
-          }
-          break;
-        case kDateTimeN:
-          if (v.IsNull()) U8(0);
-          else {
-            // days since 1900-01-01 and three-hundredths of a second since midnight
-            const double ole = v.AsDate();
-            const double whole = std::trunc(ole);
-            const double fraction = std::fabs(ole - whole);
-            int64_t ticks = std::llround(fraction * 86400.0 * 300.0);
-            int32_t days = static_cast<int32_t>(whole) - 2;
-            if (ticks >= 86400LL * 300) {
-              ticks -= 86400LL * 300;
-              ++days;
-            }
-            U8(8);
-            U32(static_cast<uint32_t>(days));
-            U32(static_cast<uint32_t>(ticks));
-          }
-          break;
-        case kNVarChar:
-          if (v.IsNull()) U16(0xFFFF);
-          else {
-            text = sqlserver::Utf8ToUtf16(v.AsText());
-            U16(static_cast<uint16_t>(text.size() * 2));
-            Utf16(text);
-          }
-          break;
-        case kNText:
-          if (v.IsNull()) U8(0);
-          else {
-            U8(16);
-            out_.append(16, '\x01');  // text pointer
-            out_.append(8, '\0');     // timestamp
-            text = sqlserver::Utf8ToUtf16(v.AsText());
-            U32(static_cast<uint32_t>(text.size() * 2));
-            Utf16(text);
-          }
-          break;
-      }
-    }
+    for (size_t c = 0; c < n; ++c) AppendCell(out_, wire[c], c < row.size() ? row[c] : kNull);
     if (out_.size() >= kFlushAt && flush) flush(*this);
   }
-  DoneToken(inProcedure_ ? kDoneInProc : kDone, kDoneMore | kDoneCount, count);
+  DoneToken(inProcedure_ ? kDoneInProc : kDone, withCount ? kDoneMore | kDoneCount : kDoneMore, count);
 }
 
 void TdsWriter::Message(const sqlserver::ServerMessage& m, const std::string& serverName) {

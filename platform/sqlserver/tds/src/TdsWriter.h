@@ -20,11 +20,12 @@ enum DoneStatus : uint16_t {
 
 class TdsWriter {
  public:
-  // A result set: COLMETADATA, one ROW per row and a DONE (more, count), or a
-  // DONEINPROC inside a procedure call. `flush` is called whenever the rows
-  // written so far fill a few packets, to hand them on.
+  // A result set: COLMETADATA, one ROW per row and a DONE (more, and count unless
+  // the session runs with NOCOUNT on), or a DONEINPROC inside a procedure call.
+  // Column types: TdsTypes.h. `flush` is called whenever the rows written so far
+  // fill a few packets, to hand them on.
   void ResultSet(const std::vector<sqlserver::Column>& columns, sqlserver::RowCursor& rows,
-                 const std::function<void(TdsWriter&)>& flush = {});
+                 const std::function<void(TdsWriter&)>& flush = {}, bool withCount = true);
   void Message(const sqlserver::ServerMessage& m, const std::string& serverName);
   void Done(uint16_t status, uint32_t rowCount = 0);
   // The tokens that end a procedure call (RPC): its return status, the values of

@@ -18,8 +18,9 @@
 // Latin-1 letters) and trailing blanks, and orders other letters by code point;
 // permissions are by role only (GRANT/DENY/REVOKE are accepted and ignored);
 // nested roles, application roles, aliases and sysdepends are not kept; one lock
-// covers a whole server file (a writer waits for another writer, readers never
-// wait); a failing statement rolls its whole batch back (as a compile error does,
+// covers a whole server file, taken at a transaction's first write (a writer
+// waits for another writer as long as SET LOCK_TIMEOUT lets it, by default with
+// no end; readers never wait); a failing statement rolls its whole batch back (as a compile error does,
 // before any statement of the batch has run).
 
 #include "sqlserver/Session.h"

@@ -1,0 +1,146 @@
+// The server's types of what a query returns: the catalogue's columns as SQL
+// Server 2000 declares them, and the expressions whose type the select list
+// shows (GETDATE(), CAST and CONVERT); and the conversions to datetime and
+// varbinary that SQLite does not make.
+#include <cstdio>
+#include <cstring>
+
+#include "Executor.h"
+#include "SimTypes.h"
+#include "automation/OleDate.h"
+
+namespace vx::sqlsim {
+
+std::string CatalogColumnType(std::string_view table, std::string_view column) {
+  struct Entry {
+    const char* table;
+    const char* column;
+    const char* type;
+  };
+  // The columns of the server file's tables, as the catalogue views show them.
+  static const Entry entries[] = {
+      {"objects", "id", "int"},           {"objects", "name", "nvarchar(128)"},
+      {"objects", "xtype", "char(2)"},    {"objects", "uid", "smallint"},
+      {"objects", "parent_obj", "int"},   {"objects", "crdate", "datetime"},
+      {"objects", "schema_ver", "int"},   {"objects", "status", "int"},
+      {"objects", "category", "int"},     {"comments", "id", "int"},
+      {"comments", "number", "smallint"}, {"comments", "colid", "smallint"},
+      {"comments", "status", "smallint"}, {"comments", "ctext", "varbinary(8000)"},
+      {"comments", "text", "nvarchar(4000)"}, {"comments", "encrypted", "bit"},
+      {"comments", "compressed", "bit"},  {"comments", "texttype", "smallint"},
+      {"users", "uid", "smallint"},       {"users", "name", "nvarchar(128)"},
+      {"users", "status", "smallint"},    {"users", "hasdbaccess", "int"},
+      {"users", "issqluser", "int"},      {"users", "isntuser", "int"},
+      {"users", "issqlrole", "int"},      {"members", "memberuid", "smallint"},
+      {"members", "groupuid", "smallint"}, {"databases", "name", "nvarchar(128)"},
+      {"databases", "dbid", "smallint"},  {"databases", "crdate", "datetime"},
+      {"databases", "status", "int"},     {"databases", "cmptlevel", "tinyint"},
+      {"logins", "name", "nvarchar(128)"}, {"logins", "dbname", "nvarchar(128)"},
+      {"logins", "createdate", "datetime"}, {"logins", "isntname", "int"},
+      {"logins", "sysadmin", "int"},
+  };
+  for (const Entry& e : entries)
+    if (table == e.table && column == e.column) return e.type;
+  return {};
+}
+
+bool TextToServerDate(std::string_view text, double& ole) {
+  // "YYYY-MM-DD[ |T]HH:MM[:SS[.fff]]", "YYYYMMDD[ HH:MM[:SS]]" and "MM/DD/YYYY[ HH:MM[:SS]]"
+  std::string s(text);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, n = 0;
+  double sec = 0;
+  const char* p = s.c_str();
+  if (std::sscanf(p, "%4d-%2d-%2d%n", &y, &mo, &d, &n) == 3 ||
+      (std::strlen(p) >= 8 && std::sscanf(p, "%4d%2d%2d%n", &y, &mo, &d, &n) == 3) ||
+      std::sscanf(p, "%2d/%2d/%4d%n", &mo, &d, &y, &n) == 3) {
+    p += n;
+  } else {
+    return false;
+  }
+  if (*p == ' ' || *p == 'T') {
+    ++p;
+    n = 0;
+    if (std::sscanf(p, "%2d:%2d%n", &h, &mi, &n) != 2) return false;
+    p += n;
+    if (*p == ':') {
+      n = 0;
+      if (std::sscanf(p + 1, "%lf%n", &sec, &n) != 1) return false;
+      p += 1 + n;
+    }
+  }
+  if (*p != '\0' || sec < 0 || sec >= 60) return false;
+  DateParts parts{y, mo, d, h, mi, 0};
+  if (!DatePartsToOle(parts, ole)) return false;
+  ole += sec / 86400.0;
+  return true;
+}
+
+std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const {
+  size_t i = from + 1;
+  if (IsWord(i, "DISTINCT") || IsWord(i, "ALL")) ++i;
+  if (IsWord(i, "TOP")) {
+    i += 2;
+    if (IsWord(i, "PERCENT")) ++i;
+  }
+  std::vector<std::pair<size_t, size_t>> items;
+  size_t start = i;
+  int depth = 0;
+  for (; i < to; ++i) {
+    if (IsSymbol(i, "(")) ++depth;
+    else if (IsSymbol(i, ")")) --depth;
+    else if (depth == 0 && (IsSymbol(i, ",") || IsWord(i, "FROM") || IsWord(i, "INTO") || IsWord(i, "WHERE") ||
+                            IsWord(i, "GROUP") || IsWord(i, "ORDER") || IsWord(i, "HAVING") || IsWord(i, "UNION"))) {
+      items.emplace_back(start, i);
+      if (!IsSymbol(i, ",")) break;
+      start = i + 1;
+    }
+  }
+  if (i >= to) items.emplace_back(start, to);
+  std::vector<std::string> types;
+  for (auto [a, b] : items) {
+    if (b <= a) return {};
+    for (size_t k = a; k < b; ++k)
+      if (IsSymbol(k, "*") && (k == a || IsSymbol(k - 1, "."))) return {};  // columns the list does not name
+    if (b - a >= 3 && IsIdentifier(a) && IsSymbol(a + 1, "=")) a += 2;  // alias = expression
+    if (b - a >= 3 && IsWord(b - 2, "AS")) b -= 2;
+    else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && IsSymbol(b - 2, ")")) --b;
+    types.push_back(ExpressionType(a, b));
+  }
+  return types;
+}
+
+std::string Executor::ExpressionType(size_t a, size_t b) const {
+  auto closes = [&](size_t open) {  // the parenthesis opened at `open` closes at b - 1
+    int depth = 0;
+    for (size_t k = open; k < b; ++k) {
+      if (IsSymbol(k, "(")) ++depth;
+      else if (IsSymbol(k, ")") && --depth == 0) return k == b - 1;
+    }
+    return false;
+  };
+  auto text = [&](size_t x, size_t y) {
+    std::string t;
+    for (size_t k = x; k < y; ++k) t += Tk(k).text;
+    return t;
+  };
+  if ((IsWord(a, "GETDATE") && IsSymbol(a + 1, "(") && closes(a + 1) && b == a + 3) ||
+      (IsWord(a, "CURRENT_TIMESTAMP") && b == a + 1))
+    return "datetime";
+  if (IsWord(a, "CAST") && IsSymbol(a + 1, "(") && closes(a + 1)) {
+    for (size_t k = b - 2; k > a + 2; --k)
+      if (IsWord(k, "AS")) return text(k + 1, b - 1);
+  }
+  if (IsWord(a, "CONVERT") && IsSymbol(a + 1, "(") && closes(a + 1)) {
+    int depth = 0;
+    for (size_t k = a + 2; k < b - 1; ++k) {
+      if (IsSymbol(k, "(")) ++depth;
+      else if (IsSymbol(k, ")")) --depth;
+      else if (depth == 0 && IsSymbol(k, ",")) return text(a + 2, k);
+    }
+  }
+  return {};
+}
+
+}  // namespace vx::sqlsim

@@ -1,0 +1,15 @@
+#pragma once
+// Types of the server that SQLite does not keep: see SimTypes.cpp.
+#include <string>
+#include <string_view>
+
+namespace vx::sqlsim {
+
+// The server's type of a column of the server file's tables ("objects", "crdate"
+// -> "datetime"), "" for a column the catalogue views do not show.
+std::string CatalogColumnType(std::string_view table, std::string_view column);
+// A date as the server reads it from text ("2024-05-01 13:45:10.500",
+// "20240501", "05/01/2024 13:45"); false when the text is no date.
+bool TextToServerDate(std::string_view text, double& ole);
+
+}  // namespace vx::sqlsim
