@@ -93,6 +93,10 @@ ObjectLook LookAtObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type,
   return Guarded([&] { return Look(*FetchObject(server, type, databaseId, id, tableId), type); });
 }
 
+ObjectLook LookAtObject(const ProgrammableObject& object, ENU_OBJECT_TYPES type) {
+  return Guarded([&] { return Look(object, type); });
+}
+
 ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId,
                              int32_t tableId, const std::string& owner, const std::string& name) {
   return Guarded([&] {
