@@ -18,6 +18,7 @@
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
 #include "sqlserver/ProgrammableObject.h"
+#include "sqlserver/Recordset.h"
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/StoredProcedure.h"
 #include "sqlserver/Table.h"
@@ -148,7 +149,17 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   // at no moment is the object encrypted without its source kept durably.
   int32_t rowId = 0;
   if (archive) {
-    const UDT_OBJECT record = ReadObject(lngDatabaseID, lngID, kind.type);
+    // The object's record as its reader gives it, but only the catalogue row:
+    // the text was read above.
+    UDT_OBJECT record;
+    {
+      vx::sqlserver::Recordset rs =
+          CatalogueQuery(lngDatabaseID, vexilon::catalogue::ObjectReaderQuery(kind.type, lngID));
+      if (!rs.IsEOF()) {
+        record.strCreateDate = vx::DateToText(rs.Field("crdate").AsDate());
+        record.lngSchemaVersion = rs.Field("schema_ver").AsInt32();
+      }
+    }
     if (record.lngSchemaVersion > std::numeric_limits<int32_t>::max() - 16)
       throw vx::ComError(vx::err::kOverflow, "CVexilon", "Overflow");
     vx::archive::Connection connection = OpenArchive();
