@@ -125,10 +125,26 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
                                                   : createScriptHeader.substr(headerEnd + 2);
   }
 
-  // The two settings the server stored with the object, read once for the alter
-  // script and the archive row alike.
-  const bool quotedIdentifierOn = object->QuotedIdentifierStatus() == vx::kTrue;
-  const bool ansiNullsOn = object->AnsiNullsStatus() == vx::kTrue;
+  // The object's record as its reader gives it, but only the catalogue row (the
+  // text was read above): with archiving it also gives the two settings the
+  // server stored with the object, read once for the alter script and the row.
+  UDT_OBJECT record;
+  std::optional<bool> quotedIdentifier, ansiNulls;
+  if (archive) {
+    vx::sqlserver::Recordset rs =
+        CatalogueQuery(lngDatabaseID, vexilon::catalogue::ObjectReaderQuery(kind.type, lngID));
+    if (!rs.IsEOF()) {
+      record.strCreateDate = vx::DateToText(rs.Field("crdate").AsDate());
+      record.lngSchemaVersion = rs.Field("schema_ver").AsInt32();
+      // OBJECTPROPERTY gives 1, 0 or NULL: only 1 is ON.
+      auto on = [&](const char* field) { return !rs.Field(field).IsNull() && rs.Field(field).AsInt32() == 1; };
+      quotedIdentifier = on("set_quoted_identifier");
+      ansiNulls = on("set_ansi_nulls");
+    }
+  }
+  const bool quotedIdentifierOn =
+      quotedIdentifier ? *quotedIdentifier : object->QuotedIdentifierStatus() == vx::kTrue;
+  const bool ansiNullsOn = ansiNulls ? *ansiNulls : object->AnsiNullsStatus() == vx::kTrue;
   std::string alterScript = vexilon::UseDatabaseBatch(databaseName);
   alterScript += quotedIdentifierOn ? "SET QUOTED_IDENTIFIER ON" : "SET QUOTED_IDENTIFIER OFF";
   alterScript += "\r\nGO\r\n";
@@ -149,17 +165,6 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   // at no moment is the object encrypted without its source kept durably.
   int32_t rowId = 0;
   if (archive) {
-    // The object's record as its reader gives it, but only the catalogue row:
-    // the text was read above.
-    UDT_OBJECT record;
-    {
-      vx::sqlserver::Recordset rs =
-          CatalogueQuery(lngDatabaseID, vexilon::catalogue::ObjectReaderQuery(kind.type, lngID));
-      if (!rs.IsEOF()) {
-        record.strCreateDate = vx::DateToText(rs.Field("crdate").AsDate());
-        record.lngSchemaVersion = rs.Field("schema_ver").AsInt32();
-      }
-    }
     if (record.lngSchemaVersion > std::numeric_limits<int32_t>::max() - 16)
       throw vx::ComError(vx::err::kOverflow, "CVexilon", "Overflow");
     vx::archive::Connection connection = OpenArchive();
