@@ -3,10 +3,17 @@
 //  - each of the eight object lists on a database of 20,000 procedures (the
 //    encrypted procedures on one of 20,000 encrypted procedures);
 //  - AddLogItem (durable when it returns), averaged;
-//  - GetLog of 100,000 log items.
+//  - GetLog of 100,000 log items;
+//  - with a third argument N (try 20000), a large archive as years of use
+//    leave one: N archived procedures of 3 KB (about 300 MB with 20,000) and
+//    5,000 log items; then the folder's archived ids (GetArchivedObjectIDs,
+//    as a folder click reads them) against the same call on an empty archive,
+//    the log list, and the compaction of the whole archive as at exit.
+//   vx_bench_engine [procedures [log items [archived procedures]]]
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +28,52 @@
 #include "vexilon_lib/CVexilon.h"
 
 namespace {
+
+using vx::archive::Parameter;
+using vx::archive::ParamType;
+
+std::string Text(const std::string& head, size_t size) {
+  std::string text = head + "\r\n";
+  while (text.size() < size) text += "  SELECT name, id, xtype FROM sysobjects WHERE xtype = 'P' -- a line\r\n";
+  return text;
+}
+
+// Archives `archived` procedures with texts of `size` bytes, and 5,000 log items.
+void AddArchive(const std::string& app, const UDT_OBJECT_CONTAINER& procedures, int archived, int32_t db,
+                size_t size) {
+  vx::archive::Connection c(app);
+  c.BeginTrans();
+  for (int i = 0; i < archived && i < procedures.lngElements; ++i) {
+    const auto& p = procedures.arrObjects[static_cast<size_t>(i)];
+    const std::string text = Text("CREATE PROCEDURE " + p.strObjectName + " AS", size);
+    const std::string header = "/****** Object:  Stored Procedure dbo." + p.strObjectName + " ******/\r\n";
+    const std::string drop = "if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[" +
+                             p.strObjectName + "]'))\r\ndrop procedure [dbo].[" + p.strObjectName + "]\r\nGO\r\n";
+    c.Execute("qryAddArchivedObject",
+              {Parameter::Long("@ID", p.lngID), Parameter::Text("@SQLServerName", "BENCH", 128),
+               Parameter::Long("@DatabaseID", db), Parameter::TextLength("@OwnerName", "dbo"),
+               Parameter::Long("@ObjectType", 1), Parameter::NullOf("@TableID", ParamType::Integer, 0),
+               Parameter::TextLength("@ObjectName", p.strObjectName),
+               Parameter::TextLength("@Script", text, ParamType::LongVarWChar),
+               Parameter::TextLength("@AlterScript", text, ParamType::LongVarWChar),
+               Parameter::TextLength("@DropScriptHeader", header + drop, ParamType::LongVarWChar),
+               Parameter::TextLength("@DropScript", drop, ParamType::LongVarWChar),
+               Parameter::TextLength("@CreateScriptHeader", header + text, ParamType::LongVarWChar),
+               Parameter::TextLength("@CreateScript", text, ParamType::LongVarWChar),
+               Parameter::Date("@CreateDate", 45000.5), Parameter::Long("@SchemaVersion", 16),
+               Parameter::Bool("@QuotedIdentifierStatus", true), Parameter::Bool("@AnsiNullsStatus", true)});
+  }
+  const std::string script = Text("ALTER PROCEDURE dbo.p WITH ENCRYPTION AS", size);
+  for (int i = 0; i < 5000; ++i)
+    c.Execute("qryAddLogItem",
+              {Parameter::Date("@DateTime", vx::OleNow()), Parameter::TextLength("@SQLServerName", "BENCH"),
+               Parameter::TextLength("@DatabaseName", "Big"), Parameter::NullOf("@TableName", ParamType::VarWChar, 128),
+               Parameter::TextLength("@OwnerName", "dbo"), Parameter::Long("@ObjectType", 1),
+               Parameter::TextLength("@ObjectName", "usp_" + std::to_string(i)),
+               Parameter::TextLength("@Message", "Archived and Encrypted successfully", ParamType::LongVarWChar),
+               Parameter::TextLength("@Script", script, ParamType::LongVarWChar)});
+  c.CommitTrans();
+}
 
 double Seconds(const std::function<void()>& f) {
   const auto t0 = std::chrono::steady_clock::now();
@@ -117,6 +170,45 @@ int main(int argc, char** argv) {
     int32_t count = 0;
     const double getLog = Seconds([&] { count = engine.GetLog().RecordCount(); });
     std::printf("GetLog: %d items in %.3f s (limit 1 s)\n", count, getLog);
+
+    const int archived = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (archived > 0) {
+      // The rest runs on an archive of its own.
+      engine.ClearLog();
+      const UDT_OBJECT_CONTAINER procedures = engine.GetStoredProcedures(db, vx::kTrue);
+      auto idsTime = [&] {
+        double best = 1e9;
+        for (int run = 0; run < 5; ++run)
+          best = std::min(best, Seconds([&] { count = engine.GetArchivedObjectIDs(db, ENU_OBT_STORED_PROCEDURE).lngElements; }));
+        return best;
+      };
+      // The same rows with texts of a few bytes, in an archive of their own.
+      const std::string small = folder + "small/";
+      std::filesystem::create_directories(small);
+      vx::archive::CreateArchive(small + vx::archive::kArchiveFileName);
+      vx::archive::CreateWorkgroup(small + vx::archive::kWorkgroupFileName);
+      engine.SetAppConnectionString(vx::archive::UserConnectionString(small));
+      AddArchive(vx::archive::UserConnectionString(small), procedures, archived, db, 10);
+      const double smallIds = idsTime();
+      std::printf("GetArchivedObjectIDs, small archive (%.0f MB): %d ids in %.3f s\n",
+                  std::filesystem::file_size(small + vx::archive::kArchiveFileName) / 1e6, count, smallIds);
+      engine.SetAppConnectionString(app);
+      const double fill = Seconds([&] { AddArchive(app, procedures, archived, db, 3000); });
+      std::printf("large archive: %d archived procedures and 5000 log items written in %.1f s, %.0f MB\n", archived,
+                  fill, std::filesystem::file_size(folder + vx::archive::kArchiveFileName) / 1e6);
+      const double largeIds = idsTime();
+      std::printf("GetArchivedObjectIDs, large archive: %d ids in %.3f s (%.2fx the small archive's)\n", count,
+                  largeIds, largeIds / smallIds);
+      const double largeLog = Seconds([&] { count = engine.GetLog().RecordCount(); });
+      std::printf("GetLog, large archive: %d items in %.3f s\n", count, largeLog);
+      const std::string copy = folder + vx::archive::kCompactFileName;
+      const double compact = Seconds([&] {
+        vx::archive::CompactDatabase(vx::archive::AdminConnectionString(folder) + ";Jet OLEDB:Engine Type=5;",
+                                     vx::archive::CompactTargetConnectionString(folder) + ";Jet OLEDB:Engine Type=5;");
+      });
+      std::printf("compaction of the large archive: %.2f s (limit 3 s), copy %.0f MB\n", compact,
+                  std::filesystem::file_size(copy) / 1e6);
+    }
   } catch (const vx::ComError& e) {
     std::printf("error %d: %s\n", e.Number(), e.Description().c_str());
     rc = 1;

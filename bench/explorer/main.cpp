@@ -2,7 +2,11 @@
 // simulated server: times the first click on the folder (lists from the
 // server), a click again after the lists were cleared (lists from the folder's
 // cache), and a sort of each list by its date column.
-//   QT_QPA_PLATFORM=offscreen vx_bench_explorer [procedures=20000]
+//   QT_QPA_PLATFORM=offscreen vx_bench_explorer [procedures=20000 [text bytes]]
+// With a text size the encrypted half is made WITH ENCRYPTION on the server and
+// its archive rows are written directly, each of its texts that long: 3000
+// gives an archive of about 300 MB at 20,000 procedures, 10 a small one, for
+// the same folder click on both.
 // With "--screenshot <folder> <sqlsim>" it builds the demo server instead,
 // encrypts half of Ledger's procedures with archiving, and writes PNGs of the
 // explorer with the tree open and the procedures folder selected.
@@ -17,6 +21,7 @@
 #include <QApplication>
 #include <QTreeWidget>
 
+#include "archive/Connection.h"
 #include "basMain.h"
 #include "basMessages.h"
 #include "explorer/frmSQLServerExplorer.h"
@@ -43,6 +48,7 @@ int Screenshots(const std::string& out, const std::string& sims);
 int main(int argc, char** argv) {
   const bool shots = argc > 3 && std::string(argv[1]) == "--screenshot";
   const int count = argc > 1 && !shots ? std::atoi(argv[1]) : 20000;
+  const size_t textBytes = argc > 2 && !shots ? static_cast<size_t>(std::atol(argv[2])) : 0;
   const std::string root = TempRoot();
   const std::string program = root + "program/", sims = root + "servers/";
   fs::create_directories(program);
@@ -81,17 +87,47 @@ int main(int argc, char** argv) {
   for (int i = 1; i <= count; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "usp_%05d", i);
-    script += std::string("CREATE PROCEDURE dbo.") + name + " AS SELECT " + std::to_string(i) + "\nGO\n";
+    const bool encrypted = textBytes > 0 && i % 2 == 1;
+    script += std::string("CREATE PROCEDURE dbo.") + name + (encrypted ? " WITH ENCRYPTION" : "") + " AS SELECT " +
+              std::to_string(i) + "\nGO\n";
   }
   sim.RunScript(script, "Shop");
   auto engine = vx::app::NewEngine();
   engine->RegisterSQLServer("BENCH", ENU_LAT_SQLSERVER, "sa", "sa");
   UDT_LOGIN_CREDENTIALS c{"BENCH", ENU_LAT_SQLSERVER, "sa", "sa"};
   engine->ConnectServer(c);
-  const UDT_OBJECT_CONTAINER procs = engine->GetStoredProcedures(shop, vx::kTrue);
-  for (int32_t i = 0; i < procs.lngElements; i += 2) engine->EncryptArchiveStoredProcedure(shop, procs.arrObjects[i].lngID);
+  if (textBytes == 0) {
+    const UDT_OBJECT_CONTAINER procs = engine->GetStoredProcedures(shop, vx::kTrue);
+    for (int32_t i = 0; i < procs.lngElements; i += 2)
+      engine->EncryptArchiveStoredProcedure(shop, procs.arrObjects[i].lngID);
+  } else {
+    using vx::archive::Parameter;
+    using vx::archive::ParamType;
+    std::string text = "CREATE PROCEDURE p AS\r\n";
+    while (text.size() < textBytes) text += "  SELECT name, id, xtype FROM sysobjects WHERE xtype = 'P'\r\n";
+    text.resize(textBytes);
+    vx::archive::Connection archive(vx::app::strDbConnectionString());
+    archive.BeginTrans();
+    for (const auto& p : engine->GetEncryptedStoredProcedures(shop, vx::kTrue).arrObjects)
+      archive.Execute("qryAddArchivedObject",
+                      {Parameter::Long("@ID", p.lngID), Parameter::Text("@SQLServerName", "BENCH", 128),
+                       Parameter::Long("@DatabaseID", shop), Parameter::TextLength("@OwnerName", "dbo"),
+                       Parameter::Long("@ObjectType", 1), Parameter::NullOf("@TableID", ParamType::Integer, 0),
+                       Parameter::TextLength("@ObjectName", p.strObjectName),
+                       Parameter::TextLength("@Script", text, ParamType::LongVarWChar),
+                       Parameter::TextLength("@AlterScript", text, ParamType::LongVarWChar),
+                       Parameter::TextLength("@DropScriptHeader", text, ParamType::LongVarWChar),
+                       Parameter::TextLength("@DropScript", text, ParamType::LongVarWChar),
+                       Parameter::TextLength("@CreateScriptHeader", text, ParamType::LongVarWChar),
+                       Parameter::TextLength("@CreateScript", text, ParamType::LongVarWChar),
+                       Parameter::Date("@CreateDate", 45000.5), Parameter::Long("@SchemaVersion", 16),
+                       Parameter::Bool("@QuotedIdentifierStatus", true), Parameter::Bool("@AnsiNullsStatus", true)});
+    archive.CommitTrans();
+  }
   engine->DisconnectSQLServer();
-  std::printf("set-up: %d procedures, %d encrypted and archived: %.1f s\n", count, (count + 1) / 2, Since(t0));
+  ::sync();  // the set-up's writes reach the disk before anything is timed
+  std::printf("set-up: %d procedures, %d encrypted and archived: %.1f s, archive %.0f MB\n", count, (count + 1) / 2,
+              Since(t0), fs::file_size(program + "Vexilon.dat") / 1e6);
 
   frmApplication main;
   SetMainWindow(&main);

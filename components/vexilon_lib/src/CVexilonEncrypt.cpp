@@ -18,6 +18,7 @@
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
 #include "sqlserver/ProgrammableObject.h"
+#include "sqlserver/Recordset.h"
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/StoredProcedure.h"
 #include "sqlserver/Table.h"
@@ -118,13 +119,37 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     dropScriptHeader = object->Script(kDropWithHeader, std::nullopt, 0);
     dropScript = object->Script(kDrop, std::nullopt, 0);
     createScriptHeader = object->Script(kCreateWithHeader, std::nullopt, 0);
-    createScript = object->Script(kCreate, std::nullopt, 0);
+    // The create script is the one with its header but for the header's line:
+    // taken from it, the server reads the object's text and settings once.
+    const size_t headerEnd = createScriptHeader.find("\r\n");
+    createScript = headerEnd == std::string::npos ? object->Script(kCreate, std::nullopt, 0)
+                                                  : createScriptHeader.substr(headerEnd + 2);
   }
 
+  // The object's record as its reader gives it, but only the catalogue row (the
+  // text was read above): with archiving it also gives the two settings the
+  // server stored with the object, read once for the alter script and the row.
+  UDT_OBJECT record;
+  std::optional<bool> quotedIdentifier, ansiNulls;
+  if (archive) {
+    vx::sqlserver::Recordset rs =
+        CatalogueQuery(lngDatabaseID, vexilon::catalogue::ObjectReaderQuery(kind.type, lngID));
+    if (!rs.IsEOF()) {
+      record.strCreateDate = vx::DateToText(rs.Field("crdate").AsDate());
+      record.lngSchemaVersion = rs.Field("schema_ver").AsInt32();
+      // OBJECTPROPERTY gives 1, 0 or NULL: only 1 is ON.
+      auto on = [&](const char* field) { return !rs.Field(field).IsNull() && rs.Field(field).AsInt32() == 1; };
+      quotedIdentifier = on("set_quoted_identifier");
+      ansiNulls = on("set_ansi_nulls");
+    }
+  }
+  const bool quotedIdentifierOn =
+      quotedIdentifier ? *quotedIdentifier : object->QuotedIdentifierStatus() == vx::kTrue;
+  const bool ansiNullsOn = ansiNulls ? *ansiNulls : object->AnsiNullsStatus() == vx::kTrue;
   std::string alterScript = vexilon::UseDatabaseBatch(databaseName);
-  alterScript += object->QuotedIdentifierStatus() == vx::kTrue ? "SET QUOTED_IDENTIFIER ON" : "SET QUOTED_IDENTIFIER OFF";
+  alterScript += quotedIdentifierOn ? "SET QUOTED_IDENTIFIER ON" : "SET QUOTED_IDENTIFIER OFF";
   alterScript += "\r\nGO\r\n";
-  alterScript += object->AnsiNullsStatus() == vx::kTrue ? "SET ANSI_NULLS ON" : "SET ANSI_NULLS OFF";
+  alterScript += ansiNullsOn ? "SET ANSI_NULLS ON" : "SET ANSI_NULLS OFF";
   alterScript += "\r\nGO\r\n";
   const std::string encryptionScript = kind.rewrite(text, objectName);
   alterScript += encryptionScript;
@@ -149,7 +174,6 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   // at no moment is the object encrypted without its source kept durably.
   int32_t rowId = 0;
   if (archive) {
-    const UDT_OBJECT record = ReadObject(lngDatabaseID, lngID, kind.type);
     if (record.lngSchemaVersion > std::numeric_limits<int32_t>::max() - 16)
       throw vx::ComError(vx::err::kOverflow, "CVexilon", "Overflow");
     vx::archive::Connection connection = OpenArchive();
@@ -170,8 +194,8 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     v.createScript = createScript;
     v.createDate = vx::TextToDateOrRaise(record.strCreateDate);
     v.schemaVersion = record.lngSchemaVersion + 16;
-    v.quotedIdentifierOn = object->QuotedIdentifierStatus() == vx::kTrue;
-    v.ansiNullsOn = object->AnsiNullsStatus() == vx::kTrue;
+    v.quotedIdentifierOn = quotedIdentifierOn;
+    v.ansiNullsOn = ansiNullsOn;
     connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
     const std::vector<calls::ArchivedRow> rows = calls::RowsOf(connection, serverName, lngDatabaseID, lngID);
     if (rows.empty())
@@ -182,19 +206,23 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   }
 
   const std::optional<vx::ComError> failure = RunAlterScript(server, lngDatabaseID, *object, alterScript);
-  object.reset();
   // A second attempt cut short would leave the connection acting as the owner.
   if (failure) vexilon::RevertIdentity(server);
 
   // The outcome is what the server holds now, whatever the step reported: a
   // reply lost after the ALTER ran is not a failure of the ALTER.
   vexilon::ObjectLook look;
-  if (vexilon::EnsureConnected(server, login)) {
+  if (server.Status() == 1) {
+    // Still the connection the object was read on: it is looked at by its id
+    // as held, without finding it again.
+    look = vexilon::LookAtObject(*object, kind.type);
+  } else if (vexilon::EnsureConnected(server, login)) {
     look = vexilon::LookAtObject(server, kind.type, lngDatabaseID, lngID, lngTableID);
   } else {
     look.why = "the server cannot be reached again";
   }
 
+  object.reset();
   using State = vexilon::ObjectLook::State;
   const std::string failureText =
       std::string(kEncryptionError) + (failure ? vexilon::ErrorText(*failure) : std::string());

@@ -1,5 +1,7 @@
 #include "CatalogueQueries.h"
 
+#include "sqlserver/Quoting.h"
+
 namespace vexilon::catalogue {
 namespace {
 
@@ -58,6 +60,19 @@ std::string ObjectReaderQuery(ENU_OBJECT_TYPES kind, int32_t id) {
   const std::string base = kind == ENU_OBT_TRIGGER ? std::string(kTriggerReaderSelect) + kTriggerReaderFrom
                                                    : std::string(kReaderSelect) + kReaderFrom;
   return base + " WHERE A.id = " + std::to_string(id);
+}
+
+std::string NamedObjectQuery(ENU_OBJECT_TYPES kind, const std::string& owner, const std::string& name) {
+  const char* types = "('P')";
+  switch (kind) {
+    case ENU_OBT_STORED_PROCEDURE: types = "('P')"; break;
+    case ENU_OBT_VIEW: types = "('V')"; break;
+    case ENU_OBT_TRIGGER: types = "('TR')"; break;
+    case ENU_OBT_USER_DEFINED_FUNCTION: types = "('FN','IF','TF')"; break;
+  }
+  return "SELECT A.id, A.parent_obj FROM sysobjects A INNER JOIN sysusers B ON A.uid = B.uid WHERE A.name = " +
+         vx::sqlserver::NLiteral(name) + " AND B.name = " + vx::sqlserver::NLiteral(owner) + " AND A.xtype IN " +
+         types;
 }
 
 std::string SchemaVersionQuery(int32_t id) {

@@ -13,6 +13,10 @@ std::string ObjectListQuery(ENU_OBJECT_TYPES kind, bool encrypted, bool ignoreSy
 // One object's catalogue row for the readers (triggers carry their table).
 std::string ObjectReaderQuery(ENU_OBJECT_TYPES kind, int32_t id);
 
+// Id and parent table of the object of that kind, owner and name (what a drop
+// script by name would drop): one row, or none.
+std::string NamedObjectQuery(ENU_OBJECT_TYPES kind, const std::string& owner, const std::string& name);
+
 // Id and schema version of one object.
 std::string SchemaVersionQuery(int32_t id);
 

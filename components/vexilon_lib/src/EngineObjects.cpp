@@ -2,12 +2,15 @@
 
 #include <cctype>
 
+#include "CatalogueQueries.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
+#include "sqlserver/CatalogConnection.h"
 #include "sqlserver/Database.h"
 #include "sqlserver/Databases.h"
 #include "sqlserver/Names.h"
 #include "sqlserver/ProgrammableObject.h"
+#include "sqlserver/Recordset.h"
 #include "sqlserver/SQLServer.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver/StoredProcedure.h"
@@ -84,19 +87,15 @@ ObjectLook Guarded(F&& f) {
   }
 }
 
-template <class Collection>
-std::shared_ptr<ProgrammableObject> Named(Collection& items, const std::string& owner, const std::string& name) {
-  for (const auto& item : items.Items())
-    if (vx::sqlserver::SameName(item->Name(), name) && vx::sqlserver::SameName(item->Owner(), owner))
-      return item;
-  return nullptr;
-}
-
 }  // namespace
 
 ObjectLook LookAtObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId, int32_t id,
                         int32_t tableId) {
   return Guarded([&] { return Look(*FetchObject(server, type, databaseId, id, tableId), type); });
+}
+
+ObjectLook LookAtObject(const ProgrammableObject& object, ENU_OBJECT_TYPES type) {
+  return Guarded([&] { return Look(object, type); });
 }
 
 ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId,
@@ -105,33 +104,21 @@ ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES 
     auto& databases = server.GetDatabases();
     databases.Refresh();
     auto database = databases.ItemByID(databaseId);
-    std::shared_ptr<ProgrammableObject> found;
-    switch (type) {
-      case ENU_OBT_STORED_PROCEDURE: found = Named(database->StoredProcedures(), owner, name); break;
-      case ENU_OBT_VIEW: found = Named(database->Views(), owner, name); break;
-      case ENU_OBT_USER_DEFINED_FUNCTION: found = Named(database->UserDefinedFunctions(), owner, name); break;
-      case ENU_OBT_TRIGGER: {
-        std::shared_ptr<vx::sqlserver::Table> table;
-        try {
-          table = database->Tables().ItemByID(tableId);
-        } catch (const vx::ComError& e) {
-          if (e.Number() != vx::err::kItemNotFound) throw;
-        }
-        if (table) found = Named(table->Triggers(), owner, name);
-        // The drop script finds a trigger by name on whatever table it is.
-        for (const auto& other : database->Tables().Items()) {
-          if (found) break;
-          found = Named(other->Triggers(), owner, name);
-        }
-        break;
-      }
-    }
-    if (!found) {
+    // The catalogue finds the name at once, however many objects the database
+    // holds. Object names are unique per owner: a trigger of that name is the
+    // one the drop script hits, on whatever table it is.
+    vx::sqlserver::CatalogConnection catalogue;
+    catalogue.Open(server, database->Name());
+    vx::sqlserver::Recordset rs = catalogue.Execute(catalogue::NamedObjectQuery(type, owner, name));
+    catalogue.Close();
+    if (rs.IsEOF()) {
       ObjectLook look;
       look.state = ObjectLook::State::Missing;
       return look;
     }
-    return Look(*found, type);
+    const int32_t id = rs.Field("id").AsInt32();
+    const int32_t table = rs.Field("parent_obj").IsNull() ? tableId : rs.Field("parent_obj").AsInt32();
+    return Look(*FetchObject(server, type, databaseId, id, table), type);
   });
 }
 

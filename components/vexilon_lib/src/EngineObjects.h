@@ -37,6 +37,9 @@ struct ObjectLook {
 // Looks at the object of that id.
 ObjectLook LookAtObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId, int32_t id,
                         int32_t tableId);
+// Looks at an object already found, by its id on the connection it was read on
+// (an object gone since then is Missing).
+ObjectLook LookAtObject(const vx::sqlserver::ProgrammableObject& object, ENU_OBJECT_TYPES type);
 // Looks at the object of that kind, owner and name (what a drop script by name hits).
 ObjectLook LookAtNamedObject(vx::sqlserver::SQLServer& server, ENU_OBJECT_TYPES type, int32_t databaseId,
                              int32_t tableId, const std::string& owner, const std::string& name);

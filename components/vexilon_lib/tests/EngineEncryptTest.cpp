@@ -369,4 +369,22 @@ TEST_F(EngineEncrypt, AnArchiveFailingAtAnyStepNeverLosesASource) {
   }
 }
 
+// The restore's drop script drops a trigger by its name, on whatever table it
+// is: a readable trigger of that name on another table, spelt in other case,
+// is what the restore finds, and it is left alone with the row kept.
+TEST_F(EngineEncrypt, ARestoreFindsAReadableTriggerOfItsNameOnAnotherTable) {
+  const Item trigger = Find("tr_orders");
+  ASSERT_EQ(Encrypt(trigger, true), vx::kTrue);
+  vx::sqlsim::SimServer::Open("VXSIM").RunScript(
+      "DROP TRIGGER tr_orders\nGO\nCREATE TABLE Invoices (id int)\nGO\n"
+      "CREATE TRIGGER TR_ORDERS ON Invoices FOR INSERT AS SELECT 2\nGO\n",
+      kDatabase);
+  engine_.SetErrorsExist(vx::kFalse);
+  EXPECT_EQ(engine_.RestoreObject(db_, trigger.id, "tr_orders", "dbo", ENU_OBT_TRIGGER, vx::kTrue),
+            static_cast<ENU_RESTORE_RESULT>(0));
+  EXPECT_EQ(engine_.GetErrorsExist(), vx::kTrue);
+  EXPECT_NE(Read(Find("TR_ORDERS")).strScript.find("ON Invoices FOR INSERT AS SELECT 2"), std::string::npos);
+  EXPECT_TRUE(Archived(trigger.id));
+}
+
 }  // namespace

@@ -34,6 +34,9 @@ void Recordset::MoveNext() {
     throw ComError(err::kRecordsetEof, kSource,
                    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
                    "requires a current record.");
+  // Forward only: the row left behind is never read again, so its values go
+  // now. A long list (the log's) is then held once, by whoever fills from it.
+  std::vector<Value>().swap(rows_[position_]);
   ++position_;
 }
 

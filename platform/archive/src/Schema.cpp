@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -18,13 +19,19 @@ namespace {
   " AND RowID = (SELECT MAX(B.RowID) FROM ArchivedObjects AS B WHERE B.SQLServerName = A.SQLServerName" \
   " AND B.DatabaseID = A.DatabaseID AND B.ID = A.ID)"
 
-constexpr const char* kFormatVersion = "2";
+// The object lists of the explorer read only these columns of archived objects:
+// the index holds them, so a list never reads the long texts stored before them.
+#define VX_ARCHIVED_IDS_INDEX                                                                             \
+  "CREATE INDEX IF NOT EXISTS ArchivedObjectsByType ON ArchivedObjects (SQLServerName, DatabaseID, ObjectType, " \
+  "ID, ArchivedDate, SchemaVersion)"
+
+constexpr const char* kFormatVersion = "3";
 
 constexpr const char* kTables = R"SQL(
 CREATE TABLE ArchiveInfo (
   Name TEXT NOT NULL PRIMARY KEY,
   Value TEXT);
-INSERT INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', '2');
+INSERT INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', '3');
 
 CREATE TABLE StoredQueries (
   Name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
@@ -59,6 +66,7 @@ CREATE TABLE ArchivedObjects (
   QuotedIdentifierStatus BOOLEAN,
   AnsiNullsStatus BOOLEAN);
 CREATE INDEX ArchivedObjectsKey ON ArchivedObjects (SQLServerName, DatabaseID, ID);
+)SQL" VX_ARCHIVED_IDS_INDEX R"SQL(;
 
 -- Unregistering a server removes its archived objects with it.
 CREATE TRIGGER SQLServersDeleteCascade AFTER DELETE ON SQLServers
@@ -147,9 +155,11 @@ const std::vector<StoredQueryDefinition>& StoredQueries() {
       {"qryGetLogItem", "@LogID 3 0", true,
        "SELECT LogID, DateTime, SQLServerName, DatabaseName, OwnerName, ObjectType, ObjectName, TableName, "
        "Message, Script FROM Log WHERE LogID = @LogID"},
+      // The list of the log: every item but not its script, which only the item's
+      // own window shows (it reads the item through qryGetLogItem).
       {"qryGetLog", "", true,
        "SELECT LogID, DateTime, SQLServerName, DatabaseName, OwnerName, ObjectName, ObjectType, TableName, "
-       "Message, Script FROM Log ORDER BY LogID"},
+       "Message FROM Log ORDER BY LogID"},
       {"qryGetLogOrderByDateTime", "", true,
        "SELECT DateTime, SQLServerName, DatabaseName, OwnerName, ObjectName, ObjectType, TableName, Message "
        "FROM Log ORDER BY DateTime, LogID"},
@@ -169,6 +179,18 @@ void WriteStoredQueries(vx::sqlite::Database& db) {
         .Bind(4, q.body)
         .Step();
   }
+}
+
+int64_t CountOf(vx::sqlite::Database& db, const char* sql) {
+  auto s = db.Prepare(sql);
+  return s.Step() ? s.Int64(0) : -1;
+}
+
+bool UpgradeChecked(vx::sqlite::Database& db) {
+  auto check = db.Prepare("PRAGMA integrity_check");
+  if (!check.Step() || check.Text(0) != "ok") return false;
+  return CountOf(db, "SELECT count(*) FROM ArchivedObjects NOT INDEXED") ==
+         CountOf(db, "SELECT count(*) FROM ArchivedObjects INDEXED BY ArchivedObjectsByType");
 }
 
 }  // namespace
@@ -192,11 +214,21 @@ void UpgradeSchema(vx::sqlite::Database& db) {
                          "The archive database was written by a newer version of Vexilon (format " +
                              std::to_string(found) + "); this version reads formats up to " + kFormatVersion + ".");
   }
-  // Files of the first format keep their tables and rows as they are; only the
-  // stored queries change (newest row first, deletes by row, log texts of any length).
+  // Files of earlier formats keep their tables and rows as they are; the stored
+  // queries change (format 2: newest row first, deletes by row, log texts of any
+  // length; format 3: the log list without scripts) and format 3 adds the index
+  // of the object lists. The index is built once, inside the transaction that
+  // records the new format, and checked as a compacted copy is: the whole file
+  // passes the integrity check and the index holds every row of its table. A
+  // file that fails stays as it was and opens with its own stored queries.
   db.Exec("BEGIN IMMEDIATE");
   try {
     WriteStoredQueries(db);
+    db.Exec(VX_ARCHIVED_IDS_INDEX);
+    if (!UpgradeChecked(db)) {
+      db.Exec("ROLLBACK");
+      return;
+    }
     db.Prepare("INSERT OR REPLACE INTO ArchiveInfo (Name, Value) VALUES ('FormatVersion', ?1)")
         .Bind(1, kFormatVersion)
         .Step();

@@ -21,7 +21,8 @@ const std::vector<StoredQueryDefinition>& StoredQueries();
 
 // Creates the tables, the cascade trigger and the stored queries in an empty database.
 void WriteSchema(vx::sqlite::Database& db);
-// Brings the stored queries of a file written by an earlier format up to date.
+// Brings a file written by an earlier format up to date: its stored queries and
+// the index of the object lists (built once and checked).
 void UpgradeSchema(vx::sqlite::Database& db);
 
 }  // namespace vx::archive::detail

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "Secrets.h"
 #include "automation/ComError.h"
@@ -35,6 +37,37 @@ bool SamePassword(const std::string& a, const std::string& b) {
   return diff == 0;
 }
 
+// What one logon proved, and the file it was proved against. The workgroup file
+// is an encrypted database of its own: reading it on every archive open cost as
+// much as opening the archive. Within one process a logon is taken again from
+// here while the same file (same inode, size and modification time) is asked
+// for the same account and password; any other file, account or password reads
+// the file again.
+struct ProvedLogon {
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec modified {};
+  std::string account;
+  std::string password;
+  Logon logon;
+};
+
+std::mutex& ProvedMutex() {
+  static std::mutex m;
+  return m;
+}
+std::vector<ProvedLogon>& Proved() {
+  static std::vector<ProvedLogon> proved;
+  return proved;
+}
+
+bool SameFile(const ProvedLogon& p, const std::string& path, const struct stat& st) {
+  return p.path == path && p.device == st.st_dev && p.inode == st.st_ino && p.size == st.st_size &&
+         p.modified.tv_sec == st.st_mtim.tv_sec && p.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
 }  // namespace
 
 bool CreateOwnerOnlyFile(const std::string& path) {
@@ -53,6 +86,12 @@ Logon LogOn(const std::string& workgroupPath, const std::string& account, const 
   if (workgroupPath.empty() || ::stat(workgroupPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     throw ComError(err::kArchiveFileNotFound, kSource,
                    "The workgroup information file '" + workgroupPath + "' is missing.");
+  {
+    std::lock_guard<std::mutex> guard(ProvedMutex());
+    for (const ProvedLogon& p : Proved())
+      if (SameFile(p, workgroupPath, st) && p.account == account && SamePassword(password, p.password))
+        return p.logon;
+  }
   std::string storedPassword, storedAccount, key;
   bool admin = false, found = false;
   try {
@@ -77,7 +116,14 @@ Logon LogOn(const std::string& workgroupPath, const std::string& account, const 
   if (!found || !SamePassword(password, storedPassword) || !SameText(account, storedAccount))
     throw ComError(err::kArchiveAuthentication, kSource,
                    "Not a valid account name or password.");
-  return Logon{storedAccount, admin, key};
+  const Logon logon{storedAccount, admin, key};
+  {
+    std::lock_guard<std::mutex> guard(ProvedMutex());
+    auto& proved = Proved();
+    std::erase_if(proved, [&](const ProvedLogon& p) { return p.path == workgroupPath && p.account == account; });
+    proved.push_back(ProvedLogon{workgroupPath, st.st_dev, st.st_ino, st.st_size, st.st_mtim, account, password, logon});
+  }
+  return logon;
 }
 
 void WriteWorkgroupFile(const std::string& path) {

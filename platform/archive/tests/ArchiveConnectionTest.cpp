@@ -67,6 +67,22 @@ TEST(ArchiveConnection, WrongAccountsAndMissingFilesRaiseClearErrorsWithoutSecre
   EXPECT_EQ(OpenError(f.User()), vx::err::kArchiveFileNotFound);
 }
 
+// A logon once proved is not re-read from the workgroup file on every open:
+// it must still not let a wrong password in, nor outlive the file it was proved on.
+TEST(ArchiveConnection, AProvedLogonAdmitsNoOtherPasswordAndNoReplacedWorkgroupFile) {
+  ArchiveFolder f;
+  const std::string dat = f.Path("Vexilon.dat"), sec = f.Path("Vexilon.sec");
+  ASSERT_EQ(OpenError(f.User()), 0);
+  EXPECT_EQ(OpenError(Jet(dat, "User", "kp8415Q", sec)), vx::err::kArchiveAuthentication);
+  EXPECT_EQ(OpenError(Jet(dat, "User", "kp8415QMx", sec)), vx::err::kArchiveAuthentication);
+  {
+    std::ofstream foreign(f.Path("foreign.sec"), std::ios::binary);
+    foreign << std::string(4096, 'x');
+  }
+  ASSERT_EQ(std::rename(f.Path("foreign.sec").c_str(), sec.c_str()), 0);
+  EXPECT_EQ(OpenError(f.User()), vx::err::kArchiveNotADatabase);
+}
+
 TEST(ArchiveConnection, ForeignPlainOrDamagedFilesAreRefused) {
   ArchiveFolder f;
   const std::string sec = f.Path("Vexilon.sec");

@@ -294,9 +294,48 @@ TEST(ArchiveStoredQueries, AFileOfTheFirstFormatOpensWithItsRowsAndTodaysQueries
             0);
 }
 
+int64_t RawCount(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string key = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey + "\";";
+  sqlite3_exec(db, key.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_stmt* st = nullptr;
+  int64_t n = -1;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    n = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return n;
+}
+
+TEST(ArchiveStoredQueries, AFileOfTheSecondFormatGainsTheListIndexAndALogListWithoutScripts) {
+  ArchiveFolder f;
+  const std::string dat = f.Path(vx::archive::kArchiveFileName);
+  {
+    Connection c(f.User());
+    c.Execute("qryAddArchivedObject", Archived("S", 5, 100));
+    c.Execute("qryAddArchivedObject", Archived("S", 5, 101));
+  }
+  RawExec(dat,
+          "UPDATE ArchiveInfo SET Value = '2' WHERE Name = 'FormatVersion';"
+          "DROP INDEX ArchivedObjectsByType;"
+          "UPDATE StoredQueries SET Body = replace(Body, 'Message FROM', 'Message, Script FROM') "
+          "WHERE Name = 'qryGetLog';");
+  ASSERT_EQ(RawCount(dat, "SELECT count(*) FROM sqlite_master WHERE name = 'ArchivedObjectsByType'"), 0);
+  Connection c(f.User());
+  EXPECT_EQ(RawCount(dat, "SELECT count(*) FROM sqlite_master WHERE name = 'ArchivedObjectsByType'"), 1);
+  EXPECT_EQ(RawCount(dat, "SELECT count(*) FROM ArchivedObjects INDEXED BY ArchivedObjectsByType"), 2);
+  const std::vector<std::string> logColumns{"LogID",      "DateTime",   "SQLServerName", "DatabaseName", "OwnerName",
+                                            "ObjectName", "ObjectType", "TableName",     "Message"};
+  EXPECT_EQ(c.OpenRecordset("qryGetLog").Columns(), logColumns);
+  const Params ids{Parameter::Text("@SQLServerName", "S", 128), Parameter::Long("@DatabaseID", 5),
+                   Parameter::Byte("@ObjectType", 1)};
+  EXPECT_EQ(c.OpenRecordset("qryGetArchivedObjectIDs", ids).RecordCount(), 2);
+}
+
 TEST(ArchiveStoredQueries, AFileOfALaterFormatIsRefusedAndLeftAsItIs) {
   ArchiveFolder f;
-  RawExec(f.Path(vx::archive::kArchiveFileName), "UPDATE ArchiveInfo SET Value = '3' WHERE Name = 'FormatVersion';");
+  RawExec(f.Path(vx::archive::kArchiveFileName), "UPDATE ArchiveInfo SET Value = '4' WHERE Name = 'FormatVersion';");
   try {
     Connection c(f.User());
     ADD_FAILURE() << "a later format opened";
