@@ -3,6 +3,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 
+#include <mutex>
 #include <vector>
 
 #include "ArchiveErrors.h"
@@ -51,11 +52,37 @@ void ReadRows(vx::sqlite::Database& db, const std::string& path, const std::stri
   if (rc != SQLITE_DONE) RaiseDamaged(path, "the rows of its table " + table + " cannot be read (" + message + ")");
 }
 
+// The file a check last passed, as it was then. Exit checks the archive before
+// the backup and again before compaction; a file nobody has written since the
+// first check is not read through a second time; that spares the one next call.
+struct PassedFile {
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  struct timespec modified {};
+};
+std::mutex passedMutex;
+PassedFile passed;
+
+bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
+  return f.path == path && f.device == st.st_dev && f.inode == st.st_ino && f.size == st.st_size &&
+         f.modified.tv_sec == st.st_mtim.tv_sec && f.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
 }  // namespace
 
 void CheckSound(const std::string& path, const std::string& key) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) RaiseDamaged(path, "the file is empty");
+  const bool known = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (known && st.st_size == 0) RaiseDamaged(path, "the file is empty");
+  if (known) {
+    std::lock_guard<std::mutex> guard(passedMutex);
+    if (Same(passed, path, st)) {
+      passed = PassedFile{};  // one later call is spared, no more
+      return;
+    }
+  }
   try {
     vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
     std::vector<std::string> tables;
@@ -72,6 +99,15 @@ void CheckSound(const std::string& path, const std::string& key) {
       if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
     }
     for (const auto& t : tables) ReadRows(db, path, t);
+    if (known) {
+      struct stat after {};
+      // Only a file left as it was while it was read counts as checked.
+      if (::stat(path.c_str(), &after) == 0 && after.st_ino == st.st_ino && after.st_size == st.st_size &&
+          after.st_mtim.tv_sec == st.st_mtim.tv_sec && after.st_mtim.tv_nsec == st.st_mtim.tv_nsec) {
+        std::lock_guard<std::mutex> guard(passedMutex);
+        passed = PassedFile{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+      }
+    }
   } catch (const vx::sqlite::SqliteError& e) {
     const int code = e.Code() & 0xFF;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED) RaiseHeld(path);
