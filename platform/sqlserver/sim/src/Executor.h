@@ -12,6 +12,8 @@
 #include "SimError.h"
 #include "sqlserver/Session.h"
 
+struct sqlite3_stmt;
+
 namespace vx::sqlsim {
 
 class SimSession;
@@ -37,6 +39,9 @@ class Executor {
   // Translates T-SQL expression/query tokens [from, to) into SQLite text.
   std::string Translate(size_t from, size_t to);
   // Runs translated query text; [from, to) are the tokens it came from (for error lines).
+  // A translated statement over the session's views; one SQLite refuses is
+  // the batch's error at the statement's place.
+  sqlite3_stmt* Prepare(const std::string& sql, size_t from, size_t to);
   sqlserver::ResultSet RunQuery(const std::string& sql, size_t from, size_t to);
   // Runs translated query text and hands its rows to the sink as SQLite steps them;
   // [from, to) is the query's select list onwards (its expressions' types are declared).

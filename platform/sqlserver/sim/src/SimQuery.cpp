@@ -332,7 +332,7 @@ int Executor::ParameterIndex(const std::string& upperName) const {
   return -1;
 }
 
-sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
+sqlite3_stmt* Executor::Prepare(const std::string& sql, size_t from, size_t to) {
   s_.BindViews();
   sqlite3* h = s_.Db().Handle();
   sqlite3_stmt* st = nullptr;
@@ -342,7 +342,11 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, siz
     sqlite3_finalize(st);
     throw QueryError(rc, msg, from, to);
   }
-  Query q(h, st, s_.parameters_);
+  return st;
+}
+
+sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, size_t to) {
+  Query q(s_.Db().Handle(), Prepare(sql, from, to), s_.parameters_);
   sqlserver::ResultSet rs;
   rs.columns = q.Columns();
   std::vector<sqlserver::Value> row;
@@ -352,16 +356,7 @@ sqlserver::ResultSet Executor::RunQuery(const std::string& sql, size_t from, siz
 }
 
 void Executor::StreamQuery(const std::string& sql, size_t from, size_t to) {
-  s_.BindViews();
-  sqlite3* h = s_.Db().Handle();
-  sqlite3_stmt* st = nullptr;
-  int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string msg = sqlite3_errmsg(h);
-    sqlite3_finalize(st);
-    throw QueryError(rc, msg, from, to);
-  }
-  Query q(h, st, s_.parameters_);
+  Query q(s_.Db().Handle(), Prepare(sql, from, to), s_.parameters_);
   const auto types = SelectListTypes(from, to);
   if (types.size() == q.Columns().size())
     for (size_t c = 0; c < types.size(); ++c) q.Declare(c, types[c]);
