@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ArchiveErrors.h"
+#include "IdleConnection.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Secrets.h"
@@ -80,6 +81,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     detail::LogOn(dst.SystemDatabase(), dst.UserId(), dst.Password());
   }
   auto lock = detail::ProcessLock::Acquire(srcPath);
+  detail::CloseIdleConnection(srcPath);
   detail::CheckSound(srcPath, logon.databaseKey);
   if (!detail::CreateOwnerOnlyFile(dstPath))
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
@@ -104,6 +106,10 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
         throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is incomplete.");
       db.Exec("DETACH DATABASE compact");
     }
+    // The copy is made from what the file and its log hold together; it may only
+    // take the file's place when the log has been folded in and removed.
+    struct stat log {};
+    if (::stat((srcPath + "-wal").c_str(), &log) == 0 && log.st_size > 0) detail::RaiseHeld(srcPath);
     vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
     auto ic = copy.Prepare("PRAGMA integrity_check");
     if (!ic.Step() || ic.Text(0) != "ok")
@@ -125,6 +131,11 @@ void CheckArchiveSound(const std::string& path) {
                    "The archive database '" + path + "' cannot be opened: " + std::strerror(errno) + ".");
   auto lock = detail::ProcessLock::Acquire(path);
   detail::CheckSound(path, detail::kArchiveKey);
+}
+
+void CloseArchive(const std::string& path) {
+  auto lock = detail::ProcessLock::Acquire(path);
+  detail::CloseIdleConnection(path);
 }
 
 std::string UserConnectionString(const std::string& folder) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ArchiveErrors.h"
+#include "IdleConnection.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlite/Database.h"
@@ -65,8 +66,14 @@ struct PassedFile {
 std::mutex passedMutex;
 PassedFile passed;
 
+// Whether the file alone holds the archive: no write-ahead log with pages in it.
+bool NoLog(const std::string& path) {
+  struct stat log {};
+  return ::stat((path + "-wal").c_str(), &log) != 0 || log.st_size == 0;
+}
+
 bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
-  return f.path == path && f.device == st.st_dev && f.inode == st.st_ino && f.size == st.st_size &&
+  return NoLog(path) && f.path == path && f.device == st.st_dev && f.inode == st.st_ino && f.size == st.st_size &&
          f.modified.tv_sec == st.st_mtim.tv_sec && f.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
@@ -84,29 +91,45 @@ void CheckSound(const std::string& path, const std::string& key) {
     }
   }
   try {
-    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
-    std::vector<std::string> tables;
     {
-      auto s = db.Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
-      while (s.Step()) tables.push_back(s.Text(0));
-    }
-    bool storedQueries = false;
-    for (const auto& t : tables) storedQueries |= t == "StoredQueries";
-    if (!storedQueries) RaiseDamaged(path, "it holds no Vexilon archive");
-    {
-      auto ic = db.Prepare("PRAGMA integrity_check(1)");
-      const std::string result = ic.Step() ? ic.Text(0) : std::string("no answer");
-      if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
-    }
-    for (const auto& t : tables) ReadRows(db, path, t);
-    if (known) {
-      struct stat after {};
-      // Only a file left as it was while it was read counts as checked.
-      if (::stat(path.c_str(), &after) == 0 && after.st_ino == st.st_ino && after.st_size == st.st_size &&
-          after.st_mtim.tv_sec == st.st_mtim.tv_sec && after.st_mtim.tv_nsec == st.st_mtim.tv_nsec) {
-        std::lock_guard<std::mutex> guard(passedMutex);
-        passed = PassedFile{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+      // Read only: a connection that may not write never folds a log into the
+      // file as it closes, so a damaged file stays exactly as it was found.
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadOnly, key, 250);
+      std::vector<std::string> tables;
+      {
+        auto s = db.Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
+        while (s.Step()) tables.push_back(s.Text(0));
       }
+      bool storedQueries = false;
+      for (const auto& t : tables) storedQueries |= t == "StoredQueries";
+      if (!storedQueries) RaiseDamaged(path, "it holds no Vexilon archive");
+      {
+        auto ic = db.Prepare("PRAGMA integrity_check(1)");
+        const std::string result = ic.Step() ? ic.Text(0) : std::string("no answer");
+        if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
+      }
+      for (const auto& t : tables) ReadRows(db, path, t);
+    }
+    struct stat read {};
+    const bool unchanged = known && ::stat(path.c_str(), &read) == 0 && read.st_ino == st.st_ino &&
+                           read.st_size == st.st_size && read.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+                           read.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+    // A sound file takes in what its write-ahead log holds and the log goes, so
+    // that the file alone (what the backup and the compacted copy are made from)
+    // holds every committed row. The connection kept idle between calls closes
+    // first; the last connection to close removes the log.
+    CloseIdleConnection(path);
+    {
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
+      auto fold = db.Prepare("PRAGMA main.wal_checkpoint(TRUNCATE)");
+      if (fold.Step() && fold.Int64(0) != 0) RaiseHeld(path);
+    }
+    if (!NoLog(path)) RaiseHeld(path);
+    // Only a file left as it was while it was read counts as checked.
+    struct stat after {};
+    if (unchanged && ::stat(path.c_str(), &after) == 0) {
+      std::lock_guard<std::mutex> guard(passedMutex);
+      passed = PassedFile{path, after.st_dev, after.st_ino, after.st_size, after.st_mtim};
     }
   } catch (const vx::sqlite::SqliteError& e) {
     const int code = e.Code() & 0xFF;

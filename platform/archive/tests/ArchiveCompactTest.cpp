@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,41 @@ TEST(ArchiveCrash, AKilledProcessLeavesCommittedWorkAndLosesOnlyItsOpenTransacti
   c.Close();
   // And the file is whole: compaction checks it.
   EXPECT_EQ(ErrorOf([&] { vx::archive::CompactDatabase(f.Admin(), TargetConnection(f)); }), 0);
+}
+
+// Between calls the committed rows may be in the write-ahead log beside the
+// file. A process killed then leaves the log; the check (start-up's, the
+// backup's) folds it in, so that the file alone, copied anywhere, holds them.
+TEST(ArchiveCrash, TheCheckFoldsTheLogOfAKilledProcessIntoTheFile) {
+  ArchiveFolder f, elsewhere("-copy");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      { Connection c(f.User()); AddServer(c, "Committed"); }
+      char x = 1;
+      (void)!::write(ready[1], &x, 1);
+      ::pause();  // killed here, between two calls
+    } catch (...) {
+    }
+    ::_exit(3);
+  }
+  char x = 0;
+  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  const std::string log = f.Path("Vexilon.dat-wal");
+  ASSERT_TRUE(std::filesystem::exists(log) && std::filesystem::file_size(log) > 0);
+
+  vx::archive::CheckArchiveSound(f.Path("Vexilon.dat"));
+  EXPECT_FALSE(std::filesystem::exists(log));
+  std::filesystem::copy_file(f.Path("Vexilon.dat"), elsewhere.Path("Vexilon.dat"),
+                             std::filesystem::copy_options::overwrite_existing);
+  Connection c(elsewhere.User());
+  EXPECT_EQ(Count(c), 1);
 }
 
 }  // namespace

@@ -25,8 +25,17 @@ void CreateWorkgroup(const std::string& path);
 // kArchiveNotADatabase with a description that names the file and the cause
 // ("The archive database '...' is damaged: ..."), 0x80004005 when another
 // process holds it, kArchiveFileNotFound when it is missing, kPermissionDenied
-// when it may not be read and written. Writes nothing.
+// when it may not be read and written. A damaged file is left as it is; a sound
+// one takes in what its write-ahead log holds, so the file alone holds the
+// archive afterwards.
 void CheckArchiveSound(const std::string& path);
+
+// Between calls this process keeps one idle connection open on the archive, with
+// the write-ahead log beside the file. Closing it folds the log into the file and
+// removes it when no call has the file open: afterwards the file alone holds the
+// archive, as it does once the program has ended. Raises 0x80004005 when another
+// process holds the file.
+void CloseArchive(const std::string& path);
 
 // Compacts the archive named by the source connection string (an administrator
 // account) into the file named by the destination string, encrypted, and checks
