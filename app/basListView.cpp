@@ -55,11 +55,12 @@ bool SortListView(QTreeWidget* list, int column, int sortType, int sortOrder) {
     // A date cell that carries the value it was made from sorts by that value,
     // whatever the format its text is shown in.
     const QVariant held = sortType == 0 ? item->data(column, kDateValueRole) : QVariant();
-    const QString text = item->text(column);
-    if (held.isValid())
+    if (held.isValid()) {
       rows.push_back({held.toDouble(), item});
-    else
+    } else {
+      const QString text = item->text(column);
       rows.push_back({sortType == 0 ? DateValue(text) : NumberValue(text), item});
+    }
   }
   // A cell that does not convert comes before every value; equal values keep their order.
   auto less = [](const Row& a, const Row& b) {

@@ -18,6 +18,7 @@
 #include "basMessages.h"
 #include "basScreen.h"
 #include "basUtilities.h"
+#include "dialogs/LogListRow.h"
 #include "dialogs/LogTexts.h"
 #include "dialogs/frmLogItem.h"
 #include "frmApplication.h"
@@ -138,22 +139,15 @@ void frmLog::FillfrmLog() {
 
     vexilon_ = vx::app::NewEngine();
     auto rs = vexilon_->GetLog(0);
+    const QIcon pictures[] = {Image(vx::app::LogImageKey(1)), Image(vx::app::LogImageKey(2)),
+                              Image(vx::app::LogImageKey(3)), Image(vx::app::LogImageKey(4))};
+    vx::app::LogTextPool texts;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(rs.RecordCount());
     for (; !rs.IsEOF(); rs.MoveNext()) {
       const int type = vx::app::LogObjectType(rs);
       if (type < 1 || type > 4) continue;
-      auto* row = new QTreeWidgetItem;
-      row->setData(0, Qt::UserRole, QStringLiteral("L%1").arg(rs.Field("LogID").ToLong()));
-      row->setIcon(0, Image(vx::app::LogImageKey(type)));
-      row->setText(0, vx::app::LogDateTime(rs));
-      row->setData(0, vx::app::kDateValueRole, vx::app::LogDateValue(rs));
-      row->setText(1, vx::app::LogField(rs, "SQLServerName"));
-      row->setText(2, vx::app::LogField(rs, "DatabaseName"));
-      row->setText(3, vx::app::LogField(rs, "OwnerName"));
-      row->setText(4, vx::app::LogObjectName(rs, type));
-      row->setText(5, vx::app::LogField(rs, "Message"));
-      rows.append(row);
+      rows.append(new vx::app::LogListRow(rs, type, pictures[type - 1], texts));
     }
     rs.Close();
     lvwLog_->addTopLevelItems(rows);
