@@ -105,6 +105,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
       db.Exec("DETACH DATABASE compact");
     }
     vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    detail::KeepPagesRead(copy);  // the check reads the rows twice
     auto ic = copy.Prepare("PRAGMA integrity_check");
     if (!ic.Step() || ic.Text(0) != "ok")
       throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
