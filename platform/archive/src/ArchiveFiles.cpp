@@ -119,6 +119,18 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
   ::chmod(dstPath.c_str(), 0600);
 }
 
+bool ArchiveHasSpaceToGiveBack(const std::string& path) {
+  try {
+    auto lock = detail::ProcessLock::Acquire(path);
+    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, std::string(detail::kArchiveKey), 250);
+    const int64_t free = Count(db, "PRAGMA freelist_count");
+    const int64_t pages = Count(db, "PRAGMA page_count");
+    return free < 0 || pages <= 0 || free * 10 >= pages;
+  } catch (...) {
+    return true;  // compaction checks the file and says what is wrong with it
+  }
+}
+
 void CheckArchiveSound(const std::string& path) {
   if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
   if (::access(path.c_str(), R_OK | W_OK) != 0)
