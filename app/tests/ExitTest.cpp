@@ -169,6 +169,7 @@ TEST_P(FreeSpaceExitTest, CompactsOnlyAnArchiveWithFreeSpaceToGiveBack) {
   else
     EXPECT_EQ(Bytes(File("Vexilon.dat")), before);
   EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_EQ(Mode(File("Vexilon.dat")), 0600);
   EXPECT_EQ(ServersInArchive(), GetParam().serversRemoved ? 1 : 401);
 }
 
