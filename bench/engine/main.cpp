@@ -96,8 +96,14 @@ void CopyFileAtomically(const std::string& folder, const std::string& source, co
   const int out = ::mkostemp(temp.data(), O_CLOEXEC);
   if (in < 0 || out < 0) throw std::runtime_error("cannot copy " + source);
   char buffer[1 << 16];
-  for (ssize_t n; (n = ::read(in, buffer, sizeof buffer)) > 0;)
+  off_t written = 0, flushed = 0;
+  for (ssize_t n; (n = ::read(in, buffer, sizeof buffer)) > 0;) {
     if (::write(out, buffer, static_cast<size_t>(n)) != n) throw std::runtime_error("cannot write " + temp);
+    if ((written += n) - flushed >= 8 << 20) {
+      ::sync_file_range(out, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+      flushed = written;
+    }
+  }
   ::close(in);
   ::fsync(out);
   ::close(out);
