@@ -140,6 +140,45 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveExitTest,
                                            shell_test::Damage::Header, shell_test::Damage::MiddleBlock),
                          [](const auto& info) { return std::string(shell_test::DamageName(info.param)); });
 
+// Compaction is there to give free space back: an archive with many free pages
+// is compacted into a smaller file, one with few is left byte for byte. Both
+// are backed up.
+struct FreeSpace {
+  const char* name;
+  bool serversRemoved;  // the rows of FillArchive removed again: their pages are free
+};
+
+class FreeSpaceExitTest : public ExitTest, public ::testing::WithParamInterface<FreeSpace> {};
+
+TEST_P(FreeSpaceExitTest, CompactsOnlyAnArchiveWithFreeSpaceToGiveBack) {
+  FillArchive();
+  if (GetParam().serversRemoved) {
+    vx::archive::Connection c(vx::app::strDbConnectionString());
+    c.BeginTrans();
+    for (int i = 0; i < 400; ++i)
+      c.Execute("qryDeleteSQLServer",
+                {vx::archive::Parameter::Text("@SQLServerName", "SERVER" + std::to_string(i), 128)});
+    c.CommitTrans();
+  }
+  vx::archive::CloseArchive(File("Vexilon.dat"));  // the file alone, as exit finds it
+  const QByteArray before = Bytes(File("Vexilon.dat"));
+  vx::app::ExitApp();
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), before);
+  if (GetParam().serversRemoved)
+    EXPECT_LT(fs::file_size(File("Vexilon.dat")), static_cast<uintmax_t>(before.size()));
+  else
+    EXPECT_EQ(Bytes(File("Vexilon.dat")), before);
+  EXPECT_FALSE(fs::exists(File("Vexilon.tmp")));
+  EXPECT_EQ(Mode(File("Vexilon.dat")), 0600);
+  EXPECT_EQ(ServersInArchive(), GetParam().serversRemoved ? 1 : 401);
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, FreeSpaceExitTest,
+                         ::testing::Values(FreeSpace{"ManyFreePages", true}, FreeSpace{"FewFreePages", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ExitTest, RunsOnceWhicheverPathLeadsToItWithTheExplorerClosedFirst) {
   ASSERT_EQ(vx::app::StartUp(), vx::app::StartUpResult::Started);
   vx::app::InstallTerminationHandler();

@@ -111,6 +111,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     struct stat log {};
     if (::stat((srcPath + "-wal").c_str(), &log) == 0 && log.st_size > 0) detail::RaiseHeld(srcPath);
     vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    detail::KeepPagesRead(copy);  // the check reads the rows twice
     auto ic = copy.Prepare("PRAGMA integrity_check");
     if (!ic.Step() || ic.Text(0) != "ok")
       throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
@@ -122,6 +123,18 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
+}
+
+bool ArchiveHasSpaceToGiveBack(const std::string& path) {
+  try {
+    auto lock = detail::ProcessLock::Acquire(path);
+    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, std::string(detail::kArchiveKey), 250);
+    const int64_t free = Count(db, "PRAGMA freelist_count");
+    const int64_t pages = Count(db, "PRAGMA page_count");
+    return free < 0 || pages <= 0 || free * 10 >= pages;
+  } catch (...) {
+    return true;  // compaction checks the file and says what is wrong with it
+  }
 }
 
 void CheckArchiveSound(const std::string& path) {

@@ -44,6 +44,13 @@ void CloseArchive(const std::string& path);
 // exist; on any failure it is removed again and the source stays as it was.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
 
+// Whether compacting the archive would give back a fair share of its file: at
+// least a tenth of its pages are free. Otherwise the copy would hold the same
+// rows in about the same space. Reads only the file's page counts and checks
+// nothing; true when it cannot read them, so that compaction runs and reports
+// what is wrong with the file.
+bool ArchiveHasSpaceToGiveBack(const std::string& path);
+
 // The connection strings of an archive folder, in the program's forms.
 std::string UserConnectionString(const std::string& folderWithSlash);
 std::string AdminConnectionString(const std::string& folderWithSlash);
