@@ -14,6 +14,7 @@
 //    then the compaction on its own, as an archive with free space has it.
 //    The archived procedures are the database's own: give as many procedures
 //    (vx_bench_engine 20000 1000 20000).
+// With VX_BENCH_KEEP set, the temp folder (its archives) is kept and named.
 //   vx_bench_engine [procedures [log items [archived procedures]]]
 #include <fcntl.h>
 #include <stdlib.h>
@@ -285,6 +286,9 @@ int main(int argc, char** argv) {
     rc = 1;
   }
   std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+  if (std::getenv("VX_BENCH_KEEP"))
+    std::printf("kept: %s\n", folder.c_str());
+  else
+    std::filesystem::remove_all(folder, ec);
   return rc;
 }

@@ -142,13 +142,35 @@ struct StatementHandle {
   }
 };
 
+// An archive in the rollback journal's mode (from before) is marked for the
+// write-ahead log, once: every later connection finds the mark in the file. A
+// file another connection is reading stays as it is this time.
+void UseWriteAheadLog(vx::sqlite::Database& db) {
+  sqlite3* h = db.Handle();
+  sqlite3_busy_timeout(h, 0);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(h, "PRAGMA journal_mode = WAL", -1, &st, nullptr) == SQLITE_OK) sqlite3_step(st);
+  sqlite3_finalize(st);
+}
+
 }  // namespace
 
 struct Connection::Impl {
   std::shared_ptr<detail::ProcessLock> lock;
   std::unique_ptr<vx::sqlite::Database> db;
   std::string account;
+  std::string path;
+  std::string key;
   bool inTransaction = false;
+
+  // Ends the call's use of the connection: the connection is kept for the next
+  // call (see IdleConnection.h).
+  void Release() {
+    if (!db) return;
+    detail::ReturnIdleConnection(path, key, std::move(db), std::move(lock));
+    db.reset();
+    lock.reset();
+  }
 
   struct Prepared {
     StatementHandle statement;
@@ -238,26 +260,35 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
   // The workgroup file holds the accounts and the key: no file, no archive.
   const detail::Logon logon = detail::LogOn(cs.SystemDatabase(), cs.UserId(), cs.Password());
   impl_->lock = detail::ProcessLock::Acquire(path);
+  impl_->path = path;
+  impl_->key = logon.databaseKey;
+  impl_->account = logon.account;
+  impl_->db = detail::TakeIdleConnection(path, logon.databaseKey);
+  const bool fresh = !impl_->db;
   try {
     // A file that another process keeps locked is reported at once as held;
     // once open, the connection waits for the file as long as any statement may.
-    impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey,
-                                                       kOpenBusyTimeoutMs, detail::LogFileLayer());
+    if (fresh)
+      impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey,
+                                                         kOpenBusyTimeoutMs, detail::LogFileLayer());
+    else
+      sqlite3_busy_timeout(impl_->db->Handle(), kOpenBusyTimeoutMs);
     // Durability: a commit is on the disk when it returns. The archive keeps a
     // write-ahead log with synchronous FULL: a commit writes its pages to the log
     // and syncs the log once; a power cut after that loses no row, as the log is
     // read back on the next open. SQLite folds the log into the file now and then
     // (after about a thousand pages), syncing both; the log file is cut back to
-    // 4 MB when it starts over. A file still in the rollback journal's mode (an
-    // archive from before, until its idle connection marks it) syncs the journal
-    // and the file on every commit, and is as durable.
+    // 4 MB when it starts over.
     impl_->db->Exec("PRAGMA synchronous = FULL");
     impl_->db->Exec("PRAGMA journal_size_limit = 4194304");
-    auto check = impl_->db->Prepare("SELECT count(*) FROM sqlite_master WHERE name = 'StoredQueries'");
-    if (!check.Step() || check.Int64(0) != 1)
-      throw ComError(err::kArchiveNotADatabase, kSource,
-                     "The file '" + path + "' is not a Vexilon archive database.");
+    {
+      auto check = impl_->db->Prepare("SELECT count(*) FROM sqlite_master WHERE name = 'StoredQueries'");
+      if (!check.Step() || check.Int64(0) != 1)
+        throw ComError(err::kArchiveNotADatabase, kSource,
+                       "The file '" + path + "' is not a Vexilon archive database.");
+    }
     detail::UpgradeSchema(*impl_->db);
+    if (fresh) UseWriteAheadLog(*impl_->db);
     sqlite3_busy_timeout(impl_->db->Handle(), kBusyTimeoutMs);
   } catch (const vx::sqlite::SqliteError& e) {
     impl_->db.reset();
@@ -270,17 +301,18 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
     impl_->lock.reset();
     throw;
   }
-  impl_->account = logon.account;
-  detail::KeepIdleConnection(path, logon.databaseKey, impl_->lock);
 }
 
 Connection::~Connection() {
-  if (impl_ && impl_->db && impl_->inTransaction) {
+  if (!impl_ || !impl_->db) return;
+  if (impl_->inTransaction) {
+    impl_->inTransaction = false;
     try {
       impl_->db->Exec("ROLLBACK");
     } catch (...) {
     }
   }
+  impl_->Release();
 }
 
 Connection::Connection(Connection&&) noexcept = default;
@@ -370,8 +402,7 @@ void Connection::Close() {
     } catch (...) {
     }
   }
-  impl_->db.reset();
-  impl_->lock.reset();
+  impl_->Release();
 }
 
 }  // namespace vx::archive

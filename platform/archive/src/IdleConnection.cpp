@@ -1,6 +1,7 @@
 #include "IdleConnection.h"
 
 #include <pthread.h>
+#include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 
 #include <mutex>
@@ -13,9 +14,9 @@
 namespace vx::archive::detail {
 namespace {
 
-
 struct Idle {
   std::string path;
+  std::string key;
   dev_t device = 0;
   ino_t inode = 0;
   std::unique_ptr<vx::sqlite::Database> db;
@@ -32,13 +33,22 @@ std::optional<Idle>& Kept() {
   return kept;
 }
 
-// Closes the connection before it lets the file go.
-void Release(std::optional<Idle>& kept) {
-  if (!kept) return;
+// Takes the idle connection out, to be closed by the caller outside the lock.
+std::optional<Idle> TakeOut() {
+  std::optional<Idle> out = std::move(Kept());
+  Kept().reset();
+  return out;
+}
+
+// Closes the connection before it lets the file go. The last connection to
+// close removes the log; a log made anew later has its folder entry synced
+// again.
+void Close(std::optional<Idle>& idle) {
+  if (!idle) return;
   ForgetLogsOnDisk();
-  kept->db.reset();
-  kept->lock.reset();
-  kept.reset();
+  idle->db.reset();
+  idle->lock.reset();
+  idle.reset();
 }
 
 // A process that forks must not hand an open connection to its child: the
@@ -46,7 +56,8 @@ void Release(std::optional<Idle>& kept) {
 // idle connection before the fork; the next call opens another.
 void BeforeFork() {
   Mutex().lock();
-  Release(Kept());
+  auto idle = TakeOut();
+  Close(idle);
 }
 void AfterFork() { Mutex().unlock(); }
 
@@ -57,43 +68,55 @@ void InstallForkHandlers() {
 
 }  // namespace
 
-void KeepIdleConnection(const std::string& path, const std::string& key, const std::shared_ptr<ProcessLock>& lock) {
+std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path, const std::string& key) {
+  struct stat st {};
+  const bool found = ::stat(path.c_str(), &st) == 0;
+  std::optional<Idle> idle;
+  {
+    std::lock_guard<std::mutex> guard(Mutex());
+    if (!Kept()) return nullptr;
+    idle = TakeOut();
+  }
+  if (found && idle->path == path && idle->key == key && idle->device == st.st_dev && idle->inode == st.st_ino) {
+    auto db = std::move(idle->db);
+    return db;
+  }
+  Close(idle);
+  return nullptr;
+}
+
+void ReturnIdleConnection(const std::string& path, const std::string& key, std::unique_ptr<vx::sqlite::Database> db,
+                          std::shared_ptr<ProcessLock> lock) {
   InstallForkHandlers();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return;
-  std::lock_guard<std::mutex> guard(Mutex());
-  auto& kept = Kept();
-  if (kept && kept->path == path && kept->device == st.st_dev && kept->inode == st.st_ino) return;
-  Release(kept);
-  try {
-    Idle idle{path, st.st_dev, st.st_ino, nullptr, lock};
-    idle.db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, key, 0,
-                                                     LogFileLayer());
-    // Write-ahead mode is a mark in the file: set once, every later connection
-    // finds it. Commits sync the log (synchronous FULL), so a commit that has
-    // returned survives a power cut. A file another connection is reading
-    // stays as it is this time; the next call tries again.
-    {
-      auto mode = idle.db->Prepare("PRAGMA journal_mode = WAL");
-      if (!mode.Step() || mode.Text(0) != "wal") return;
-    }
-    idle.db->Exec("PRAGMA synchronous = FULL");
-    // A read opens the log; from then on the connection holds the file shared
-    // until it closes, so no other connection's close is the last one.
-    idle.db->Exec("SELECT count(*) FROM sqlite_master");
-    // While it is kept the log file stays; once its folder entry is on the disk,
-    // the calls' connections open it as it is.
-    MarkLogOnDisk(path + "-wal");
-    kept = std::move(idle);
-  } catch (...) {
-    // The archive works without it.
+  std::optional<Idle> idle{Idle{path, key, 0, 0, std::move(db), std::move(lock)}};
+  // Only a connection with nothing left open, on the file the path names now.
+  if (!idle->db || !sqlite3_get_autocommit(idle->db->Handle()) || ::stat(path.c_str(), &st) != 0) {
+    Close(idle);
+    return;
   }
+  idle->device = st.st_dev;
+  idle->inode = st.st_ino;
+  {
+    std::lock_guard<std::mutex> guard(Mutex());
+    if (!Kept()) {
+      // While it is kept the log file stays; once its folder entry is on the
+      // disk, the calls' own connections open it as it is.
+      MarkLogOnDisk(path + "-wal");
+      Kept() = std::move(idle);
+      return;
+    }
+  }
+  Close(idle);
 }
 
 void CloseIdleConnection(const std::string& path) {
-  std::lock_guard<std::mutex> guard(Mutex());
-  auto& kept = Kept();
-  if (kept && kept->path == path) Release(kept);
+  std::optional<Idle> idle;
+  {
+    std::lock_guard<std::mutex> guard(Mutex());
+    if (Kept() && Kept()->path == path) idle = TakeOut();
+  }
+  Close(idle);
 }
 
 }  // namespace vx::archive::detail

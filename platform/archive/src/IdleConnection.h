@@ -1,24 +1,31 @@
 #pragma once
-// The archive keeps a write-ahead log: a commit is one write of the log and one
-// sync of it, and is on the disk when it returns. SQLite folds the log into the
-// file whenever the last connection to the file closes, which would cost every
-// call (each opens and closes its own connection) a fold of two more syncs. So,
-// as a connection pool keeps a closed connection for its next user, one idle
-// connection per process stays open on the archive between calls. It holds the
-// file to this process, as an open call does.
+// Each call opens and closes its own archive connection. As a connection pool
+// does, the connection a call closes is kept open, idle, and handed to the next
+// call on the same file: the file is not opened, keyed and read into memory
+// again for every call. Keeping it open matters for the write-ahead log too:
+// SQLite folds the log into the file whenever the last connection to the file
+// closes, which would cost every call two more syncs. The idle connection holds
+// the file to this process, as an open call does.
 #include <memory>
 #include <string>
+
+namespace vx::sqlite {
+class Database;
+}
 
 namespace vx::archive::detail {
 
 class ProcessLock;
 
-// Keeps an idle connection open on `path` (opened with `key`), in write-ahead
-// mode, unless one is kept on that very file already. An idle connection kept
-// on another file, or on a file that has since been replaced at this path, is
-// closed first. Never raises: without it the archive works as before, only
-// with more syncs.
-void KeepIdleConnection(const std::string& path, const std::string& key, const std::shared_ptr<ProcessLock>& lock);
+// The idle connection, when one is kept on this very file (path, device and
+// inode as now) and was opened with `key`; null otherwise. An idle connection
+// kept on another file, or on a file since replaced at this path, is closed.
+std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path, const std::string& key);
+
+// Hands back a call's connection, with no transaction open, when the call
+// ends: kept idle when none is kept yet, and closed otherwise.
+void ReturnIdleConnection(const std::string& path, const std::string& key, std::unique_ptr<vx::sqlite::Database> db,
+                          std::shared_ptr<ProcessLock> lock);
 
 // Closes the idle connection kept on `path`, if any. When no call has the file
 // open, closing it folds the log into the file and removes the log, so that

@@ -58,6 +58,10 @@ const char* LogFileLayer() {
 bool MarkLogOnDisk(const std::string& logPath) {
   struct stat st {};
   if (::stat(logPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  {
+    std::lock_guard<std::mutex> guard(Mutex());
+    if (OnDisk().count({st.st_dev, st.st_ino})) return true;
+  }
   const std::size_t slash = logPath.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : logPath.substr(0, slash);
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

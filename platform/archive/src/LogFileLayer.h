@@ -12,7 +12,7 @@ namespace vx::archive::detail {
 // The registered name of the layer (registered on first use).
 const char* LogFileLayer();
 
-// Syncs the folder of `logPath` and records that this log file (by device and
+// Unless recorded already, syncs the folder of `logPath` and records that this log file (by device and
 // inode) is on the disk with its folder entry. Returns false when it cannot.
 bool MarkLogOnDisk(const std::string& logPath);
 // Forgets every log recorded by MarkLogOnDisk.
