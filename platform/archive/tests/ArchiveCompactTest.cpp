@@ -77,32 +77,42 @@ TEST(ArchiveCompact, RefusedForTheUserAccountOrAnExistingTargetAndTheSourceStays
   EXPECT_EQ(Count(c), 1);
 }
 
-TEST(ArchiveCrash, AKilledProcessLeavesCommittedWorkAndLosesOnlyItsOpenTransaction) {
-  ArchiveFolder f;
+// Runs `work` in a child process and kills it (SIGKILL) where `work` returns,
+// as a crash there would. True when the child got there and was killed.
+bool KilledAfter(const std::function<void()>& work) {
   int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (::pipe(ready) != 0) return false;
+  const pid_t child = ::fork();
+  if (child < 0) return false;
   if (child == 0) {
     try {
-      Connection c(f.User());
-      AddServer(c, "Committed");  // first stored query, committed on its own
-      c.BeginTrans();
-      AddServer(c, "Pending1");  // second and third, inside a transaction
-      AddServer(c, "Pending2");
+      work();
       char x = 1;
       (void)!::write(ready[1], &x, 1);
-      ::pause();  // killed here, between two stored queries
+      ::pause();
     } catch (...) {
     }
     ::_exit(3);
   }
   char x = 0;
-  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  const bool reached = ::read(ready[0], &x, 1) == 1;
   ::kill(child, SIGKILL);
   int status = 0;
   ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  ::close(ready[0]);
+  ::close(ready[1]);
+  return reached && WIFSIGNALED(status);
+}
+
+TEST(ArchiveCrash, AKilledProcessLeavesCommittedWorkAndLosesOnlyItsOpenTransaction) {
+  ArchiveFolder f;
+  ASSERT_TRUE(KilledAfter([&] {
+    auto* c = new Connection(f.User());  // still open when the kill comes
+    AddServer(*c, "Committed");          // first stored query, committed on its own
+    c->BeginTrans();
+    AddServer(*c, "Pending1");  // second and third, inside a transaction
+    AddServer(*c, "Pending2");
+  }));
 
   Connection c(f.User());
   EXPECT_EQ(Count(c), 1);
@@ -120,25 +130,10 @@ TEST(ArchiveCrash, AKilledProcessLeavesCommittedWorkAndLosesOnlyItsOpenTransacti
 // backup's) folds it in, so that the file alone, copied anywhere, holds them.
 TEST(ArchiveCrash, TheCheckFoldsTheLogOfAKilledProcessIntoTheFile) {
   ArchiveFolder f, elsewhere("-copy");
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    try {
-      { Connection c(f.User()); AddServer(c, "Committed"); }
-      char x = 1;
-      (void)!::write(ready[1], &x, 1);
-      ::pause();  // killed here, between two calls
-    } catch (...) {
-    }
-    ::_exit(3);
-  }
-  char x = 0;
-  ASSERT_EQ(::read(ready[0], &x, 1), 1);
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(KilledAfter([&] {
+    Connection c(f.User());
+    AddServer(c, "Committed");
+  }));
   const std::string log = f.Path("Vexilon.dat-wal");
   ASSERT_TRUE(std::filesystem::exists(log) && std::filesystem::file_size(log) > 0);
 
