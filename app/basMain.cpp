@@ -94,8 +94,16 @@ QString DamagedArchiveMessage(const std::string& folder, const vx::ComError& dam
     try {
       vx::archive::CheckArchiveSound(backup);
       backupNote = QStringLiteral("A good backup of it is kept in '%1': to go back to it, replace '%2' with a copy "
-                                  "of the backup.")
+                                  "of the backup")
                        .arg(QString::fromStdString(backup), QString::fromStdString(archive));
+      // A log left beside the damaged file belongs to it, and would be read
+      // into the backup put in its place.
+      const std::string log = archive + "-wal";
+      struct stat logStat {};
+      const bool logged = ::stat(log.c_str(), &logStat) == 0 && logStat.st_size > 0;
+      backupNote += logged ? QStringLiteral(", and remove the damaged file's log '%1' and '%2' with it.")
+                                          .arg(QString::fromStdString(log), QString::fromStdString(archive + "-shm"))
+                                    : QStringLiteral(".");
     } catch (const vx::ComError&) {
       backupNote = QStringLiteral("Its backup '%1' cannot be used either.").arg(QString::fromStdString(backup));
     }

@@ -113,6 +113,33 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveStartUpTest,
                                            shell_test::Damage::Header, shell_test::Damage::MiddleBlock),
                          [](const auto& info) { return std::string(shell_test::DamageName(info.param)); });
 
+// A run killed between two calls leaves the archive's log beside it. When the
+// archive is then found damaged, the log stays as it was, and the message says
+// it goes with the damaged file: read into the backup put in its place, it
+// would spoil it.
+TEST_F(StartUpTest, ADamagedArchiveKeepsItsLogAndTheMessageSaysItGoesWithIt) {
+  fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    FillArchive();
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(fs::exists(File("Vexilon.dat-wal")));
+  fs::resize_file(File("Vexilon.dat"), fs::file_size(File("Vexilon.dat")) / 2);
+  const QByteArray archive = Bytes(File("Vexilon.dat")), log = Bytes(File("Vexilon.dat-wal"));
+  EXPECT_EQ(vx::app::StartUp(), StartUpResult::ArchiveDamaged);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].prompt.endsWith(QString::fromStdString(
+      "with a copy of the backup, and remove the damaged file's log '" + File("Vexilon.dat-wal") + "' and '" +
+      File("Vexilon.dat-shm") + "' with it. Vexilon has changed neither file.")))
+      << messages[0].prompt.toStdString();
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
+  EXPECT_EQ(Bytes(File("Vexilon.dat-wal")), log);
+}
+
 TEST_F(StartUpTest, ASecondStartBringsTheFirstToTheFrontBeforeItsSplash) {
   ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
   MainWindow()->showMinimized();
