@@ -146,7 +146,7 @@ bool TdsConnection::Batch(const std::string& payload) {
   bool attention = false;
   {
     // The watch is the socket's only reader while the batch runs; rows go out meanwhile.
-    TdsBatchWatch watch(socket_, *session_);
+    TdsBatchWatch watch(watcher_, *session_);
     reply.Watch(&watch);
     try {
       session_->Run(batch, {}, reply);
@@ -177,7 +177,7 @@ bool TdsConnection::Rpc(const std::string& payload) {
   reply.Writer().SetInProcedure(true);
   bool attention = false;
   {
-    TdsBatchWatch watch(socket_, *session_);
+    TdsBatchWatch watch(watcher_, *session_);
     reply.Watch(&watch);
     try {
       for (size_t i = 0; i < calls.size() && !watch.Attention() && !watch.Dropped(); ++i)

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "TdsBatchWatch.h"
 #include "TdsRpc.h"
 #include "TdsSessionState.h"
 #include "TdsSocket.h"
@@ -30,6 +31,7 @@ class TdsConnection {
   std::unique_ptr<sqlserver::Session> session_;
   TdsRpc rpc_;
   SessionState state_;
+  TdsWatcher watcher_{socket_};  // last: its thread ends before the socket and the session go
 };
 
 }  // namespace vx::tds
