@@ -160,6 +160,8 @@ struct Connection::Impl {
   std::unique_ptr<vx::sqlite::Database> db;
   std::string account;
   std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
   std::string key;
   bool inTransaction = false;
 
@@ -167,7 +169,7 @@ struct Connection::Impl {
   // call (see IdleConnection.h).
   void Release() {
     if (!db) return;
-    detail::ReturnIdleConnection(path, key, std::move(db), std::move(lock));
+    detail::ReturnIdleConnection(path, device, inode, key, std::move(db), std::move(lock));
     db.reset();
     lock.reset();
   }
@@ -261,6 +263,8 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
   const detail::Logon logon = detail::LogOn(cs.SystemDatabase(), cs.UserId(), cs.Password());
   impl_->lock = detail::ProcessLock::Acquire(path);
   impl_->path = path;
+  impl_->device = st.st_dev;
+  impl_->inode = st.st_ino;
   impl_->key = logon.databaseKey;
   impl_->account = logon.account;
   impl_->db = detail::TakeIdleConnection(path, logon.databaseKey);

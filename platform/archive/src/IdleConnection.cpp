@@ -85,18 +85,17 @@ std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path
   return nullptr;
 }
 
-void ReturnIdleConnection(const std::string& path, const std::string& key, std::unique_ptr<vx::sqlite::Database> db,
-                          std::shared_ptr<ProcessLock> lock) {
+void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, const std::string& key,
+                          std::unique_ptr<vx::sqlite::Database> db, std::shared_ptr<ProcessLock> lock) {
   InstallForkHandlers();
   struct stat st {};
-  std::optional<Idle> idle{Idle{path, key, 0, 0, std::move(db), std::move(lock)}};
-  // Only a connection with nothing left open, on the file the path names now.
-  if (!idle->db || !sqlite3_get_autocommit(idle->db->Handle()) || ::stat(path.c_str(), &st) != 0) {
+  std::optional<Idle> idle{Idle{path, key, device, inode, std::move(db), std::move(lock)}};
+  // Only a connection with nothing left open, on the file the path still names.
+  if (!idle->db || !sqlite3_get_autocommit(idle->db->Handle()) || ::stat(path.c_str(), &st) != 0 ||
+      st.st_dev != device || st.st_ino != inode) {
     Close(idle);
     return;
   }
-  idle->device = st.st_dev;
-  idle->inode = st.st_ino;
   {
     std::lock_guard<std::mutex> guard(Mutex());
     if (!Kept()) {

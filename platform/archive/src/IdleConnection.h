@@ -6,6 +6,8 @@
 // SQLite folds the log into the file whenever the last connection to the file
 // closes, which would cost every call two more syncs. The idle connection holds
 // the file to this process, as an open call does.
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 
@@ -22,10 +24,11 @@ class ProcessLock;
 // kept on another file, or on a file since replaced at this path, is closed.
 std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path, const std::string& key);
 
-// Hands back a call's connection, with no transaction open, when the call
-// ends: kept idle when none is kept yet, and closed otherwise.
-void ReturnIdleConnection(const std::string& path, const std::string& key, std::unique_ptr<vx::sqlite::Database> db,
-                          std::shared_ptr<ProcessLock> lock);
+// Hands back a call's connection, opened on the file `path` named then
+// (`device`, `inode`), when the call ends: kept idle when it has no transaction
+// open, the path still names that file and none is kept yet; closed otherwise.
+void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, const std::string& key,
+                          std::unique_ptr<vx::sqlite::Database> db, std::shared_ptr<ProcessLock> lock);
 
 // Closes the idle connection kept on `path`, if any. When no call has the file
 // open, closing it folds the log into the file and removes the log, so that
