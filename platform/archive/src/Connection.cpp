@@ -14,7 +14,6 @@
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
-#include "LogFileLayer.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Workgroup.h"
@@ -165,13 +164,18 @@ struct Connection::Impl {
   std::string key;
   bool inTransaction = false;
 
-  // Ends the call's use of the connection: the connection is kept for the next
-  // call (see IdleConnection.h).
-  void Release() {
+  // Ends the call's use of the connection: an open transaction is rolled back,
+  // and the connection is kept for the next call (see IdleConnection.h).
+  void End() {
     if (!db) return;
+    if (inTransaction) {
+      inTransaction = false;
+      try {
+        db->Exec("ROLLBACK");
+      } catch (...) {
+      }
+    }
     detail::ReturnIdleConnection(path, device, inode, key, std::move(db), std::move(lock));
-    db.reset();
-    lock.reset();
   }
 
   struct Prepared {
@@ -274,7 +278,7 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
     // once open, the connection waits for the file as long as any statement may.
     if (fresh)
       impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey,
-                                                         kOpenBusyTimeoutMs, detail::LogFileLayer());
+                                                         kOpenBusyTimeoutMs);
     else
       sqlite3_busy_timeout(impl_->db->Handle(), kOpenBusyTimeoutMs);
     // Durability: a commit is on the disk when it returns. The archive keeps a
@@ -282,9 +286,11 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
     // and syncs the log once; a power cut after that loses no row, as the log is
     // read back on the next open. SQLite folds the log into the file now and then
     // (after about a thousand pages), syncing both; the log file is cut back to
-    // 4 MB when it starts over.
-    impl_->db->Exec("PRAGMA synchronous = FULL");
-    impl_->db->Exec("PRAGMA journal_size_limit = 4194304");
+    // 4 MB when it starts over. A kept connection has these settings already.
+    if (fresh) {
+      impl_->db->Exec("PRAGMA synchronous = FULL");
+      impl_->db->Exec("PRAGMA journal_size_limit = 4194304");
+    }
     {
       auto check = impl_->db->Prepare("SELECT count(*) FROM sqlite_master WHERE name = 'StoredQueries'");
       if (!check.Step() || check.Int64(0) != 1)
@@ -308,15 +314,7 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
 }
 
 Connection::~Connection() {
-  if (!impl_ || !impl_->db) return;
-  if (impl_->inTransaction) {
-    impl_->inTransaction = false;
-    try {
-      impl_->db->Exec("ROLLBACK");
-    } catch (...) {
-    }
-  }
-  impl_->Release();
+  if (impl_) impl_->End();
 }
 
 Connection::Connection(Connection&&) noexcept = default;
@@ -399,14 +397,7 @@ void Connection::Execute(const std::string& queryName, const std::vector<Paramet
 
 void Connection::Close() {
   if (!IsOpen()) RaiseClosed();
-  if (impl_->inTransaction) {
-    impl_->inTransaction = false;
-    try {
-      impl_->db->Exec("ROLLBACK");
-    } catch (...) {
-    }
-  }
-  impl_->Release();
+  impl_->End();
 }
 
 }  // namespace vx::archive

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <optional>
 
-#include "LogFileLayer.h"
 #include "ProcessLock.h"
 #include "sqlite/Database.h"
 
@@ -40,12 +39,9 @@ std::optional<Idle> TakeOut() {
   return out;
 }
 
-// Closes the connection before it lets the file go. The last connection to
-// close removes the log; a log made anew later has its folder entry synced
-// again.
+// Closes the connection before it lets the file go.
 void Close(std::optional<Idle>& idle) {
   if (!idle) return;
-  ForgetLogsOnDisk();
   idle->db.reset();
   idle->lock.reset();
   idle.reset();
@@ -99,9 +95,6 @@ void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, co
   {
     std::lock_guard<std::mutex> guard(Mutex());
     if (!Kept()) {
-      // While it is kept the log file stays; once its folder entry is on the
-      // disk, the calls' own connections open it as it is.
-      MarkLogOnDisk(path + "-wal");
       Kept() = std::move(idle);
       return;
     }

@@ -22,7 +22,7 @@ SqliteError::SqliteError(int code, std::string source, std::string description)
     : ComError(err::kUnspecified, std::move(source), std::move(description)), code_(code & 0xFF) {}
 
 Database::Database(const std::string& path, OpenMode mode, const std::optional<std::string>& key,
-                   int busyTimeoutMs, const char* fileLayer)
+                   int busyTimeoutMs)
     : path_(path) {
   int flags = SQLITE_OPEN_FULLMUTEX;
   switch (mode) {
@@ -30,7 +30,7 @@ Database::Database(const std::string& path, OpenMode mode, const std::optional<s
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case OpenMode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
   }
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, fileLayer);
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = Message(db_, rc);
     sqlite3_close(db_);

@@ -31,10 +31,8 @@ class Database {
  public:
   // Opens (or creates) a database file. With a key the file is opened encrypted
   // and the engine is required to be SQLCipher; the key is never put in an error.
-  // `fileLayer` names a registered file layer to open through (the default when null).
   explicit Database(const std::string& path, OpenMode mode = OpenMode::ReadWriteCreate,
-                    const std::optional<std::string>& key = std::nullopt, int busyTimeoutMs = 5000,
-                    const char* fileLayer = nullptr);
+                    const std::optional<std::string>& key = std::nullopt, int busyTimeoutMs = 5000);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
