@@ -25,6 +25,7 @@
 #include "explorer/frmSQLServerExplorer.h"
 #include "frmApplication.h"
 #include "frmSplash.h"
+#include "registry/RegistryStore.h"
 #include "tarnwell/CRegistry.h"
 #include "vexilon_global/CGlobal.h"
 #include "vexilon_lib/CVexilon.h"
@@ -82,34 +83,61 @@ void WriteWorkgroupFile(const std::string& path) {
   }
 }
 
+bool NonEmpty(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+QString StopText(const QString& what) { return QStringLiteral("Cannot start Vexilon.\r\n\r\n") + what; }
+
 // The start-up message for an archive that fails its check: the file and the
-// cause, and whether its backup can stand in for it.
-QString DamagedArchiveMessage(const std::string& folder, const vx::ComError& damage) {
+// true cause. Only a damaged archive is one to give up for its backup.
+QString UnusableArchiveMessage(const std::string& folder, const vx::ComError& failure, bool journalRolledBack) {
   const std::string archive = folder + vx::archive::kArchiveFileName;
   const std::string backup = folder + vx::archive::kBackupFileName;
+  const QString cause = QString::fromStdString(failure.Description());
+  const bool damaged = failure.Number() == err::kArchiveNotADatabase;
+  if (!damaged && failure.Number() != err::kArchiveNotAnArchive) return StopText(cause);
+  std::optional<ComError> backupFailure;
+  if (FileExists(backup)) {
+    try {
+      vx::archive::CheckCopySound(backup);
+    } catch (const ComError& e) {
+      backupFailure = e;
+    }
+  }
   QString backupNote;
   if (!FileExists(backup)) {
     backupNote = QStringLiteral("There is no backup of it.");
+  } else if (backupFailure) {
+    backupNote = QStringLiteral("Its backup cannot be used either: %1").arg(QString::fromStdString(backupFailure->Description()));
+  } else if (!damaged) {
+    backupNote = QStringLiteral("A good backup of the archive is kept in '%1'.").arg(QString::fromStdString(backup));
   } else {
-    try {
-      vx::archive::CheckArchiveSound(backup);
-      backupNote = QStringLiteral("A good backup of it is kept in '%1': to go back to it, replace '%2' with a copy "
-                                  "of the backup")
-                       .arg(QString::fromStdString(backup), QString::fromStdString(archive));
-      // A log left beside the damaged file belongs to it, and would be read
-      // into the backup put in its place.
-      const std::string log = archive + "-wal";
-      struct stat logStat {};
-      const bool logged = ::stat(log.c_str(), &logStat) == 0 && logStat.st_size > 0;
-      backupNote += logged ? QStringLiteral(", and remove the damaged file's log '%1' and '%2' with it.")
-                                          .arg(QString::fromStdString(log), QString::fromStdString(archive + "-shm"))
-                                    : QStringLiteral(".");
-    } catch (const vx::ComError&) {
-      backupNote = QStringLiteral("Its backup '%1' cannot be used either.").arg(QString::fromStdString(backup));
-    }
+    backupNote = QStringLiteral("A good backup of it is kept in '%1': to go back to it, replace '%2' with a copy "
+                                "of the backup")
+                     .arg(QString::fromStdString(backup), QString::fromStdString(archive));
+    // A log left beside the damaged file belongs to it, and would be read
+    // into the backup put in its place.
+    const std::string log = archive + "-wal";
+    backupNote += NonEmpty(log) ? QStringLiteral(", and remove the damaged file's log '%1' and '%2' with it.")
+                                      .arg(QString::fromStdString(log), QString::fromStdString(archive + "-shm"))
+                                : QStringLiteral(".");
   }
-  return QStringLiteral("Cannot start Vexilon.\r\n\r\n") + QString::fromStdString(damage.Description()) +
-         QStringLiteral("\r\n\r\n") + backupNote + QStringLiteral(" Vexilon has changed neither file.");
+  const QString changed = journalRolledBack
+                              ? QStringLiteral(" Vexilon has rolled back the journal '%1' that a write cut short left "
+                                               "beside the archive, and has changed neither file otherwise.")
+                                    .arg(QString::fromStdString(archive + "-journal"))
+                              : QStringLiteral(" Vexilon has changed neither file.");
+  return StopText(cause + QStringLiteral("\r\n\r\n") + backupNote + changed);
+}
+
+// Shows a start-up message that ends the start: the workgroup file goes again.
+void StopWith(const std::string& folder, const QString& message, bool workgroupWritten) {
+  if (workgroupWritten) ::unlink((folder + vx::archive::kWorkgroupFileName).c_str());
+  SetScreenMousePointer(vbDefault);
+  MsgBox(message, vbCritical);
+  g_instance.reset();
 }
 
 void ActivateMainWindow() {
@@ -144,36 +172,48 @@ StartUpResult StartUp() {
       registry.WriteValue("ApplicationPath", folder);
       registry.CloseKey();
     }
+    // A damaged settings store was set aside and a new one made: said once.
+    for (const std::string& notice : vx::registry::TakeSetAsideNotices())
+      MsgBox(QString::fromStdString(notice), vbExclamation);
     CGlobal::Instance().ApplicationInfo(kApplicationInfo);
     CGlobal::Instance().VersionInfo(kVersionInfo);
     SetProgramFolder(folder);
     RemoveLeftBackupCopies();
 
     if (!FileExists(folder + vx::archive::kArchiveFileName)) {
-      SetScreenMousePointer(vbDefault);
-      MsgBox(QStringLiteral("Cannot start Vexilon.\r\n\r\nVexilon was unable to open the archive database."),
-             vbCritical);
-      g_instance.reset();
+      StopWith(folder, StopText(QStringLiteral("Vexilon was unable to open the archive database.")), false);
       return StartUpResult::ArchiveMissing;
     }
-    WriteWorkgroupFile(folder + vx::archive::kWorkgroupFileName);
+    // The workgroup file, the archive's log and its backup are written beside
+    // the archive: a folder that refuses them stops the start, saying so.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+      StopWith(folder,
+               StopText(QStringLiteral("The program folder '%1' cannot be written: %2. Vexilon keeps its workgroup "
+                                       "file, the archive's log and its backup there.")
+                            .arg(QString::fromStdString(folder), QString::fromLocal8Bit(std::strerror(errno)))),
+               false);
+      return StartUpResult::ArchiveUnusable;
+    }
+    try {
+      WriteWorkgroupFile(folder + vx::archive::kWorkgroupFileName);
+    } catch (const ComError& e) {
+      StopWith(folder, StopText(QString::fromStdString(e.Description()) + QStringLiteral(".")), false);
+      return StartUpResult::ArchiveUnusable;
+    }
 
     // The archive is checked before anything opens it for writing: a damaged
     // one stops the start, and neither it nor its backup is touched.
+    const std::string archive = folder + vx::archive::kArchiveFileName;
+    const bool journalLeft = NonEmpty(archive + "-journal");
     bool held = false;
-    std::optional<ComError> damage;
     try {
-      vx::archive::CheckArchiveSound(folder + vx::archive::kArchiveFileName);
+      vx::archive::CheckArchiveSound(archive);
     } catch (const ComError& e) {
-      if (e.Number() == err::kUnspecified) held = true;
-      else damage = e;
-    }
-    if (damage) {
-      ::unlink((folder + vx::archive::kWorkgroupFileName).c_str());
-      SetScreenMousePointer(vbDefault);
-      MsgBox(DamagedArchiveMessage(folder, *damage), vbCritical);
-      g_instance.reset();
-      return StartUpResult::ArchiveDamaged;
+      if (e.Number() != err::kUnspecified) {
+        StopWith(folder, UnusableArchiveMessage(folder, e, journalLeft && !NonEmpty(archive + "-journal")), true);
+        return e.Number() == err::kArchiveNotADatabase ? StartUpResult::ArchiveDamaged : StartUpResult::ArchiveUnusable;
+      }
+      held = true;
     }
     if (!held) {
       try {
@@ -185,10 +225,7 @@ StartUpResult StartUp() {
       }
     }
     if (held) {
-      SetScreenMousePointer(vbDefault);
-      MsgBox(QStringLiteral("Cannot start Vexilon.\r\n\r\nThe Vexilon archive database is already open."),
-             vbCritical);
-      g_instance.reset();
+      StopWith(folder, StopText(QStringLiteral("The Vexilon archive database is already open.")), false);
       return StartUpResult::ArchiveHeld;
     }
 

@@ -20,6 +20,8 @@ enum class StartUpResult {
   ArchiveMissing,          // "Vexilon.dat" is not in the program folder
   ArchiveHeld,             // the archive is held open by another process
   ArchiveDamaged,          // the archive fails its check; neither it nor its backup is touched
+  ArchiveUnusable,         // the archive or its folder cannot be used (permission, full disk, not an
+                           // archive): the message names the file and the cause
   Failed,                  // an error was reported
 };
 // The start-up steps without the event loop (needs a QApplication).
@@ -38,8 +40,9 @@ void ExitApp(int exitCode = 0);
 bool BackupDb();
 bool CompactDb();
 bool DeleteMDW();
-// Removes the temporary copies ("Vexilon.bak.XXXXXX") that a backup cut short
-// left in the program folder.
+// Removes the temporary copies ("Vexilon.bak.vexilon-partial-copy-XXXXXX", a
+// name only the backup makes) that a backup cut short left in the program
+// folder. A user's files of any other name stay.
 void RemoveLeftBackupCopies();
 // The last act of ExitApp: ends the process with the code. A test puts its own
 // function in place (and so re-arms ExitApp); nullptr restores the real end.

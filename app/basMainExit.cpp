@@ -62,12 +62,16 @@ void StartWriteBack(int fd, off_t from, off_t length) {
   errno = saved;
 }
 
+// The temporary copy's name: the target's, this marker, and six random
+// characters. Only files of this form are ever removed as left-overs.
+constexpr const char* kPartialCopyMarker = ".vexilon-partial-copy-";
+
 // Copies `source` to `target` through an owner-only temporary file in the same
 // folder and one rename, so the target is always either the old or the new copy.
 void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
   const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) RaiseFileError("Cannot read", source);
-  std::string temp = target + ".XXXXXX";
+  std::string temp = target + kPartialCopyMarker + "XXXXXX";
   const int out = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
   if (out < 0) {
     ::close(in);
@@ -117,7 +121,10 @@ bool ArchiveMayBeBackedUp(const std::string& archive, const std::string& backup)
     return true;
   } catch (const ComError& e) {
     const std::string kept = Exists(backup) ? " The backup '" + backup + "' was kept as it was." : "";
-    if (e.Number() != err::kArchiveNotADatabase) throw ComError(e.Number(), e.Source(), e.Description() + kept);
+    // A damaged file, or one that no longer opens as the archive, is no source
+    // for a backup; any other failure is raised as it is.
+    if (e.Number() != err::kArchiveNotADatabase && e.Number() != err::kArchiveNotAnArchive)
+      throw ComError(e.Number(), e.Source(), e.Description() + kept);
     const QString backupNote =
         Exists(backup) ? QStringLiteral("The earlier backup '%1' was kept as it was.").arg(QString::fromStdString(backup))
                        : QStringLiteral("No backup was written.");
@@ -145,7 +152,7 @@ void EndProcess(int exitCode) {
 
 void RemoveLeftBackupCopies() {
   const std::string folder = ProgramFolder();
-  const std::string prefix = std::string(vx::archive::kBackupFileName) + ".";
+  const std::string prefix = std::string(vx::archive::kBackupFileName) + kPartialCopyMarker;
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   std::vector<std::string> left;
@@ -158,7 +165,9 @@ void RemoveLeftBackupCopies() {
     const std::string path = folder + name;
     struct stat st {};
     // Only the owner-only files this program makes (never a link or a folder).
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) ::unlink(path.c_str());
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 07777) == 0600)
+      ::unlink(path.c_str());
   }
 }
 

@@ -88,21 +88,28 @@ TEST_P(DamagedArchiveStartUpTest, StopsWithItsMessageAndTouchesNeitherFile) {
   fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
   shell_test::DamageFile(File("Vexilon.dat"), GetParam());
   const QByteArray archive = Bytes(File("Vexilon.dat")), backup = Bytes(File("Vexilon.bak"));
-  std::ofstream(File("Vexilon.bak.a1B2c3")) << "a copy cut short";
-  EXPECT_EQ(vx::app::StartUp(), StartUpResult::ArchiveDamaged);
+  const std::string cutShort = shell_test::LeaveCopyCutShort(ProgramFolder(), "a1B2c3");
+  const bool damaged = shell_test::FoundDamaged(GetParam());
+  EXPECT_EQ(vx::app::StartUp(), damaged ? StartUpResult::ArchiveDamaged : StartUpResult::ArchiveUnusable);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].style, 16);
   const QString prompt = messages[0].prompt;
-  EXPECT_TRUE(prompt.startsWith(QString::fromStdString("Cannot start Vexilon.\r\n\r\nThe archive database '" +
-                                                       File("Vexilon.dat") + "' is damaged: ")))
+  EXPECT_TRUE(prompt.startsWith(QString::fromStdString("Cannot start Vexilon.\r\n\r\n" +
+                                                       shell_test::FindingOf(GetParam(), File("Vexilon.dat")))))
       << prompt.toStdString();
-  EXPECT_TRUE(prompt.endsWith(QString::fromStdString(".\r\n\r\nA good backup of it is kept in '" + File("Vexilon.bak") +
-                                                     "': to go back to it, replace '" + File("Vexilon.dat") +
-                                                     "' with a copy of the backup. Vexilon has changed neither file.")))
+  // Only a damaged archive is one to replace with its backup.
+  const std::string backupNote =
+      damaged ? "A good backup of it is kept in '" + File("Vexilon.bak") + "': to go back to it, replace '" +
+                    File("Vexilon.dat") + "' with a copy of the backup."
+              : "A good backup of the archive is kept in '" + File("Vexilon.bak") + "'.";
+  EXPECT_TRUE(prompt.endsWith(QString::fromStdString(".\r\n\r\n" + backupNote + " Vexilon has changed neither file.")))
       << prompt.toStdString();
   EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
   EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
-  EXPECT_FALSE(fs::exists(File("Vexilon.bak.a1B2c3")));
+  // Checking the backup made nothing beside it.
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak-wal")));
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak-shm")));
+  EXPECT_FALSE(fs::exists(cutShort));
   EXPECT_EQ(MainWindow(), nullptr);
   EXPECT_TRUE(errorReports.empty());
   EXPECT_TRUE(endCodes.empty());

@@ -79,6 +79,20 @@ void ShellTest::FillArchive() const {
   c.CommitTrans();
 }
 
+bool FoundDamaged(Damage damage) { return damage == Damage::Halved || damage == Damage::MiddleBlock; }
+
+std::string FindingOf(Damage damage, const std::string& path) {
+  return FoundDamaged(damage) ? "The archive database '" + path + "' is damaged: "
+                              : "The file '" + path + "' is not a Vexilon archive: ";
+}
+
+std::string LeaveCopyCutShort(const std::string& folder, const std::string& tag) {
+  const std::string path = folder + "Vexilon.bak.vexilon-partial-copy-" + tag;
+  std::ofstream(path) << "a copy cut short";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  return path;
+}
+
 void DamageFile(const std::string& path, Damage damage) {
   // As it lies on the disk between two runs: the file alone, its log folded in.
   vx::archive::CloseArchive(path);

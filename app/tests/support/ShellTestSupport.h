@@ -38,5 +38,11 @@ class ShellTest : public ui_test::UiTest {
 enum class Damage { Halved, Empty, Header, MiddleBlock };
 void DamageFile(const std::string& path, Damage damage);
 const char* DamageName(Damage damage);
+// How the archive check describes the file so damaged: damaged (it opens with
+// the key but its pages fail) or not an archive (empty, or its first page gone).
+bool FoundDamaged(Damage damage);
+std::string FindingOf(Damage damage, const std::string& path);
+// Leaves a temporary backup copy as a backup cut short leaves it (owner-only).
+std::string LeaveCopyCutShort(const std::string& folder, const std::string& tag);
 
 }  // namespace shell_test

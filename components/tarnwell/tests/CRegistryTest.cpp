@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "automation/ComError.h"
 #include "registry/RegistryStore.h"
@@ -220,20 +221,23 @@ TEST_F(CRegistryTest, TwoProcessesWritingOneKeyLoseNothing) {
   EXPECT_EQ(reg.ReadValue("parent0"), "0");
 }
 
-TEST_F(CRegistryTest, AStoreThatIsNotADatabaseGivesAClearError) {
-  fs::create_directories(dir_ / "vexilon" / "registry");
-  std::ofstream(dir_ / "vexilon" / "registry" / "HKEY_USERS.db")
-      << "garbage that is certainly not an SQLite database file, but long enough to look at";
+// Settings can be made again: a store that is no database is set aside as it
+// is, a new one takes its place, and the notice of it is given once.
+TEST_F(CRegistryTest, AStoreThatIsNotADatabaseIsSetAsideForANewOne) {
+  const fs::path folder = dir_ / "vexilon" / "registry";
+  fs::create_directories(folder);
+  const std::string garbage = "garbage that is certainly not an SQLite database file, but long enough to look at";
+  std::ofstream(folder / "HKEY_USERS.db") << garbage;
   CRegistry reg;
-  try {
-    reg.CheckKeyExists(Users, "x");
-    FAIL() << "no error";
-  } catch (const vx::ComError& e) {
-    EXPECT_NE(e.Description().find("HKEY_USERS.db"), std::string::npos) << e.Description();
-    EXPECT_NE(e.Description().find("cannot be used"), std::string::npos);
-  }
+  EXPECT_EQ(reg.CheckKeyExists(Users, "x"), vx::kFalse);
+  const auto notices = vx::registry::TakeSetAsideNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  const std::string aside = notices[0].substr(notices[0].find("set aside as '") + 14);
+  std::ifstream in(aside.substr(0, aside.find('\'')), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbage) << notices[0];
+  EXPECT_NE(notices[0].find((folder / "HKEY_USERS.db").string()), std::string::npos) << notices[0];
+  EXPECT_TRUE(vx::registry::TakeSetAsideNotices().empty());
 }
-
 
 TEST_F(CRegistryTest, WhatTheStoreCannotKeepWholeIsRefused) {
   CRegistry reg;

@@ -96,7 +96,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
         throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is incomplete.");
       for (const auto& t : tables) {
         if (t == "sqlite_sequence") continue;
-        const std::string quoted = "\"" + t + "\"";
+        const std::string quoted = vx::sqlite::QuoteName(t);
         if (Count(db, "SELECT count(*) FROM main." + quoted) != Count(db, "SELECT count(*) FROM compact." + quoted))
           throw ComError(err::kArchiveNotADatabase, kSource,
                          "The compacted copy of '" + srcPath + "' differs from it in table " + t + ".");
@@ -144,6 +144,13 @@ void CheckArchiveSound(const std::string& path) {
                    "The archive database '" + path + "' cannot be opened: " + std::strerror(errno) + ".");
   auto lock = detail::ProcessLock::Acquire(path);
   detail::CheckSound(path, detail::kArchiveKey);
+}
+
+void CheckCopySound(const std::string& path) {
+  if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
+  if (::access(path.c_str(), R_OK) != 0)
+    throw ComError(err::kPermissionDenied, kSource, "The file '" + path + "' cannot be read: " + std::strerror(errno) + ".");
+  detail::CheckSound(path, detail::kArchiveKey, detail::SoundnessOf::Copy);
 }
 
 void CloseArchive(const std::string& path) {

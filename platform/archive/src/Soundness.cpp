@@ -2,8 +2,12 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "ArchiveErrors.h"
@@ -15,8 +19,56 @@
 namespace vx::archive::detail {
 namespace {
 
+// The check tells a damaged archive (it opens with the key, and SQLite's
+// integrity check or the reading of its rows fails) from every other reason it
+// cannot be used: only a damaged one may be given up for its backup.
 [[noreturn]] void RaiseDamaged(const std::string& path, const std::string& cause) {
   throw ComError(err::kArchiveNotADatabase, "Archive", "The archive database '" + path + "' is damaged: " + cause + ".");
+}
+
+[[noreturn]] void RaiseNotAnArchive(const std::string& path, const std::string& cause) {
+  throw ComError(err::kArchiveNotAnArchive, "Archive", "The file '" + path + "' is not a Vexilon archive: " + cause + ".");
+}
+
+[[noreturn]] void RaiseCannotOpen(const std::string& path, const std::string& cause) {
+  throw ComError(err::kPermissionDenied, "Archive", "The archive database '" + path + "' cannot be opened: " + cause + ".");
+}
+
+// A failure of the file system or of the machine, by SQLite's code: "what" says
+// what could not be done, the number and the words say why.
+[[noreturn]] void RaiseUnusable(const std::string& what, int code, const std::string& tail = "") {
+  switch (code & 0xFF) {
+    case SQLITE_FULL: throw ComError(err::kDiskFull, "Archive", what + ": the disk is full." + tail);
+    case SQLITE_IOERR: throw ComError(err::kDeviceIO, "Archive", what + ": the disk reported an input/output error." + tail);
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      throw ComError(err::kPermissionDenied, "Archive", what + ": " + sqlite3_errstr(code) + "." + tail);
+    default: throw ComError(err::kArchiveQuery, "Archive", what + ": " + sqlite3_errstr(code) + "." + tail);
+  }
+}
+
+bool Busy(int code) { return (code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED; }
+
+// The files SQLite keeps beside the archive must be files it may read and write.
+void CheckCompanions(const std::string& path) {
+  const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
+    RaiseCannotOpen(path, "its folder '" + folder + "' cannot be written (" + std::strerror(errno) + ")");
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    const std::string companion = path + suffix;
+    struct stat st {};
+    if (::lstat(companion.c_str(), &st) != 0) continue;
+    if (!S_ISREG(st.st_mode)) RaiseCannotOpen(path, "'" + companion + "' beside it is not a file");
+    if (::access(companion.c_str(), R_OK | W_OK) != 0)
+      RaiseCannotOpen(path, "'" + companion + "' beside it cannot be read and written (" + std::strerror(errno) + ")");
+  }
+}
+
+bool NonEmpty(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
 // The first problem the integrity check names, without its "*** in database" line.
@@ -36,7 +88,7 @@ std::string FirstProblem(const std::string& result) {
 // Reads every column of every row, so that every page of the table is decrypted.
 void ReadRows(vx::sqlite::Database& db, const std::string& path, const std::string& table) {
   sqlite3_stmt* st = nullptr;
-  const std::string sql = "SELECT * FROM main.\"" + table + "\"";
+  const std::string sql = "SELECT * FROM main." + vx::sqlite::QuoteName(table);
   int rc = sqlite3_prepare_v2(db.Handle(), sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
   if (rc == SQLITE_OK) {
     const int columns = sqlite3_column_count(st);
@@ -49,8 +101,11 @@ void ReadRows(vx::sqlite::Database& db, const std::string& path, const std::stri
   }
   const std::string message = sqlite3_errmsg(db.Handle());
   sqlite3_finalize(st);
-  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) RaiseHeld(path);
-  if (rc != SQLITE_DONE) RaiseDamaged(path, "the rows of its table " + table + " cannot be read (" + message + ")");
+  if (Busy(rc)) RaiseHeld(path);
+  const int code = rc & 0xFF;
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+    RaiseDamaged(path, "the rows of its table " + table + " cannot be read (" + message + ")");
+  if (rc != SQLITE_DONE) RaiseUnusable("The rows of the archive database '" + path + "' cannot be read", rc);
 }
 
 // The file a check last passed, as it was then. Exit checks the archive before
@@ -77,14 +132,57 @@ bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
          f.modified.tv_sec == st.st_mtim.tv_sec && f.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
+// Opens the file read only and judges it: the archive's tables, SQLite's
+// integrity check, and every row of every table read.
+void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
+  std::optional<vx::sqlite::Database> db;
+  try {
+    db.emplace(path, mode, key, 250);
+  } catch (const vx::sqlite::SqliteError& e) {
+    if (Busy(e.Code())) RaiseHeld(path);
+    if (e.Code() == SQLITE_NOTADB)
+      RaiseNotAnArchive(path, "it does not open with the archive's key, or its first page is damaged");
+    if (e.Code() == SQLITE_CORRUPT) RaiseDamaged(path, sqlite3_errstr(e.Code()));
+    RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+  }
+  try {
+    // The integrity check walks every page, then reads every row again to
+    // match it with its indexes, and the rows are read once more below: each
+    // page is decrypted once, on its first read, when the cache keeps them all.
+    KeepPagesRead(*db);
+    std::vector<std::string> tables;
+    {
+      auto s = db->Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
+      while (s.Step()) tables.push_back(s.Text(0));
+    }
+    bool storedQueries = false;
+    for (const auto& t : tables) storedQueries |= t == "StoredQueries";
+    if (!storedQueries) RaiseNotAnArchive(path, "it holds no archive tables");
+    {
+      auto ic = db->Prepare("PRAGMA integrity_check(1)");
+      const std::string result = ic.Step() ? ic.Text(0) : std::string("no answer");
+      if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
+    }
+    for (const auto& t : tables) ReadRows(*db, path, t);
+  } catch (const vx::sqlite::SqliteError& e) {
+    if (Busy(e.Code())) RaiseHeld(path);
+    if (e.Code() == SQLITE_CORRUPT || e.Code() == SQLITE_NOTADB) RaiseDamaged(path, sqlite3_errstr(e.Code()));
+    RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+  }
+}
+
 }  // namespace
 
 void KeepPagesRead(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -524288"); }
 
-void CheckSound(const std::string& path, const std::string& key) {
+void CheckSound(const std::string& path, const std::string& key, SoundnessOf of) {
   struct stat st {};
   const bool known = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  if (known && st.st_size == 0) RaiseDamaged(path, "the file is empty");
+  if (known && st.st_size == 0) RaiseNotAnArchive(path, "the file is empty");
+  if (of == SoundnessOf::Copy) {
+    JudgeRows(path, key, vx::sqlite::OpenMode::Immutable);
+    return;
+  }
   if (known) {
     std::lock_guard<std::mutex> guard(passedMutex);
     if (Same(passed, path, st)) {
@@ -92,56 +190,54 @@ void CheckSound(const std::string& path, const std::string& key) {
       return;
     }
   }
-  try {
-    {
-      // Read only: a connection that may not write never folds a log into the
-      // file as it closes, so a damaged file stays exactly as it was found.
-      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadOnly, key, 250);
-      // The integrity check walks every page, then reads every row again to
-      // match it with its indexes, and the rows are read once more below: each
-      // page is decrypted once, on its first read, when the cache keeps them all.
-      KeepPagesRead(db);
-      std::vector<std::string> tables;
-      {
-        auto s = db.Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
-        while (s.Step()) tables.push_back(s.Text(0));
-      }
-      bool storedQueries = false;
-      for (const auto& t : tables) storedQueries |= t == "StoredQueries";
-      if (!storedQueries) RaiseDamaged(path, "it holds no Vexilon archive");
-      {
-        auto ic = db.Prepare("PRAGMA integrity_check(1)");
-        const std::string result = ic.Step() ? ic.Text(0) : std::string("no answer");
-        if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
-      }
-      for (const auto& t : tables) ReadRows(db, path, t);
+  CheckCompanions(path);
+  // A journal left by a write that a kill or a power cut stopped half-way: the
+  // file is as no transaction left it until SQLite has rolled the journal back,
+  // which the first read of a connection that may write does.
+  if (NonEmpty(path + "-journal")) {
+    try {
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
+    } catch (const vx::sqlite::SqliteError& e) {
+      if (Busy(e.Code())) RaiseHeld(path);
+      if (e.Code() == SQLITE_NOTADB)
+        RaiseNotAnArchive(path, "it does not open with the archive's key, or its first page is damaged");
+      if (e.Code() == SQLITE_CORRUPT) RaiseDamaged(path, sqlite3_errstr(e.Code()));
+      RaiseUnusable("The journal '" + path + "-journal' cannot be rolled back into the archive database '" + path + "'",
+                    e.Code());
     }
-    struct stat read {};
-    const bool unchanged = known && ::stat(path.c_str(), &read) == 0 && read.st_ino == st.st_ino &&
-                           read.st_size == st.st_size && read.st_mtim.tv_sec == st.st_mtim.tv_sec &&
-                           read.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
-    // A sound file takes in what its write-ahead log holds and the log goes, so
-    // that the file alone (what the backup and the compacted copy are made from)
-    // holds every committed row. The connection kept idle between calls closes
-    // first; the last connection to close removes the log.
-    CloseIdleConnection(path);
-    {
+  }
+  // Judged as it is, read only. Without a log the file alone is read and nothing
+  // is made beside it; with one, the log's pages are read as the file's.
+  const bool logged = NonEmpty(path + "-wal");
+  JudgeRows(path, key, logged ? vx::sqlite::OpenMode::ReadOnly : vx::sqlite::OpenMode::Immutable);
+  struct stat read {};
+  const bool unchanged = known && ::stat(path.c_str(), &read) == 0 && read.st_ino == st.st_ino &&
+                         read.st_size == st.st_size && read.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+                         read.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+  // A sound file takes in what its write-ahead log holds and the log goes, so
+  // that the file alone (what the backup and the compacted copy are made from)
+  // holds every committed row. The connection kept idle between calls closes
+  // first; the last connection to close removes the log. A failure here leaves
+  // the log whole: SQLite keeps every page in it until all are in the file.
+  CloseIdleConnection(path);
+  struct stat index {};
+  if (logged || ::stat((path + "-wal").c_str(), &index) == 0 || ::stat((path + "-shm").c_str(), &index) == 0) {
+    try {
       vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
       auto fold = db.Prepare("PRAGMA main.wal_checkpoint(TRUNCATE)");
       if (fold.Step() && fold.Int64(0) != 0) RaiseHeld(path);
+    } catch (const vx::sqlite::SqliteError& e) {
+      if (Busy(e.Code())) RaiseHeld(path);
+      RaiseUnusable("The log '" + path + "-wal' cannot be taken into the archive database '" + path + "'", e.Code(),
+                    " Every row is still in the archive database and its log.");
     }
-    if (!NoLog(path)) RaiseHeld(path);
-    // Only a file left as it was while it was read counts as checked.
-    struct stat after {};
-    if (unchanged && ::stat(path.c_str(), &after) == 0) {
-      std::lock_guard<std::mutex> guard(passedMutex);
-      passed = PassedFile{path, after.st_dev, after.st_ino, after.st_size, after.st_mtim};
-    }
-  } catch (const vx::sqlite::SqliteError& e) {
-    const int code = e.Code() & 0xFF;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) RaiseHeld(path);
-    RaiseDamaged(path, code == SQLITE_NOTADB ? "it cannot be read as an archive (" + std::string(sqlite3_errstr(code)) + ")"
-                                             : std::string(sqlite3_errstr(code)));
+  }
+  if (!NoLog(path)) RaiseHeld(path);
+  // Only a file left as it was while it was read counts as checked.
+  struct stat after {};
+  if (unchanged && ::stat(path.c_str(), &after) == 0) {
+    std::lock_guard<std::mutex> guard(passedMutex);
+    passed = PassedFile{path, after.st_dev, after.st_ino, after.st_size, after.st_mtim};
   }
 }
 

@@ -9,11 +9,19 @@ class Database;
 namespace vx::archive::detail {
 
 // Opens the file with the key and checks it: a Vexilon archive, SQLite's
-// integrity check passes, and every row of every table reads. Raises
-// kArchiveNotADatabase naming the file and the cause (0x80004005 when another
-// process holds it). A damaged file is left as it is; a sound one takes in
-// what its write-ahead log holds and the log is removed.
-void CheckSound(const std::string& path, const std::string& key);
+// integrity check passes, and every row of every table reads. A journal left by
+// a write cut short is rolled back first, as SQLite must before the file can be
+// judged. Raises, naming the file and the cause: kArchiveNotADatabase only for a
+// damaged file (it opens with the key and fails the integrity check or the
+// reading of its rows), kArchiveNotAnArchive for one that does not open with the
+// key or holds no archive, 0x80004005 when another process holds it,
+// kPermissionDenied, kDiskFull, kDeviceIO or kArchiveQuery when the file system
+// refuses. A damaged file is left as it is; a sound one takes in what its
+// write-ahead log holds and the log is removed.
+// A copy (the backup) is judged as it stands: read alone, with nothing rolled
+// back, taken in or made beside it.
+enum class SoundnessOf { Archive, Copy };
+void CheckSound(const std::string& path, const std::string& key, SoundnessOf of = SoundnessOf::Archive);
 
 // Lets the connection keep every page it has read (up to 512 MB of them): a
 // check that reads a page again then finds it in memory instead of reading it

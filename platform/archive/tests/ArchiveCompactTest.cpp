@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlcipher/sqlite3.h>
+
+#include "../src/Secrets.h"
 #include "ArchiveTestFolder.h"
 #include "archive/Connection.h"
 #include "automation/ComError.h"
@@ -58,6 +61,22 @@ TEST(ArchiveCompact, CopyKeepsRowsQueriesAndCascadeAndIsOwnerOnly) {
   EXPECT_EQ(Count(c), 50);
   c.Execute("qryDeleteSQLServer", {Parameter::TextLength("@SQLServerName", "S1")});
   EXPECT_EQ(Count(c), 49);
+}
+
+// A table whose name holds a double quote is read and copied as any other.
+TEST(ArchiveCompact, ATableNamedWithAQuoteIsCheckedAndCopied) {
+  ArchiveFolder f;
+  vx::archive::CloseArchive(f.Path("Vexilon.dat"));
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(f.Path("Vexilon.dat").c_str(), &db), SQLITE_OK);
+    const std::string sql = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey +
+                            "\"; CREATE TABLE \"odd\"\"name\"(t); INSERT INTO \"odd\"\"name\" VALUES('kept');";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  EXPECT_NO_THROW(vx::archive::CheckArchiveSound(f.Path("Vexilon.dat")));
+  EXPECT_NO_THROW(vx::archive::CompactDatabase(f.Admin(), TargetConnection(f)));
 }
 
 TEST(ArchiveCompact, RefusedForTheUserAccountOrAnExistingTargetAndTheSourceStays) {

@@ -1,6 +1,8 @@
 #include "registry/RegistryStore.h"
 
 #include <chrono>
+#include <ctime>
+#include <utility>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -21,6 +23,9 @@ using sqlite::Database;
 
 constexpr int64_t kRootId = 1;
 constexpr const char* kSource = "RegistryStore";
+// SQLite's codes for a damaged file and for one that is no database.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADb = 26;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS reg_keys(
@@ -75,6 +80,39 @@ State& GetState() {
   return state;
 }
 
+// Notices of damaged stores set aside, until the program takes them.
+std::vector<std::string>& SetAsideNotices() {
+  static std::vector<std::string> notices;
+  return notices;
+}
+
+std::unique_ptr<Database> OpenStore(const fs::path& path) {
+  auto db = std::make_unique<Database>(path.string());
+  {
+    auto check = db->Prepare("PRAGMA quick_check(1)");
+    const std::string result = check.Step() ? check.Text(0) : std::string("no answer");
+    if (result != "ok") throw sqlite::SqliteError(kSqliteCorrupt, kSource, result);
+  }
+  db->Exec(kSchema);
+  db->Exec("INSERT OR IGNORE INTO reg_keys(id, parent, name, last_write) VALUES(1, NULL, '', " +
+           std::to_string(NowFileTime()) + ")");
+  return db;
+}
+
+// A name beside the store that no other file has: its name, ".damaged-" and
+// the local date and time (and a number, should that name be taken).
+fs::path SetAsideName(const fs::path& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local {};
+  ::localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  fs::path aside = path.string() + ".damaged-" + stamp;
+  for (int n = 2; fs::exists(fs::symlink_status(aside)); ++n)
+    aside = path.string() + ".damaged-" + stamp + "-" + std::to_string(n);
+  return aside;
+}
+
 Database* Store(State& s, int32_t root) {
   const char* file = RootFileName(root);
   if (!file) return nullptr;
@@ -87,18 +125,38 @@ Database* Store(State& s, int32_t root) {
   if (ec)
     throw ComError(err::kPathNotFound, kSource,
                    "The registry folder '" + folder.string() + "' cannot be created: " + ec.message());
+  std::unique_ptr<Database> db;
   try {
-    auto db = std::make_unique<Database>(path.string());
-    db->Exec(kSchema);
-    db->Exec("INSERT OR IGNORE INTO reg_keys(id, parent, name, last_write) VALUES(1, NULL, '', " +
-             std::to_string(NowFileTime()) + ")");
-    Database* raw = db.get();
-    s.stores.emplace(path.string(), std::move(db));
-    return raw;
+    db = OpenStore(path);
   } catch (const sqlite::SqliteError& e) {
-    throw ComError(err::kUnspecified, kSource,
-                   "The registry store '" + path.string() + "' cannot be used: " + e.Description());
+    const bool damaged = e.Code() == kSqliteCorrupt || e.Code() == kSqliteNotADb;
+    if (!damaged)
+      throw ComError(err::kUnspecified, kSource, "The registry store '" + path.string() + "' cannot be used: " + e.Description());
+    // Settings can be made again: a damaged store is set aside as it is (with
+    // its journal), and a new one starts from the defaults.
+    const fs::path aside = SetAsideName(path);
+    fs::rename(path, aside, ec);
+    if (ec)
+      throw ComError(err::kUnspecified, kSource,
+                     "The registry store '" + path.string() + "' is damaged and cannot be set aside: " + ec.message());
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+      std::error_code ignored;
+      if (fs::exists(fs::symlink_status(path.string() + suffix)))
+        fs::rename(path.string() + suffix, aside.string() + suffix, ignored);
+    }
+    SetAsideNotices().push_back("The settings store '" + path.string() + "' was damaged (" +
+                                (e.Code() == kSqliteNotADb ? "it is not a database" : "it is malformed") +
+                                "). It was set aside as '" + aside.string() +
+                                "', and the settings start again from their defaults.");
+    try {
+      db = OpenStore(path);
+    } catch (const sqlite::SqliteError& again) {
+      throw ComError(err::kUnspecified, kSource, "The registry store '" + path.string() + "' cannot be used: " + again.Description());
+    }
   }
+  Database* raw = db.get();
+  s.stores.emplace(path.string(), std::move(db));
+  return raw;
 }
 
 // A NUL would end the name in the store's comparisons, so that names that
@@ -193,6 +251,12 @@ long OnPath(int32_t root, const std::string& path, F&& f) {
 }
 
 }  // namespace
+
+std::vector<std::string> TakeSetAsideNotices() {
+  State& s = GetState();
+  std::lock_guard lock(s.mutex);
+  return std::exchange(SetAsideNotices(), {});
+}
 
 std::string StoreFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");

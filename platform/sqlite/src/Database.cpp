@@ -11,6 +11,22 @@ namespace {
 
 constexpr const char* kSource = "SQLite";
 
+// The file name as an SQLite URI: every byte a URI gives a meaning to is escaped.
+std::string FileUri(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x20 || c >= 0x7F) {
+      uri += '%';
+      uri += hex[c >> 4];
+      uri += hex[c & 0xF];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
+
 std::string Message(sqlite3* db, int code) {
   const char* m = db ? sqlite3_errmsg(db) : nullptr;
   return m ? m : sqlite3_errstr(code);
@@ -29,8 +45,10 @@ Database::Database(const std::string& path, OpenMode mode, const std::optional<s
     case OpenMode::ReadWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case OpenMode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+    case OpenMode::Immutable: flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI; break;
   }
-  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  const std::string name = mode == OpenMode::Immutable ? FileUri(path) + "?immutable=1" : path;
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = Message(db_, rc);
     sqlite3_close(db_);
@@ -221,6 +239,16 @@ std::string QuoteLiteral(std::string_view text) {
     out += c;
   }
   out += '\'';
+  return out;
+}
+
+std::string QuoteName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
   return out;
 }
 

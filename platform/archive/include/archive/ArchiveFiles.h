@@ -18,17 +18,22 @@ void CreateArchive(const std::string& path);
 // An existing file is replaced.
 void CreateWorkgroup(const std::string& path);
 
-// Checks that an archive file (the archive or its backup) may be copied: it
-// opens with the archive key, holds a Vexilon archive, passes SQLite's
-// integrity check, and every row of every table reads. Needs no workgroup
-// file. Raises
-// kArchiveNotADatabase with a description that names the file and the cause
-// ("The archive database '...' is damaged: ..."), 0x80004005 when another
+// Checks that the archive file may be used and copied: it opens with the
+// archive key, holds a Vexilon archive, passes SQLite's integrity check, and
+// every row of every table reads. Needs no workgroup file. A journal left by a
+// write cut short is rolled back first. Raises with a description that names
+// the file and the cause: kArchiveNotADatabase only for a damaged file ("The
+// archive database '...' is damaged: ..."), kArchiveNotAnArchive for a file that
+// does not open with the key or holds no archive, 0x80004005 when another
 // process holds it, kArchiveFileNotFound when it is missing, kPermissionDenied
-// when it may not be read and written. A damaged file is left as it is; a sound
-// one takes in what its write-ahead log holds, so the file alone holds the
-// archive afterwards.
+// when it or the files beside it may not be read and written, kDiskFull or
+// kDeviceIO when the disk fails. A damaged file is left as it is; a sound one
+// takes in what its write-ahead log holds, so the file alone holds the archive
+// afterwards.
 void CheckArchiveSound(const std::string& path);
+// The same check of a copy of the archive (its backup), read as it stands:
+// nothing is written to it or made beside it.
+void CheckCopySound(const std::string& path);
 
 // Between calls this process keeps one idle connection open on the archive, with
 // the write-ahead log beside the file. Closing it folds the log into the file and

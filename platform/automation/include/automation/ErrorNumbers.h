@@ -23,6 +23,8 @@ inline constexpr int32_t kInvalidProcedureCall = 5;
 inline constexpr int32_t kFileNotFound = 53;
 inline constexpr int32_t kPermissionDenied = 70;
 inline constexpr int32_t kPathNotFound = 76;
+inline constexpr int32_t kDiskFull = 61;
+inline constexpr int32_t kDeviceIO = 57;
 // A regular expression that does not compile.
 inline constexpr int32_t kRegExpSyntax = 5017;
 inline constexpr int32_t kFileAlreadyExists = 58;
@@ -34,6 +36,9 @@ inline constexpr int32_t kInvalidUseOfNull = 94;    // a Null read as a number o
 // Archive (database provider) errors. A database held by another process is kUnspecified.
 inline constexpr int32_t kArchiveFileNotFound = static_cast<int32_t>(0x80030002u);   // a file is missing
 inline constexpr int32_t kArchiveNotADatabase = static_cast<int32_t>(0x800300FBu);   // corrupt, foreign or wrongly keyed
+// The archive check's word for a file that does not open with the archive's key
+// or holds no archive (kArchiveNotADatabase there means damaged).
+inline constexpr int32_t kArchiveNotAnArchive = static_cast<int32_t>(0x800300FAu);
 inline constexpr int32_t kArchiveAuthentication = static_cast<int32_t>(0x80040E4Du); // account or password refused
 inline constexpr int32_t kArchiveQuery = static_cast<int32_t>(0x80040E14u);          // a stored query failed
 inline constexpr int32_t kArchiveNoQuery = static_cast<int32_t>(0x80040E37u);        // no stored query of that name

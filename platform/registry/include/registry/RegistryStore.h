@@ -7,6 +7,7 @@
 // raises a vx::ComError with a clear description instead of a refusal code.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vx::registry {
 
@@ -40,6 +41,11 @@ struct KeyInfo {
 
 // The folder that holds the stores.
 std::string StoreFolder();
+
+// A store that SQLite finds damaged is renamed aside (its name, ".damaged-" and
+// the date and time) and a new, empty one takes its place. Returns, once each,
+// the notices of the stores set aside so far: what was damaged, where it went.
+std::vector<std::string> TakeSetAsideNotices();
 
 // Opens an existing key. A trailing "\" (and one leading "\") names the same
 // key as without it; an empty path opens the root itself.

@@ -23,7 +23,9 @@ class SqliteError : public ComError {
   int code_;
 };
 
-enum class OpenMode { ReadWriteCreate, ReadWrite, ReadOnly };
+// Immutable reads the file alone, as it is: no lock is taken, and nothing is
+// created beside it (no log, no log index), also for a file in log mode.
+enum class OpenMode { ReadWriteCreate, ReadWrite, ReadOnly, Immutable };
 
 class Statement;
 
@@ -110,5 +112,7 @@ class Transaction {
 
 // Quotes text as an SQL string literal ('' doubles a quote).
 std::string QuoteLiteral(std::string_view text);
+// Quotes a name (of a table, a column) as an SQL identifier ("" doubles a quote).
+std::string QuoteName(std::string_view name);
 
 }  // namespace vx::sqlite

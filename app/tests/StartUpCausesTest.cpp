@@ -1,0 +1,310 @@
+// Start-up names the true cause of an archive it cannot use: only a damaged
+// archive is called damaged, and only then is the backup offered in its place.
+// Nothing is written to the archive or its backup, nor beside the backup. Each
+// start runs in a child process, so that a disk that fails on cue, a kill at a
+// sync, or a user other than root stays with the child.
+#include <grp.h>
+#include <signal.h>
+#include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "../../platform/archive/src/Secrets.h"
+#include "archive/ArchiveFiles.h"
+#include "archive/Connection.h"
+#include "basMain.h"
+#include "support/FaultyDisk.h"
+#include "support/ShellTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vx::app::StartUpResult;
+
+constexpr int kUnprivileged = 65534;  // nobody
+constexpr int kUnreachable = 77;      // the child cannot reach the test folders as another user
+
+// What a start in a child process came to.
+struct Outcome {
+  bool killed = false;
+  int result = -1;  // a StartUpResult
+  std::vector<ui_test::AskedMessage> messages;
+};
+
+class StartUpCausesTest : public shell_test::ShellTest {
+ protected:
+  // Runs `before` and a start in a child; the child may drop to another user.
+  Outcome StartInChild(const std::function<void()>& before, bool asOtherUser = false) {
+    vx::archive::CloseArchive(File("Vexilon.dat"));
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(pipeFds[0]);
+      if (asOtherUser && ::geteuid() == 0) {
+        // The test's folders (program, runtime, settings) become the user's.
+        for (const std::string& top : {ProgramFolder() + "..", ConfigFolder()})
+          for (const auto& entry : fs::recursive_directory_iterator(top))
+            if (::lchown(entry.path().c_str(), kUnprivileged, kUnprivileged) != 0) ::_exit(kUnreachable);
+        if (::lchown((ProgramFolder() + "..").c_str(), kUnprivileged, kUnprivileged) != 0 ||
+            ::lchown(ConfigFolder().c_str(), kUnprivileged, kUnprivileged) != 0 ||
+            ::lchown((ConfigFolder() + "..").c_str(), kUnprivileged, kUnprivileged) != 0 || ::setgroups(0, nullptr) != 0 ||
+            ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0)
+          ::_exit(kUnreachable);
+        if (::access(ProgramFolder().c_str(), R_OK | W_OK | X_OK) != 0 ||
+            ::access(ConfigFolder().c_str(), R_OK | W_OK | X_OK) != 0)
+          ::_exit(kUnreachable);
+      }
+      before();
+      const int32_t result = static_cast<int32_t>(vx::app::StartUp());
+      std::string out(reinterpret_cast<const char*>(&result), sizeof result);
+      for (const auto& m : messages) {
+        const std::string prompt = m.prompt.toStdString();
+        const int32_t style = m.style, size = static_cast<int32_t>(prompt.size());
+        out.append(reinterpret_cast<const char*>(&style), sizeof style);
+        out.append(reinterpret_cast<const char*>(&size), sizeof size);
+        out += prompt;
+      }
+      [[maybe_unused]] const auto written = ::write(pipeFds[1], out.data(), out.size());
+      ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string in;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) in.append(buffer, std::size_t(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    Outcome outcome;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kUnreachable) {
+      outcome.result = kUnreachable;
+      return outcome;
+    }
+    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    std::size_t at = 0;
+    auto take = [&](int32_t& v) {
+      std::memcpy(&v, in.data() + at, sizeof v);
+      at += sizeof v;
+    };
+    if (in.size() >= sizeof(int32_t)) take(outcome.result);
+    while (at + 2 * sizeof(int32_t) <= in.size()) {
+      int32_t style = 0, size = 0;
+      take(style);
+      take(size);
+      outcome.messages.push_back({QString::fromStdString(in.substr(at, std::size_t(size))), style});
+      at += std::size_t(size);
+    }
+    return outcome;
+  }
+
+
+ public:
+  // Leaves the archive as a run killed between two calls leaves it: the rows
+  // FillArchive adds are in its log, not yet in the file.
+  void LeaveRowsInTheLog() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      FillArchive();
+      ::raise(SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+  }
+
+ protected:
+  int64_t RegisteredServers() {
+    vx::archive::Connection c(vx::app::strDbConnectionString());
+    return c.OpenRecordset("qryCountSQLServers").Field("SQLServerCount").ToLong();
+  }
+};
+
+struct Cause {
+  const char* name;
+  bool asOtherUser;
+  std::function<void(StartUpCausesTest&, const std::string& folder)> prepare;  // in the parent
+  std::function<void(const std::string& folder)> inChild;                      // in the child, before the start
+  StartUpResult result;
+  std::function<std::string(const std::string& folder)> message;
+};
+
+void PrintTo(const Cause& cause, std::ostream* os) { *os << cause.name; }
+
+const std::string kStop = "Cannot start Vexilon.\r\n\r\n";
+
+const Cause kCauses[] = {
+    {"ArchiveReadOnlyForItsUser", true, [](auto&, const std::string& p) { ::chmod((p + "Vexilon.dat").c_str(), 0400); },
+     [](const std::string&) {}, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p + "Vexilon.dat' cannot be opened: Permission denied.";
+     }},
+    {"LogIsAFolder", false, [](auto&, const std::string& p) { fs::create_directory(p + "Vexilon.dat-wal"); },
+     [](const std::string&) {}, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p + "Vexilon.dat' cannot be opened: '" + p +
+              "Vexilon.dat-wal' beside it is not a file.";
+     }},
+    {"ProgramFolderReadOnly", true, [](auto&, const std::string&) {},
+     [](const std::string& p) { ::chmod(p.c_str(), 0555); }, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The program folder '" + p +
+              "' cannot be written: Permission denied. Vexilon keeps its workgroup file, the archive's log and its "
+              "backup there.";
+     }},
+    {"NotAnArchive", false,
+     [](auto&, const std::string& p) {
+       fs::remove(p + "Vexilon.dat");
+       sqlite3* db = nullptr;
+       sqlite3_open((p + "Vexilon.dat").c_str(), &db);
+       sqlite3_exec(db, "CREATE TABLE notes(t); INSERT INTO notes VALUES('a plain database')", nullptr, nullptr, nullptr);
+       sqlite3_close(db);
+     },
+     [](const std::string&) {}, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The file '" + p +
+              "Vexilon.dat' is not a Vexilon archive: it does not open with the archive's key, or its first page is "
+              "damaged.\r\n\r\nA good backup of the archive is kept in '" + p +
+              "Vexilon.bak'. Vexilon has changed neither file.";
+     }},
+    {"DiskFullWhileTheLogIsTakenIn", false, [](StartUpCausesTest& t, const std::string&) { t.LeaveRowsInTheLog(); },
+     [](const std::string& p) {
+       static shell_test::FaultyDisk disk;
+       disk.FailWritesTo(p + "Vexilon.dat", SQLITE_FULL);
+     },
+     StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The log '" + p + "Vexilon.dat-wal' cannot be taken into the archive database '" + p +
+              "Vexilon.dat': the disk is full. Every row is still in the archive database and its log.";
+     }},
+    {"DiskFailsWhileTheLogIsTakenIn", false, [](StartUpCausesTest& t, const std::string&) { t.LeaveRowsInTheLog(); },
+     [](const std::string& p) {
+       static shell_test::FaultyDisk disk;
+       disk.FailWritesTo(p + "Vexilon.dat", SQLITE_IOERR_WRITE);
+     },
+     StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The log '" + p + "Vexilon.dat-wal' cannot be taken into the archive database '" + p +
+              "Vexilon.dat': the disk reported an input/output error. Every row is still in the archive database "
+              "and its log.";
+     }},
+};
+
+class StartUpCauseTest : public StartUpCausesTest, public ::testing::WithParamInterface<Cause> {};
+
+TEST_P(StartUpCauseTest, SaysTheTrueCauseAndWritesNothing) {
+  const Cause& cause = GetParam();
+  const std::string p = ProgramFolder();
+  fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
+  cause.prepare(*this, p);
+  const QByteArray archive = Bytes(File("Vexilon.dat")), backup = Bytes(File("Vexilon.bak"));
+  const Outcome outcome = StartInChild([&] { cause.inChild(p); }, cause.asOtherUser);
+  if (outcome.result == kUnreachable) GTEST_SKIP() << "an unprivileged user cannot reach the test's folders here";
+  ::chmod(p.c_str(), 0700);
+  EXPECT_EQ(outcome.result, static_cast<int>(cause.result));
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.messages[0].prompt.toStdString(), cause.message(p));
+  EXPECT_EQ(outcome.messages[0].style, 16);
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak-wal")));
+  EXPECT_FALSE(fs::exists(File("Vexilon.bak-shm")));
+  if (!fs::exists(File("Vexilon.dat-wal")) || fs::is_directory(File("Vexilon.dat-wal")))
+    EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
+  else if (cause.name == std::string("DiskFullWhileTheLogIsTakenIn") ||
+           cause.name == std::string("DiskFailsWhileTheLogIsTakenIn")) {
+    // With a sound disk again the next start takes the log in, every row with it.
+    EXPECT_EQ(StartInChild([] {}).result, static_cast<int>(StartUpResult::Started));
+    EXPECT_EQ(RegisteredServers(), 400);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, StartUpCauseTest, ::testing::ValuesIn(kCauses),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A start killed at any of its syncs (the archive's switch to its log, the
+// upgrade of an older archive, the settings, the workgroup file) never leaves a
+// sound archive refused: the next start rolls back what SQLite must roll back,
+// and starts.
+TEST_F(StartUpCausesTest, AStartKilledAtAnyOfItsSyncsLeavesAnArchiveTheNextStartOpens) {
+  // The archive as an earlier version left it: in rollback-journal mode, which
+  // the first open by this one switches to the write-ahead log.
+  FillArchive();
+  vx::archive::CloseArchive(File("Vexilon.dat"));
+  {
+    sqlite3* db = nullptr;
+    sqlite3_open(File("Vexilon.dat").c_str(), &db);
+    const std::string sql = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey +
+                            "\"; PRAGMA journal_mode = DELETE;";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  const QByteArray original = Bytes(File("Vexilon.dat"));
+  int kills = 0;
+  for (int sync = 1; sync < 80; ++sync) {
+    fs::remove(File("Vexilon.dat-journal"));
+    fs::remove(File("Vexilon.dat-wal"));
+    fs::remove(File("Vexilon.dat-shm"));
+    std::ofstream(File("Vexilon.dat"), std::ios::binary | std::ios::trunc) << original.toStdString();
+    const Outcome cut = StartInChild([sync] {
+      static shell_test::FaultyDisk disk;
+      disk.KillAtSync(sync);
+    });
+    if (!cut.killed) {
+      EXPECT_EQ(cut.result, static_cast<int>(StartUpResult::Started));
+      break;
+    }
+    ++kills;
+    const Outcome next = StartInChild([] {});
+    ASSERT_EQ(next.result, static_cast<int>(StartUpResult::Started))
+        << "killed at sync " << sync << ": "
+        << (next.messages.empty() ? std::string() : next.messages[0].prompt.toStdString());
+    EXPECT_EQ(RegisteredServers(), 400) << "killed at sync " << sync;
+  }
+  EXPECT_GT(kills, 2);
+}
+
+// Settings can be made again: a damaged settings store is set aside under a
+// name of its own, the program starts on the defaults and says so, once.
+TEST_F(StartUpCausesTest, ADamagedSettingsStoreIsSetAsideAndTheStartSaysSoOnce) {
+  const std::string config = ProgramFolder() + "../config/";
+  const std::string store = config + "vexilon/registry/HKEY_CURRENT_USER.db";
+  fs::create_directories(config + "vexilon/registry");
+  std::ofstream(store) << std::string(4096, 'x');
+  const Outcome first = StartInChild([&] { ::setenv("XDG_CONFIG_HOME", config.c_str(), 1); });
+  EXPECT_EQ(first.result, static_cast<int>(StartUpResult::Started));
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(config + "vexilon/registry"))
+    if (entry.path().filename().string().rfind("HKEY_CURRENT_USER.db.damaged-", 0) == 0) aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(Bytes(aside[0].string()), QByteArray(4096, 'x'));
+  ASSERT_EQ(first.messages.size(), 1u);
+  EXPECT_EQ(first.messages[0].style, 48);
+  EXPECT_EQ(first.messages[0].prompt.toStdString(),
+            "The settings store '" + store + "' was damaged (it is not a database). It was set aside as '" +
+                aside[0].string() + "', and the settings start again from their defaults.");
+  const Outcome second = StartInChild([&] { ::setenv("XDG_CONFIG_HOME", config.c_str(), 1); });
+  EXPECT_EQ(second.result, static_cast<int>(StartUpResult::Started));
+  EXPECT_TRUE(second.messages.empty());
+}
+
+// At start and exit the program removes only the copies its own backup left
+// when it was cut short; a user's files beside the backup stay, whatever their
+// names.
+TEST_F(StartUpCausesTest, OnlyTheBackupsOwnLeftOverCopyIsRemoved) {
+  const std::vector<std::string> users = {"Vexilon.bak.before", "Vexilon.bak.saved1", "Vexilon.bak.old"};
+  for (const auto& name : users) std::ofstream(File(name.c_str())) << "the user's own " << name;
+  const std::string cutShort = shell_test::LeaveCopyCutShort(ProgramFolder(), "Zx9Q2w");
+  ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
+  EXPECT_FALSE(fs::exists(cutShort));
+  const std::string cutAgain = shell_test::LeaveCopyCutShort(ProgramFolder(), "a1B2c3");
+  vx::app::ExitApp();
+  EXPECT_FALSE(fs::exists(cutAgain));
+  for (const auto& name : users) EXPECT_EQ(Bytes(File(name.c_str())), QByteArray::fromStdString("the user's own " + name));
+}
+
+}  // namespace
