@@ -2,6 +2,7 @@
 // What the shell's tests share: a fixture that runs the real start-up and exit
 // with the process end caught, a runtime folder of its own for the instance
 // lock (the error-report service's stand-in is in FakeReportService.h).
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,6 @@ class ShellTest : public ui_test::UiTest {
 enum class Damage { Halved, Empty, Header, MiddleBlock };
 void DamageFile(const std::string& path, Damage damage);
 const char* DamageName(Damage damage);
+inline void PrintTo(Damage damage, std::ostream* os) { *os << DamageName(damage); }
 
 }  // namespace shell_test
