@@ -4,7 +4,8 @@
 # with SIGTERM and checks that its archive lives under the prefix, that the build
 # folder's archive is untouched, and that a second install keeps the first
 # one's archive and backup byte for byte.
-#   install-test.sh <build folder> <build's program folder>
+#   install-test.sh <build folder> <build's program folder> <program, bin and
+#                   data folders relative to the prefix>
 set -euo pipefail
 build=$1
 build_program=$2
@@ -19,7 +20,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # A blank in the prefix: the desktop entry must quote the program's path.
 prefix="$work/my prefix"
-program="$prefix/lib/vexilon"
+program="$prefix/$3"
+bin="$prefix/$4"
+share="$prefix/$5"
 
 # The state of a file: absent, or its inode, time and bytes.
 state() {
@@ -31,14 +34,14 @@ build_bak=$(state "$build_program/Vexilon.bak")
 cmake --install "$build" --prefix "$prefix" > "$work/install1.log" || { cat "$work/install1.log"; fail "install"; }
 [ -f "$program/Vexilon.dat" ] || fail "no archive placed in $program"
 [ "$(stat -c %a "$program/Vexilon.dat")" = 600 ] || fail "the placed archive is readable by others"
-[ -f "$prefix/share/icons/hicolor/scalable/apps/vexilon.svg" ] || fail "no icon"
-"$prefix/bin/sqlsim" help > /dev/null || fail "installed sqlsim does not run"
+[ -f "$share/icons/hicolor/scalable/apps/vexilon.svg" ] || fail "no icon"
+"$bin/sqlsim" help > /dev/null || fail "installed sqlsim does not run"
 
-entry="$prefix/share/applications/vexilon.desktop"
+entry="$share/applications/vexilon.desktop"
 desktop-file-validate "$entry" || fail "desktop entry does not validate"
 grep -qx "Icon=vexilon" "$entry" || fail "desktop entry names another icon"
 exec_line=$(grep '^Exec=' "$entry")
-[ "$exec_line" = "Exec=\"$prefix/bin/vexilon\"" ] || fail "desktop entry starts '$exec_line'"
+[ "$exec_line" = "Exec=\"$bin/vexilon\"" ] || fail "desktop entry starts '$exec_line'"
 
 # Start it as the menu does, with nothing pointing it at a program folder.
 for d in config data sim home; do mkdir -p "$work/$d"; done
@@ -46,7 +49,7 @@ mkdir -m 700 "$work/runtime"
 env -u VEXILON_PROGRAM_DIR -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen VEXILON_NO_BROWSE=1 \
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   XDG_RUNTIME_DIR="$work/runtime" VEXILON_SIM_DIR="$work/sim" \
-  "$prefix/bin/vexilon" > "$work/program.log" 2>&1 &
+  "$bin/vexilon" > "$work/program.log" 2>&1 &
 pid=$!
 # Up once it has written its workgroup file and mapped its libraries.
 for _ in $(seq 1 150); do
@@ -80,5 +83,5 @@ bak=$(state "$program/Vexilon.bak")
 cmake --install "$build" --prefix "$prefix" > "$work/install2.log" || { cat "$work/install2.log"; fail "second install"; }
 [ "$(state "$program/Vexilon.dat")" = "$dat" ] || fail "the second install replaced Vexilon.dat"
 [ "$(state "$program/Vexilon.bak")" = "$bak" ] || fail "the second install replaced Vexilon.bak"
-[ "$(readlink -f "$prefix/bin/vexilon")" = "$(readlink -f "$program/vexilon")" ] || fail "bin/vexilon is not the program"
+[ "$(readlink -f "$bin/vexilon")" = "$(readlink -f "$program/vexilon")" ] || fail "bin/vexilon is not the program"
 echo "installed, ran and reinstalled under $prefix"
