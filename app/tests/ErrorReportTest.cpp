@@ -68,6 +68,7 @@ struct Submission {
   int expected;      // reference returned, or -1 when it must fail
   size_t requests;   // calls the service saw
 };
+void PrintTo(const Submission& row, std::ostream* os) { *os << row.name; }
 
 class SubmissionTest : public ErrorReportTest, public ::testing::WithParamInterface<Submission> {};
 

@@ -147,6 +147,7 @@ struct FreeSpace {
   const char* name;
   bool serversRemoved;  // the rows of FillArchive removed again: their pages are free
 };
+void PrintTo(const FreeSpace& row, std::ostream* os) { *os << row.name; }
 
 class FreeSpaceExitTest : public ExitTest, public ::testing::WithParamInterface<FreeSpace> {};
 

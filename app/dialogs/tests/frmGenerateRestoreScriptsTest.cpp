@@ -98,6 +98,7 @@ struct OptionRow {
   const char* mustHave;
   const char* mustLack;
 };
+void PrintTo(const OptionRow& row, std::ostream* os) { *os << row.name; }
 class RestoreScriptOptionsTest : public RestoreScriptsTest, public ::testing::WithParamInterface<OptionRow> {};
 
 TEST_P(RestoreScriptOptionsTest, StartFromTheSettingsAndShapeTheFile) {
@@ -145,6 +146,7 @@ struct SaveRow {
   const char* message;
   int style;
 };
+void PrintTo(const SaveRow& row, std::ostream* os) { *os << row.name; }
 class RestoreScriptSaveTest : public RestoreScriptsTest, public ::testing::WithParamInterface<SaveRow> {};
 
 TEST_P(RestoreScriptSaveTest, AnswersTheOutcome) {
@@ -200,6 +202,7 @@ struct CommandRow {
   const char* message;
   bool shown;
 };
+void PrintTo(const CommandRow& row, std::ostream* os) { *os << row.name; }
 class RestoreScriptCommandTest : public RestoreScriptsTest, public ::testing::WithParamInterface<CommandRow> {};
 
 TEST_P(RestoreScriptCommandTest, ShowsTheWindowOnlyWithRows) {

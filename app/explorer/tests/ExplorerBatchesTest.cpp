@@ -54,6 +54,7 @@ struct Closing {
   const char* message;
   int style;
 };
+void PrintTo(const Closing& row, std::ostream* os) { *os << row.name; }
 
 class ExplorerClosingTest : public ExplorerBatchesTest, public ::testing::WithParamInterface<Closing> {};
 
@@ -133,6 +134,7 @@ struct Older {
   int answer;
   bool restored;
 };
+void PrintTo(const Older& row, std::ostream* os) { *os << row.name; }
 class ExplorerOlderArchiveTest : public ExplorerBatchesTest, public ::testing::WithParamInterface<Older> {};
 
 TEST_P(ExplorerOlderArchiveTest, AsksBeforeRestoringAnOlderCopy) {

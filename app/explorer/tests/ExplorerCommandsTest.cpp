@@ -38,6 +38,7 @@ struct PromptRow {
   bool archiving;
   const char* text;
 };
+void PrintTo(const PromptRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerPromptTest : public ExplorerCommandsTest, public ::testing::WithParamInterface<PromptRow> {};
 
 TEST_P(ExplorerPromptTest, AsksInTheCommandsOwnWords) {
@@ -151,6 +152,7 @@ struct NothingRow {
   const char* tool;
   const char* message;
 };
+void PrintTo(const NothingRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerNothingToDoTest : public ExplorerCommandsTest, public ::testing::WithParamInterface<NothingRow> {};
 
 TEST_P(ExplorerNothingToDoTest, SaysSoAndShowsNoProgress) {
@@ -188,6 +190,7 @@ struct LostRow {
   const char* name;
   bool restore;
 };
+void PrintTo(const LostRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerDatabaseLostTest : public ExplorerCommandsTest, public ::testing::WithParamInterface<LostRow> {};
 
 TEST_P(ExplorerDatabaseLostTest, EndsQuietlyAndMarksTheServer) {
@@ -231,6 +234,7 @@ struct RegisterRow {
   const char* tool;
   bool confirmed;
 };
+void PrintTo(const RegisterRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerRegisterTest : public ExplorerCommandsTest, public ::testing::WithParamInterface<RegisterRow> {};
 
 TEST_P(ExplorerRegisterTest, AddsTheServerUnderTheRoot) {
@@ -294,6 +298,7 @@ struct UnregisterRow {
   bool removed;
   bool disconnected;
 };
+void PrintTo(const UnregisterRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerUnregisterTest : public ExplorerCommandsTest, public ::testing::WithParamInterface<UnregisterRow> {};
 
 TEST_P(ExplorerUnregisterTest, WarnsAndLeavesNothingPointingAtTheServer) {

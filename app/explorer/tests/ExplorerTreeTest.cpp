@@ -81,6 +81,7 @@ struct ConnectCase {
   const char* firstMessage;  // start of the first message ("" none)
   const char* keyAfter;
 };
+void PrintTo(const ConnectCase& row, std::ostream* os) { *os << row.label; }
 
 class ExplorerConnectTest : public ExplorerTreeTest, public ::testing::WithParamInterface<ConnectCase> {};
 

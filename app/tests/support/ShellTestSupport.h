@@ -2,6 +2,7 @@
 // What the shell's tests share: a fixture that runs the real start-up and exit
 // with the process end caught, a runtime folder of its own for the instance
 // lock (the error-report service's stand-in is in FakeReportService.h).
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,6 @@ bool FoundDamaged(Damage damage);
 std::string FindingOf(Damage damage, const std::string& path);
 // Leaves a temporary backup copy as a backup cut short leaves it (owner-only).
 std::string LeaveCopyCutShort(const std::string& folder, const std::string& tag);
+inline void PrintTo(Damage damage, std::ostream* os) { *os << DamageName(damage); }
 
 }  // namespace shell_test

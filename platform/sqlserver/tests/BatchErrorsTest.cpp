@@ -20,6 +20,7 @@ struct ErrorRow {
   int line;
   std::string text;
 };
+void PrintTo(const ErrorRow& row, std::ostream* os) { *os << row.name; }
 
 const std::string kLong(129, 'n');
 const std::string kTooLong = "The identifier that starts with '" + kLong.substr(0, 128) +

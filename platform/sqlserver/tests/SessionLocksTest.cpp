@@ -18,6 +18,7 @@ struct HolderRow {
   const char* database;  // where the holder's transaction runs
   const char* batch;     // what it has done in its open transaction
 };
+void PrintTo(const HolderRow& row, std::ostream* os) { *os << row.name; }
 
 class IdleTransaction : public SimFixture, public ::testing::WithParamInterface<HolderRow> {};
 

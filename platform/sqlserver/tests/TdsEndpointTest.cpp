@@ -99,6 +99,7 @@ struct TypeRow {
   SQLULEN size;        // 0: not checked
   const char* value;   // "" : the in-process session's text of the value
 };
+void PrintTo(const TypeRow& row, std::ostream* os) { *os << row.name; }
 
 class TdsTypes : public TdsEndpoint, public ::testing::WithParamInterface<TypeRow> {};
 

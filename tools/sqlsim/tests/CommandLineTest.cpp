@@ -22,6 +22,7 @@ struct CliRow {
   const char* out;  // expected in standard output ("" = anything)
   const char* err;  // expected in standard error ("" = must be empty)
 };
+void PrintTo(const CliRow& row, std::ostream* os) { *os << row.name; }
 
 const CliRow kRows[] = {
     {"help command", "$SQLSIM help", 0, "usage:", ""},
