@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "support/RawTds.h"
@@ -91,6 +92,30 @@ TEST_F(TdsPackets, AnAttentionIsAcknowledgedInAMessageOfItsOwnAfterTheCancelledR
   ASSERT_EQ(ack.size(), 1u);
   EXPECT_EQ(ack[0].type, 0xFD);
   EXPECT_EQ(ack[0].number, kDoneAttention);
+  StillAnswers(*c);
+}
+
+TEST_F(TdsPackets, AConnectionKeepsABoundedNumberOfPreparedStatements) {
+  // sp_prepare @handle OUTPUT, NULL, N'SELECT 1', once more than a connection keeps, in one request.
+  constexpr size_t kKept = 65536;
+  std::string call = "\xFF\xFF\x0B\x00\x00\x00"s;
+  call += "\x00\x01\x26\x04\x00"s;                      // @handle int OUTPUT, NULL
+  call += "\x00\x00\xE7\x40\x1F\x09\x04\xD0\x00\x34\xFF\xFF"s;  // @params NULL
+  call += "\x00\x00\xE7\x40\x1F\x09\x04\xD0\x00\x34\x10\x00"s + RawTds::Ucs2("SELECT 1");
+  std::string request;
+  for (size_t i = 0; i <= kKept; ++i) request += (i ? "\x80" : "") + call;
+  auto c = LoggedIn();
+  ASSERT_TRUE(c->Send(RawTds::kRpc, request));
+  std::string reply;
+  ASSERT_TRUE(c->Read(reply));
+  std::set<uint32_t> handles;
+  std::vector<uint32_t> errors;
+  for (const auto& t : RawTds::Parse(reply)) {
+    if (t.type == 0xAC) handles.insert(t.number);
+    if (t.type == 0xAA) errors.push_back(t.number);
+  }
+  EXPECT_EQ(handles.size(), kKept);
+  EXPECT_EQ(errors, std::vector<uint32_t>{50000});
   StillAnswers(*c);
 }
 

@@ -210,10 +210,6 @@ bool TdsConnection::EndReply(TdsReply& reply, const std::string& batch, uint16_t
   return reply.Finish();
 }
 
-}  // namespace vx::tds
-
-namespace vx::tds {
-
 // A request the client sent an attention for: it was stopped (the simulator rolls
 // it back) or had ended, and what has not gone out is dropped. A reply already
 // under way ends where it stands, as a failed one; the attention's

@@ -9,8 +9,9 @@ namespace vx::tds {
 namespace {
 
 enum ProcId : uint16_t { kExecuteSql = 10, kPrepare = 11, kExecute = 12, kPrepExec = 13, kUnprepare = 15 };
-// The simulator's refusal of a call of a procedure whose body it keeps without running it.
-constexpr int32_t kNotRun = 50000;
+// What the simulated server refuses to do: a call of a procedure whose body it
+// keeps without running it, one prepared statement too many.
+constexpr int32_t kRefused = 50000;
 // Prepared statements a connection keeps at most.
 constexpr size_t kMaxPrepared = 65536;
 
@@ -200,7 +201,7 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
       Prepared p{in[2].value.AsText(), in[1].value.IsNull() ? std::vector<std::string>{}
                                                             : DeclaredNames(in[1].value.AsText())};
       if (prepared_.size() >= kMaxPrepared) {
-        reply.Message(Error(kNotRun, "The connection holds " + std::to_string(kMaxPrepared) +
+        reply.Message(Error(kRefused, "The connection holds " + std::to_string(kMaxPrepared) +
                                          " prepared statements, as many as the simulated server keeps: unprepare "
                                          "one before preparing another."));
         ran = false;
@@ -256,7 +257,7 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         // A procedure that does not exist, whose arguments do not fit it, or that
         // the simulator does not run, never ran: no return status.
         const int32_t last = reply.LastError();
-        if (reply.Errors() > before && (last == 2812 || last == 8144 || last == 8145 || last == kNotRun))
+        if (reply.Errors() > before && (last == 2812 || last == 8144 || last == 8145 || last == kRefused))
           ran = false;
       }
   }

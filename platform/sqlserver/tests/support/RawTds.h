@@ -110,8 +110,9 @@ class RawTds {
   }
 
   // One token of a reply. DONE tokens: status and row count; INFO/ERROR: number,
-  // state, level and text; ENVCHANGE: its type, new and old value; a row: its
-  // first cell (bytes as sent) and the column's wire type.
+  // state, level and text; ENVCHANGE: its type, new and old value; RETURNSTATUS
+  // and an int RETURNVALUE: the value; a row: its first cell (bytes as sent) and
+  // the column's wire type.
   struct Token {
     uint8_t type = 0;
     uint32_t number = 0;  // message number, DONE status, ENVCHANGE type
@@ -162,6 +163,14 @@ class RawTds {
       } else if (t.type == 0xAD) {
         const size_t length = static_cast<size_t>(le(2));
         at += length;
+      } else if (t.type == 0xAC) {  // an int output parameter: its value
+        le(2);
+        at += 2 * static_cast<size_t>(le(1));
+        at += 1 + 4;
+        if (le(1) != 0x26) break;
+        le(1);
+        const size_t n = static_cast<size_t>(le(1));
+        t.number = static_cast<uint32_t>(le(n));
       } else if (t.type == 0x79) {
         t.number = static_cast<uint32_t>(le(4));
       } else if (t.type == 0x81 && le(2) == 1) {  // one column
