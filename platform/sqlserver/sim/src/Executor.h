@@ -100,8 +100,10 @@ class Executor {
   void SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args);
   // The text of `objectName` in database `dbid`, one row per line.
   void HelpText(const std::string& objectName, int32_t dbid);
-  // "@name" of each parameter a user procedure declares, in order.
-  std::vector<std::string> ProcedureParameters(const ObjectRow& procedure, const std::string& database);
+  // "@name" of each parameter a user procedure declares, in order; nullopt when
+  // its text is not kept (encrypted).
+  std::optional<std::vector<std::string>> ProcedureParameters(const ObjectRow& procedure,
+                                                              const std::string& database);
   // The id of a database named in a call, which the session may read (911, 916).
   int32_t DatabaseToRead(const std::string& name);
   // A user procedure's call: its body is kept, not run.

@@ -99,8 +99,9 @@ void Executor::ExecProcedure(bool exec) {
   if (obj->shipped || obj->xtype != "P") return;  // the system's own procedures: found, with no effect
   // A user procedure's arguments are checked as the server checks them; its body
   // is kept, not run, so the call itself is refused.
-  const std::vector<std::string> declared = ProcedureParameters(*obj, name.Database());
-  for (size_t i = 0; i < argNames.size(); ++i) {
+  const std::optional<std::vector<std::string>> parameters = ProcedureParameters(*obj, name.Database());
+  const std::vector<std::string> declared = parameters.value_or(std::vector<std::string>{});
+  for (size_t i = 0; parameters && i < argNames.size(); ++i) {
     if (argNames[i].empty() ? i >= declared.size()
                             : std::none_of(declared.begin(), declared.end(),
                                            [&](const std::string& d) { return Upper(d) == Upper(argNames[i]); }))
@@ -113,7 +114,8 @@ void Executor::ExecProcedure(bool exec) {
                  "procedure bodies without running them."};
 }
 
-std::vector<std::string> Executor::ProcedureParameters(const ObjectRow& procedure, const std::string& database) {
+std::optional<std::vector<std::string>> Executor::ProcedureParameters(const ObjectRow& procedure,
+                                                                      const std::string& database) {
   int32_t dbid = s_.currentDb_;
   if (!database.empty()) dbid = s_.DatabaseId(database).value_or(dbid);
   auto st = s_.Db().Prepare("SELECT text FROM main.comments WHERE dbid = ? AND id = ? AND number = 1 ORDER BY colid");
@@ -121,17 +123,18 @@ std::vector<std::string> Executor::ProcedureParameters(const ObjectRow& procedur
   std::string text;
   while (st.Step())
     if (!st.IsNull(0)) text += st.Text(0);
+  if (text.empty()) return std::nullopt;  // encrypted: its text is not kept
   // CREATE PROC[EDURE] name [;n] [(] @a type [= default] [OUTPUT], ... WITH | FOR | AS
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(text, true);
   } catch (const LexError&) {
-    return {};
+    return std::nullopt;
   }
   std::vector<std::string> names;
   size_t i = 0;
-  while (i < tokens.size() && !(tokens[i].kind == Tok::Word && (tokens[i].value == "PROC" || tokens[i].value == "PROCEDURE")))
-    ++i;
+  auto isProc = [](const Token& t) { return t.kind == Tok::Word && (t.value == "PROC" || t.value == "PROCEDURE"); };
+  while (i < tokens.size() && !isProc(tokens[i])) ++i;
   int depth = 0;
   bool atStart = true;
   for (++i; i < tokens.size() && tokens[i].kind != Tok::End; ++i) {
