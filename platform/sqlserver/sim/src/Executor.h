@@ -106,8 +106,6 @@ class Executor {
                                                               const std::string& database);
   // The id of a database named in a call, which the session may read (911, 916).
   int32_t DatabaseToRead(const std::string& name);
-  // A user procedure's call: its body is kept, not run.
-  static constexpr int kNotRun = 50000;
 
   // header grammar
   struct Header {

@@ -6,6 +6,7 @@
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 
 namespace vx::sqlsim {
 
@@ -109,7 +110,7 @@ void Executor::ExecProcedure(bool exec) {
           ? SimError{8144, 16, "Procedure or function " + obj->name + " has too many arguments specified."}
           : SimError{8145, 16, argNames[i] + " is not a parameter for procedure " + obj->name + "."};
   }
-  throw SimError{kNotRun, 16,
+  throw SimError{kUnsupportedNumber, 16,
                  "Running procedure '" + obj->name + "' is not supported by the simulated server: it keeps "
                  "procedure bodies without running them."};
 }
