@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, IdleTransaction,
     ::testing::Values(HolderRow{"BareBeginInAnotherDatabase", "master", "BEGIN TRAN"},
                       HolderRow{"BeginAndRead", "Sales", "BEGIN TRANSACTION\nSELECT COUNT(*) FROM sysobjects"},
-                      HolderRow{"BeginAndCallAProcedure", "Sales", "BEGIN TRAN\nEXEC dbo.Existing"}),
+                      HolderRow{"BeginAndCallAProcedure", "Sales", "BEGIN TRAN\nEXEC sp_helptext 'dbo.Existing'"}),
     [](const ::testing::TestParamInfo<HolderRow>& info) { return std::string(info.param.name); });
 
 class SessionLocks : public SimFixture {};

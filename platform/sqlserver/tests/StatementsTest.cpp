@@ -92,9 +92,11 @@ TEST_F(Statements, ControlFlowAndMessages) {
                     "OBJECTPROPERTY(id, N'IsProcedure') = 1)\r\ndrop procedure [bob].[Dup]"),
             0);
   EXPECT_EQ(ObjectId("bob.Dup"), 0);
-  EXPECT_EQ(ErrorOf("EXEC dbo.Dup"), 0);
-  EXPECT_EQ(ErrorOf("Dup"), 0);  // a procedure name alone runs it
-  EXPECT_EQ(ErrorOf("[dbo].Dup 1, 'x'"), 0);
+  // A user procedure is found and its arguments checked; its body is kept, not run, so the call is refused.
+  EXPECT_EQ(ErrorOf("EXEC dbo.Dup"), 50000);
+  EXPECT_EQ(ErrorOf("Dup"), 50000);  // a procedure name alone calls it
+  EXPECT_EQ(ErrorOf("[dbo].Dup 1, 'x'"), 8144);
+  EXPECT_EQ(ErrorOf("EXEC dbo.Dup @n = 1"), 8145);
   EXPECT_EQ(ErrorOf("SET NOCOUNT ON\nDup"), 170);  // ...only as the first statement
   EXPECT_EQ(ErrorOf("EXEC NoSuchProc 1, 'a'"), 2812);
   EXPECT_EQ(ErrorOf("EXEC sp_who"), 0);  // found in master

@@ -196,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                  return Client::Transcript(st.h, SQLExecDirect(st.h, (SQLCHAR*)"{call sp_execute(?)}", SQL_NTS));
                },
                "error:Could not find prepared statement with handle 1.;"},
-        // A procedure by name: its return status and its output parameter come back.
+        // A user procedure by name: the simulator keeps its body without running it, so the
+        // call is refused; no return status comes back, and the output parameter keeps its value.
         RpcRow{"ProcedureByName",
                [](SQLHDBC dbc) {
                  Statement st(dbc);
@@ -210,7 +211,67 @@ INSTANTIATE_TEST_SUITE_P(
                      st.h, SQLExecDirect(st.h, (SQLCHAR*)"{? = call dbo.Tally(?, ?)}", SQL_NTS));
                  return out + "status:" + std::to_string(status) + ";label:" + label + ";";
                },
-               "status:0;label:Kept;"},
+               "error:Running procedure 'Tally' is not supported by the simulated server: it keeps procedure "
+               "bodies without running them.;status:-1;label:Kept;"},
+        // Its arguments are checked first, as the server checks them.
+        RpcRow{"TooManyArguments",
+               [](SQLHDBC dbc) {
+                 Statement st(dbc);
+                 SQLINTEGER n = 3;
+                 st.BindInt(1, n);
+                 st.BindInt(2, n);
+                 st.BindInt(3, n);
+                 return Client::Transcript(st.h,
+                                           SQLExecDirect(st.h, (SQLCHAR*)"{call dbo.Tally(?, ?, ?)}", SQL_NTS));
+               },
+               "error:Procedure or function Tally has too many arguments specified.;"},
+        RpcRow{"NotAParameter",
+               [](SQLHDBC dbc) {
+                 Statement st(dbc);
+                 SQLINTEGER n = 3;
+                 st.BindInt(1, n);
+                 return Client::Transcript(st.h,
+                                           SQLExecDirect(st.h, (SQLCHAR*)"{call dbo.Tally(@count = ?)}", SQL_NTS));
+               },
+               "error:@count is not a parameter for procedure Tally.;"},
+        // A datetime and a varbinary parameter come back with their types and values.
+        RpcRow{"TypedParameters",
+               [](SQLHDBC dbc) {
+                 Statement st(dbc);
+                 SQL_TIMESTAMP_STRUCT when{2024, 2, 29, 13, 45, 10, 0};
+                 unsigned char bytes[3] = {0x01, 0x02, 0xFF};
+                 SQLLEN length = 3;
+                 SQLBindParameter(st.h, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &when, 0,
+                                  nullptr);
+                 SQLBindParameter(st.h, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, 8000, 0, bytes, 3, &length);
+                 const SQLRETURN rc = SQLExecDirect(st.h, (SQLCHAR*)"SELECT ?, ?", SQL_NTS);
+                 std::string types = "types:";
+                 for (SQLUSMALLINT c = 1; c <= 2; ++c) {
+                   SQLSMALLINT type = 0;
+                   SQLDescribeCol(st.h, c, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
+                   types += std::to_string(type) + (c == 1 ? "," : ";");
+                 }
+                 return types + Client::Transcript(st.h, rc);
+               },
+               "types:93,-3;row:2024-02-29 13:45:10.000|0102ff;"},
+        // db..sp_helptext reads that database, in a batch and as a call.
+        RpcRow{"HelpTextOfAnotherDatabase",
+               [](SQLHDBC dbc) {
+                 Statement st(dbc);
+                 std::string out = Client::Transcript(st.h, SQLExecDirect(st.h, (SQLCHAR*)"USE master", SQL_NTS));
+                 SQLFreeStmt(st.h, SQL_CLOSE);
+                 out += Client::Transcript(st.h,
+                                           SQLExecDirect(st.h, (SQLCHAR*)"EXEC Sales..sp_helptext 'Tally'", SQL_NTS));
+                 SQLFreeStmt(st.h, SQL_CLOSE);
+                 char name[41] = "dbo.Tally";
+                 SQLLEN nameLength = SQL_NTS;
+                 st.BindText(1, name, nameLength);
+                 return out + Client::Transcript(
+                                  st.h, SQLExecDirect(st.h, (SQLCHAR*)"{call Sales..sp_helptext(?)}", SQL_NTS));
+               },
+               "info:Changed database context to 'master'.;"
+               "row:CREATE PROCEDURE dbo.Tally @n int, @label nvarchar(40) OUTPUT AS SELECT 1;"
+               "row:CREATE PROCEDURE dbo.Tally @n int, @label nvarchar(40) OUTPUT AS SELECT 1;"},
         RpcRow{"UnknownProcedure",
                [](SQLHDBC dbc) {
                  Statement st(dbc);

@@ -82,6 +82,9 @@ class ResultSink {
 struct Parameter {
   std::string name;
   Value value;
+  // The value's type as the server declares it ("datetime", "varbinary(8000)",
+  // "int"), "" where the caller does not know it.
+  std::string sqlType;
 };
 
 // Login of a new session. Trusted: the current operating-system user's Windows

@@ -17,6 +17,7 @@ struct sqlite3_stmt;
 namespace vx::sqlsim {
 
 class SimSession;
+struct ObjectRow;
 
 // A parsed [db.][owner.]name.
 struct ObjectName {
@@ -97,7 +98,14 @@ class Executor {
 
   // system procedures (security set-up)
   void SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args);
-  void HelpText(const std::string& objectName);
+  // The text of `objectName` in database `dbid`, one row per line.
+  void HelpText(const std::string& objectName, int32_t dbid);
+  // "@name" of each parameter a user procedure declares, in order; nullopt when
+  // its text is not kept (encrypted).
+  std::optional<std::vector<std::string>> ProcedureParameters(const ObjectRow& procedure,
+                                                              const std::string& database);
+  // The id of a database named in a call, which the session may read (911, 916).
+  int32_t DatabaseToRead(const std::string& name);
 
   // header grammar
   struct Header {

@@ -246,6 +246,11 @@ class Query : public sqlserver::RowCursor {
     const int bound = sqlite3_bind_parameter_count(st);
     for (int k = 1; parameters && k <= bound && static_cast<size_t>(k) <= parameters->size(); ++k) {
       const sqlserver::Value& v = (*parameters)[static_cast<size_t>(k - 1)].value;
+      if (IsBinaryType((*parameters)[static_cast<size_t>(k - 1)].sqlType) && !v.IsNull()) {
+        const std::string bytes = v.AsText();  // a binary value's bytes stay bytes
+        sqlite3_bind_blob(st, k, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        continue;
+      }
       switch (v.GetKind()) {
         case sqlserver::Value::Kind::Null: sqlite3_bind_null(st, k); break;
         case sqlserver::Value::Kind::Integer: sqlite3_bind_int64(st, k, v.AsInt64()); break;

@@ -6,6 +6,7 @@
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 
 namespace vx::sqlsim {
 
@@ -40,9 +41,14 @@ void Executor::ExecProcedure(bool exec) {
   if (IsSymbol(pos_, "(")) SyntaxError(pos_);  // EXEC ('dynamic sql') is not supported here
   ObjectName name = ParseName();
   std::vector<std::optional<std::string>> args;
+  std::vector<std::string> argNames;  // "@name" of an argument given by name, "" by position
   size_t end = StatementEnd(pos_);
   while (pos_ < end) {
-    if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;
+    argNames.emplace_back();
+    if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) {
+      argNames.back() = Cur().text;
+      pos_ += 2;
+    }
     const Token& a = Cur();
     if (a.kind == Tok::String || a.kind == Tok::Number || a.kind == Tok::Bracketed || a.kind == Tok::QuotedId) {
       args.emplace_back(a.value);
@@ -73,6 +79,11 @@ void Executor::ExecProcedure(bool exec) {
   }
   if (!exec) return;
   std::string lower = Upper(name.Name());
+  if (lower == "SP_HELPTEXT" && !name.Database().empty()) {
+    // db..sp_helptext reads that database, as a system procedure called through it does.
+    HelpText(Arg(args, 0), DatabaseToRead(name.Database()));
+    return;
+  }
   // sp_helptext runs in the current database wherever it is called from.
   if (lower == "SP_HELPTEXT" || (lower.rfind("SP_", 0) == 0 && !s_.ResolveName(name.parts))) {
     SystemProcedure(lower, args);
@@ -86,7 +97,72 @@ void Executor::ExecProcedure(bool exec) {
   }
   if (!obj || (obj->xtype != "P" && obj->xtype != "X"))
     throw SimError{2812, 16, "Could not find stored procedure '" + name.Name() + "'."};
-  // Bodies are kept, not run: a user procedure call succeeds without effect.
+  if (obj->shipped || obj->xtype != "P") return;  // the system's own procedures: found, with no effect
+  // A user procedure's arguments are checked as the server checks them; its body
+  // is kept, not run, so the call itself is refused.
+  const std::optional<std::vector<std::string>> parameters = ProcedureParameters(*obj, name.Database());
+  const std::vector<std::string> declared = parameters.value_or(std::vector<std::string>{});
+  for (size_t i = 0; parameters && i < argNames.size(); ++i) {
+    if (argNames[i].empty() ? i >= declared.size()
+                            : std::none_of(declared.begin(), declared.end(),
+                                           [&](const std::string& d) { return Upper(d) == Upper(argNames[i]); }))
+      throw argNames[i].empty()
+          ? SimError{8144, 16, "Procedure or function " + obj->name + " has too many arguments specified."}
+          : SimError{8145, 16, argNames[i] + " is not a parameter for procedure " + obj->name + "."};
+  }
+  throw SimError{kUnsupportedNumber, 16,
+                 "Running procedure '" + obj->name + "' is not supported by the simulated server: it keeps "
+                 "procedure bodies without running them."};
+}
+
+std::optional<std::vector<std::string>> Executor::ProcedureParameters(const ObjectRow& procedure,
+                                                                      const std::string& database) {
+  int32_t dbid = s_.currentDb_;
+  if (!database.empty()) dbid = s_.DatabaseId(database).value_or(dbid);
+  auto st = s_.Db().Prepare("SELECT text FROM main.comments WHERE dbid = ? AND id = ? AND number = 1 ORDER BY colid");
+  st.Bind(1, dbid).Bind(2, procedure.id);
+  std::string text;
+  while (st.Step())
+    if (!st.IsNull(0)) text += st.Text(0);
+  if (text.empty()) return std::nullopt;  // encrypted: its text is not kept
+  // CREATE PROC[EDURE] name [;n] [(] @a type [= default] [OUTPUT], ... WITH | FOR | AS
+  std::vector<Token> tokens;
+  try {
+    tokens = Tokenize(text, true);
+  } catch (const LexError&) {
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  size_t i = 0;
+  auto isProc = [](const Token& t) { return t.kind == Tok::Word && (t.value == "PROC" || t.value == "PROCEDURE"); };
+  while (i < tokens.size() && !isProc(tokens[i])) ++i;
+  int depth = 0;
+  bool atStart = true;
+  for (++i; i < tokens.size() && tokens[i].kind != Tok::End; ++i) {
+    const Token& t = tokens[i];
+    if (t.kind == Tok::Symbol && t.text == "(") ++depth;
+    else if (t.kind == Tok::Symbol && t.text == ")") --depth;
+    else if (t.kind == Tok::Symbol && t.text == "," && depth <= 1) atStart = true;
+    else if (depth <= 1 && t.kind == Tok::Word && (t.value == "AS" || t.value == "WITH" || t.value == "FOR")) break;
+    else if (t.kind == Tok::Variable && atStart) {
+      names.push_back(t.text);
+      atStart = false;
+    }
+  }
+  return names;
+}
+
+int32_t Executor::DatabaseToRead(const std::string& name) {
+  auto dbid = s_.DatabaseId(name);
+  if (!dbid)
+    throw SimError{911, 16,
+                   "Could not locate entry in sysdatabases for database '" + name +
+                       "'. No entry found with that name. Make sure that the name is entered correctly."};
+  if (s_.EffectiveUid(*dbid) < 0)
+    throw SimError{916, 14,
+                   "Server user '" + s_.Login().name + "' is not a valid user in database '" + s_.DatabaseName(*dbid) +
+                       "'."};
+  return *dbid;
 }
 
 void Executor::SystemProcedure(const std::string& name, const std::vector<std::optional<std::string>>& args) {
@@ -271,7 +347,7 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     updu.Bind(1, sid->first).Bind(2, dbid);
     updu.Step();
   } else if (name == "SP_HELPTEXT") {
-    HelpText(Arg(args, 0));
+    HelpText(Arg(args, 0), s_.currentDb_);
   } else {
     // Other system procedures are found in master; like every body, theirs is not run.
     std::string lower = name;
@@ -281,19 +357,24 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
   }
 }
 
-void Executor::HelpText(const std::string& objectName) {
+void Executor::HelpText(const std::string& objectName, int32_t dbid) {
   std::vector<std::string> parts(1);
   for (char c : objectName) {  // owner.name, [owner].[name]
     if (c == '.') parts.emplace_back();
     else if (c != '[' && c != ']') parts.back() += c;
   }
+  if (parts.size() < 3) {
+    // looked up in the database read, whichever is current
+    if (parts.size() == 1) parts.insert(parts.begin(), "");
+    parts.insert(parts.begin(), s_.DatabaseName(dbid));
+  }
   auto obj = s_.ResolveName(parts);
   if (!obj)
     throw SimError{15009, 16, "The object '" + objectName + "' does not exist in database '" +
-                                  s_.DatabaseName(s_.currentDb_) + "'."};
+                                  s_.DatabaseName(dbid) + "'."};
   auto st = s_.Db().Prepare("SELECT text, encrypted FROM main.comments WHERE dbid = ? AND id = ? "
                             "ORDER BY number, colid");
-  st.Bind(1, s_.currentDb_).Bind(2, obj->id);
+  st.Bind(1, dbid).Bind(2, obj->id);
   std::string text;
   bool any = false, encrypted = false;
   while (st.Step()) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Executor.h"
+#include "SimSession.h"
 #include "SimTypes.h"
 #include "automation/OleDate.h"
 
@@ -77,6 +78,11 @@ bool TextToServerDate(std::string_view text, double& ole) {
   return true;
 }
 
+bool IsBinaryType(std::string_view type) {
+  const std::string t = Upper(type.substr(0, type.find('(')));
+  return t == "BINARY" || t == "VARBINARY" || t == "IMAGE";
+}
+
 std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const {
   size_t i = from + 1;
   if (IsWord(i, "DISTINCT") || IsWord(i, "ALL")) ++i;
@@ -125,6 +131,9 @@ std::string Executor::ExpressionType(size_t a, size_t b) const {
     for (size_t k = x; k < y; ++k) t += Tk(k).text;
     return t;
   };
+  // A parameter has the type its caller gave it.
+  if (b == a + 1 && Tk(a).kind == Tok::Variable)
+    if (const int p = ParameterIndex(Tk(a).value); p >= 0) return (*s_.parameters_)[static_cast<size_t>(p)].sqlType;
   if ((IsWord(a, "GETDATE") && IsSymbol(a + 1, "(") && closes(a + 1) && b == a + 3) ||
       (IsWord(a, "CURRENT_TIMESTAMP") && b == a + 1))
     return "datetime";

@@ -12,4 +12,10 @@ std::string CatalogColumnType(std::string_view table, std::string_view column);
 // "20240501", "05/01/2024 13:45"); false when the text is no date.
 bool TextToServerDate(std::string_view text, double& ole);
 
+// The number of the error that refuses what the simulator does not do ("... is
+// not supported by the simulated server.").
+inline constexpr int kUnsupportedNumber = 50000;
+// True for "binary(n)", "varbinary(n)" and "image".
+bool IsBinaryType(std::string_view type);
+
 }  // namespace vx::sqlsim

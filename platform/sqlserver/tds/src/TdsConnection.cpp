@@ -127,9 +127,9 @@ bool TdsConnection::Login(const std::string& payload) {
                                                                                                : 4096);
   TdsWriter w;
   w.EnvChange(1, database, "master");
-  w.Message(Msg(5701, 10, "Changed database context to '" + database + "'.", 2), serverName_);
+  w.Message(Msg(5701, 0, "Changed database context to '" + database + "'.", 2), serverName_);
   w.EnvChange(2, "us_english", "");
-  w.Message(Msg(5703, 10, "Changed language setting to us_english."), serverName_);
+  w.Message(Msg(5703, 0, "Changed language setting to us_english."), serverName_);
   w.LoginAck(kTds71, version);
   w.EnvChange(4, size, "4096");
   w.Done(kDoneFinal);
@@ -196,26 +196,34 @@ bool TdsConnection::Rpc(const std::string& payload) {
     attention = watch.Attention();
   }
   if (reply.Gone()) return false;
-  if (attention || socket_.TakeWaitingAttention()) {
-    reply.DropUnsent();
-    reply.Writer().Done(kDoneAttention);
-  }
+  if (attention || socket_.TakeWaitingAttention()) return EndStopped(reply);
   return reply.Finish();
 }
 
-// The last DONE of a reply, after the session's state the batch left; an
-// attention is acknowledged in its place: the batch was stopped (the simulator
-// rolls it back) or had ended, and what has not gone out is dropped.
+// The last DONE of a reply, after the session's state the batch left; after an
+// attention, EndStopped instead.
 bool TdsConnection::EndReply(TdsReply& reply, const std::string& batch, uint16_t doneStatus, bool attention) {
   if (reply.Gone()) return false;
-  if (attention || socket_.TakeWaitingAttention()) {
-    reply.DropUnsent();
-    reply.Writer().Done(kDoneAttention);
-    return reply.Finish();
-  }
+  if (attention || socket_.TakeWaitingAttention()) return EndStopped(reply);
   reply.FollowState(&batch);
   reply.Writer().Done(doneStatus);
   return reply.Finish();
+}
+
+// A request the client sent an attention for: it was stopped (the simulator rolls
+// it back) or had ended, and what has not gone out is dropped. A reply already
+// under way ends where it stands, as a failed one; the attention's
+// acknowledgement then follows in a message of its own, which is what clients
+// wait for once they have sent it.
+bool TdsConnection::EndStopped(TdsReply& reply) {
+  reply.DropUnsent();
+  if (reply.Started()) {
+    reply.Writer().Done(kDoneError);
+    if (!reply.Finish()) return false;
+  }
+  TdsWriter w;
+  w.Done(kDoneAttention);
+  return socket_.Write(kReply, w.Data());
 }
 
 }  // namespace vx::tds

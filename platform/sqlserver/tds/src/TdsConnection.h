@@ -24,6 +24,7 @@ class TdsConnection {
   bool Batch(const std::string& payload);
   bool Rpc(const std::string& payload);
   bool EndReply(TdsReply& reply, const std::string& batch, uint16_t doneStatus, bool attention);
+  bool EndStopped(TdsReply& reply);
 
   TdsSocket socket_;
   sqlserver::SessionFactory& factory_;

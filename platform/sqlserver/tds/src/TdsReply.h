@@ -42,7 +42,7 @@ class TdsReply : public sqlserver::ResultSink {
   void FollowState(const std::string* batch);
   // Drops what was written and has not gone out, keeping what completes the
   // packets already sent (and the state the client knows from them): the reply
-  // then ends with an attention's acknowledgement.
+  // then ends where it stands.
   void DropUnsent();
 
   TdsWriter& Writer() { return writer_; }
@@ -50,6 +50,8 @@ class TdsReply : public sqlserver::ResultSink {
   int Errors() const { return errors_; }
   int32_t LastError() const { return lastError_; }
   bool Gone() const { return gone_; }
+  // Packets of the reply have gone out.
+  bool Started() const { return started_; }
   // Writes the rest of the reply; false when the client has gone.
   bool Finish();
 
@@ -67,6 +69,7 @@ class TdsReply : public sqlserver::ResultSink {
   int errors_ = 0;
   int32_t lastError_ = 0;
   bool gone_ = false;
+  bool started_ = false;
   bool keptState_ = true;  // the session keeps its state (Session::CurrentState)
 };
 

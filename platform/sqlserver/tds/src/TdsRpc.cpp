@@ -1,5 +1,6 @@
 #include "TdsRpc.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -8,6 +9,11 @@ namespace vx::tds {
 namespace {
 
 enum ProcId : uint16_t { kExecuteSql = 10, kPrepare = 11, kExecute = 12, kPrepExec = 13, kUnprepare = 15 };
+// What the simulated server refuses to do: a call of a procedure whose body it
+// keeps without running it, one prepared statement too many.
+constexpr int32_t kRefused = 50000;
+// Prepared statements a connection keeps at most.
+constexpr size_t kMaxPrepared = 65536;
 
 sqlserver::ServerMessage Error(int32_t number, std::string text) {
   sqlserver::ServerMessage m;
@@ -138,9 +144,17 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
       std::string n = in[i].name.empty() ? (k < declared.size() ? declared[k] : std::string()) : in[i].name;
       if (n.empty()) {
         reply.Message(Error(8144, "Procedure or function " + name + " has too many arguments specified."));
+        ran = false;
         return;
       }
-      values.push_back({std::move(n), in[i].value});
+      if (!in[i].name.empty() && std::none_of(declared.begin(), declared.end(), [&](const std::string& d) {
+            return Lower(d) == Lower(n);
+          })) {
+        reply.Message(Error(8145, n + " is not a parameter for procedure " + name + "."));
+        ran = false;
+        return;
+      }
+      values.push_back({std::move(n), in[i].value, in[i].sqlType});
     }
     ranText = statement;
     session.Run(statement, values, reply);
@@ -186,7 +200,14 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
       if (!expectText(2, "@stmt", "ntext/nchar/nvarchar")) break;
       Prepared p{in[2].value.AsText(), in[1].value.IsNull() ? std::vector<std::string>{}
                                                             : DeclaredNames(in[1].value.AsText())};
-      handleOut = next_++;
+      if (prepared_.size() >= kMaxPrepared) {
+        reply.Message(Error(kRefused, "The connection holds " + std::to_string(kMaxPrepared) +
+                                         " prepared statements, as many as the simulated server keeps: unprepare "
+                                         "one before preparing another."));
+        ran = false;
+        break;
+      }
+      handleOut = NextHandle();
       prepared_[handleOut] = p;
       if (id == kPrepExec) run(p.statement, p.names, 3);
       break;
@@ -210,10 +231,11 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         break;
       }
       {
-        // EXEC [part].[part] @vx_1, DEFAULT, ...: the values stay parameters.
+        // EXEC [db].[owner].[name] @a = @vx_1, DEFAULT, ...: the values stay parameters.
         std::string batch = "EXEC ";
         for (size_t i = 0; i < parts.size(); ++i) {
           if (i) batch += '.';
+          if (parts[i].empty()) continue;  // db..name
           batch += '[';
           for (char c : parts[i]) batch += c == ']' ? std::string("]]") : std::string(1, c);
           batch += ']';
@@ -221,18 +243,22 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         std::vector<sqlserver::Parameter> values;
         for (size_t i = 0; i < in.size(); ++i) {
           batch += i ? ", " : " ";
+          if (!in[i].name.empty()) batch += in[i].name + " = ";
           if (in[i].byDefault) {
             batch += "DEFAULT";
             continue;
           }
-          values.push_back({"@vx_" + std::to_string(i + 1), in[i].value});
+          values.push_back({"@vx_" + std::to_string(i + 1), in[i].value, in[i].sqlType});
           batch += values.back().name;
         }
         const int before = reply.Errors();
         ranText = batch;
         session.Run(batch, values, reply);
-        // A procedure that does not exist never ran: no return status.
-        if (reply.Errors() > before && reply.LastError() == 2812) ran = false;
+        // A procedure that does not exist, whose arguments do not fit it, or that
+        // the simulator does not run, never ran: no return status.
+        const int32_t last = reply.LastError();
+        if (reply.Errors() > before && (last == 2812 || last == 8144 || last == 8145 || last == kRefused))
+          ran = false;
       }
   }
   reply.FollowState(&ranText);
@@ -249,6 +275,15 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
     }
   }
   w.DoneProc(static_cast<uint16_t>((more ? kDoneMore : 0) | (failed ? kDoneError : 0)));
+}
+
+int32_t TdsRpc::NextHandle() {
+  // Handles run from 1 up, then from 1 again, past those still in use.
+  for (;;) {
+    const int32_t h = next_;
+    next_ = next_ == INT32_MAX ? 1 : next_ + 1;
+    if (!prepared_.count(h)) return h;
+  }
 }
 
 }  // namespace vx::tds

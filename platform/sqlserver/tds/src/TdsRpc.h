@@ -21,6 +21,7 @@ struct RpcParameter {
   std::string typeInfo;     // TYPE_INFO as sent, its type byte first
   std::string data;         // the value as sent, its length first
   sqlserver::Value value;
+  std::string sqlType;      // the server's name of its type ("datetime"), "" for one the session takes as it is
 };
 
 struct RpcCall {
@@ -44,6 +45,8 @@ class TdsRpc {
     std::string statement;
     std::vector<std::string> names;  // of the declared parameters, in order
   };
+  // An unused handle; there is one while fewer than INT32_MAX are in use.
+  int32_t NextHandle();
   std::map<int32_t, Prepared> prepared_;
   int32_t next_ = 1;
 };

@@ -1,10 +1,12 @@
 // Reading an RPC request: the procedure's name or id, its option flags, and its
 // parameters, each with its TYPE_INFO and its value as the types of TDS 7.1 carry them.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
 #include "TdsRpc.h"
+#include "TdsText.h"
 #include "sqlserver/Utf16.h"
 
 namespace vx::tds {
@@ -43,13 +45,6 @@ std::string FromUtf16(std::string_view bytes) {
   for (size_t i = 0; i < s.size(); ++i)
     s[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                  (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-  return sqlserver::Utf16ToUtf8(s);
-}
-
-// Single-byte text of the default collation (Latin-1) as UTF-8.
-std::string FromLatin1(std::string_view bytes) {
-  std::u16string s;
-  for (unsigned char ch : bytes) s.push_back(static_cast<char16_t>(ch));
   return sqlserver::Utf16ToUtf8(s);
 }
 
@@ -149,8 +144,39 @@ Value Convert(uint8_t type, uint8_t scale, std::string_view data) {
     }
     default:
       if (IsNCharType(type)) return Value::Text(FromUtf16(data));
-      if (IsCharType(type)) return Value::Text(FromLatin1(data));
+      if (IsCharType(type)) return Value::Text(FromCodePage(data));
       return Value::Text(std::string(data));  // binary
+  }
+}
+
+// The server's name of a parameter's type; "" for the types whose values the
+// session takes as they are (decimal, money, uniqueidentifier).
+std::string SqlTypeOf(uint8_t type, size_t maxLength, size_t valueLength) {
+  const size_t size = maxLength ? maxLength : valueLength;
+  auto sized = [](const char* name, size_t n) { return std::string(name) + "(" + std::to_string(n ? n : 1) + ")"; };
+  switch (type) {
+    case kInt1: return "tinyint";
+    case kBit: case kBitN: return "bit";
+    case kInt2: return "smallint";
+    case kInt4: return "int";
+    case kInt8: return "bigint";
+    case kIntN: return size == 1 ? "tinyint" : size == 2 ? "smallint" : size == 8 ? "bigint" : "int";
+    case kFlt4: return "real";
+    case kFlt8: return "float";
+    case kFltN: return size == 4 ? "real" : "float";
+    case kDateTime4: return "smalldatetime";
+    case kDateTime: return "datetime";
+    case kDateTimeN: return size == 4 ? "smalldatetime" : "datetime";
+    case kVarBinary: case kBigVarBinary: return sized("varbinary", std::min<size_t>(size, 8000));
+    case kBinary: case kBigBinary: return sized("binary", std::min<size_t>(size, 8000));
+    case kImage: return "image";
+    case kVarChar: case kBigVarChar: return sized("varchar", std::min<size_t>(size, 8000));
+    case kChar: case kBigChar: return sized("char", std::min<size_t>(size, 8000));
+    case kNVarChar: return sized("nvarchar", std::min<size_t>(size / 2, 4000));
+    case kNChar: return sized("nchar", std::min<size_t>(size / 2, 4000));
+    case kText: return "text";
+    case kNText: return "ntext";
+    default: return {};
   }
 }
 
@@ -161,6 +187,7 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
   const auto type = static_cast<uint8_t>(r.Le(1));
   uint8_t scale = 0;
   size_t fixed = 0;
+  size_t maxLength = 0;  // of the type, where TYPE_INFO gives one
   int lengthBytes = 0;  // of the value's length: 0 (fixed), 1, 2 or 4
   switch (type) {
     case kNull: fixed = 0; break;
@@ -171,7 +198,7 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
     case kGuid: case kIntN: case kBitN: case kFltN: case kMoneyN: case kDateTimeN:
     case kVarBinary: case kVarChar: case kBinary: case kChar:
       if (!r.Has(1)) return false;
-      r.Le(1);
+      maxLength = static_cast<size_t>(r.Le(1));
       lengthBytes = 1;
       break;
     case kDecimal: case kNumeric: case kDecimalN: case kNumericN:
@@ -182,7 +209,7 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
       break;
     case kBigVarBinary: case kBigBinary: case kBigVarChar: case kBigChar: case kNVarChar: case kNChar:
       if (!r.Has(2)) return false;
-      r.Le(2);
+      maxLength = static_cast<size_t>(r.Le(2));
       if (type != kBigVarBinary && type != kBigBinary) {
         if (!r.Has(5)) return false;
         r.Bytes(5);  // collation
@@ -232,6 +259,7 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
                                         : true;
     if (!fits) return false;
   }
+  p.sqlType = SqlTypeOf(type, maxLength, length);
   if (isNull || p.byDefault) {
     p.value = Value::Null();
   } else {

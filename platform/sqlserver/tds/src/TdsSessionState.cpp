@@ -23,9 +23,10 @@ bool HasWord(std::string_view batch, std::string_view word) {
 void FollowDatabase(const std::string& database, SessionState& state, TdsWriter& w, const std::string& serverName) {
   if (database.empty() || database == state.database) return;
   w.EnvChange(1, database, state.database);
+  // The server sends it at level 0 (a client takes a message of level 10 for a warning).
   sqlserver::ServerMessage m;
   m.number = 5701;
-  m.severity = 10;
+  m.severity = 0;
   m.text = "Changed database context to '" + database + "'.";
   w.Message(m, serverName);
   state.database = database;

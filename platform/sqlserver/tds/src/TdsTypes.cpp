@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sqlserver/Utf16.h"
+#include "TdsText.h"
 
 namespace vx::tds {
 
@@ -22,14 +22,6 @@ using sqlserver::Value;
 void U8(std::string& out, uint8_t v) { out.push_back(static_cast<char>(v)); }
 void Le(std::string& out, uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) U8(out, static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// UTF-16 code units of UTF-8 text, without converting it.
-size_t Utf16Units(const std::string& utf8) {
-  size_t n = 0;
-  for (unsigned char c : utf8)
-    if ((c & 0xC0) != 0x80) n += c >= 0xF0 ? 2 : 1;
-  return n;
 }
 
 // What the values of one column need, learnt by reading its rows once.
@@ -55,7 +47,7 @@ struct Seen {
     }
     if (k == Value::Kind::Text) {
       const std::string text = v.AsText();
-      longestUnits = std::max(longestUnits, Utf16Units(text));
+      longestUnits = std::max(longestUnits, WireUnits(text));
       longestBytes = std::max(longestBytes, text.size());
     } else {
       longestUnits = std::max<size_t>(longestUnits, kNumberAsText);
@@ -202,7 +194,7 @@ void AppendCell(std::string& out, const WireColumn& w, const Value& v) {
     case kNVarChar:
       if (v.IsNull()) Le(out, 0xFFFF, 2);
       else {
-        const std::u16string s = sqlserver::Utf8ToUtf16(v.AsText());
+        const std::u16string s = WireText(v.AsText());
         Le(out, s.size() * 2, 2);
         for (char16_t ch : s) Le(out, ch, 2);
       }
@@ -227,7 +219,7 @@ void AppendCell(std::string& out, const WireColumn& w, const Value& v) {
           Le(out, bytes.size(), 4);
           out += bytes;
         } else {
-          const std::u16string s = sqlserver::Utf8ToUtf16(v.AsText());
+          const std::u16string s = WireText(v.AsText());
           Le(out, s.size() * 2, 4);
           for (char16_t ch : s) Le(out, ch, 2);
         }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TdsTypes.h"
-#include "sqlserver/Utf16.h"
+#include "TdsText.h"
 
 namespace vx::tds {
 
@@ -45,13 +45,13 @@ void TdsWriter::Utf16(std::u16string_view s) {
   for (char16_t ch : s) U16(static_cast<uint16_t>(ch));
 }
 void TdsWriter::BVarChar(std::string_view utf8) {
-  std::u16string s = sqlserver::Utf8ToUtf16(utf8);
+  std::u16string s = WireText(utf8);
   if (s.size() > 255) s.resize(255);
   U8(static_cast<uint8_t>(s.size()));
   Utf16(s);
 }
 void TdsWriter::UsVarChar(std::string_view utf8, size_t limit) {
-  std::u16string s = sqlserver::Utf8ToUtf16(utf8);
+  std::u16string s = WireText(utf8);
   if (s.size() > limit) {
     s.resize(limit);
     if (!s.empty() && s.back() >= 0xD800 && s.back() <= 0xDBFF) s.pop_back();  // no half of a pair
