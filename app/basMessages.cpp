@@ -60,6 +60,7 @@ DialogScript* CurrentDialogScript() { return g_script; }
 QWidget* OpenerOf(QWidget* hint) {
   if (hint && hint->window()->isVisible()) return hint->window();
   if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) return modal;
+  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return active;
   if (QWidget* main = MainWindow(); main && main->isVisible()) return main;
   return nullptr;
 }

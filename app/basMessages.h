@@ -49,8 +49,8 @@ QString SaveAsStartFolder();
 int ShowModal(QDialog& dialog);
 
 // The window a message box or modal window opens over: the visible window of
-// `hint`, else the modal window in front, else the main window while it is
-// shown (nullptr when there is none: the screen's centre then).
+// `hint`, else the modal window in front, else the active window, else the main
+// window while it is shown (nullptr when there is none: the screen's centre).
 QWidget* OpenerOf(QWidget* hint);
 // Puts a window that is about to be shown with its centre on the opener's (on
 // the screen's when there is none), kept inside the screen.

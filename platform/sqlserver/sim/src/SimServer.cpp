@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "SimOutage.h"
 #include "SimRegistry.h"
 #include "SimSession.h"
 #include "SimStore.h"
@@ -140,7 +139,7 @@ bool SimSessionFactory::HasServer(const std::string& serverName) const { return 
 std::unique_ptr<sqlserver::Session> SimSessionFactory::Open(const std::string& serverName,
                                                             const sqlserver::Credentials& credentials,
                                                             const std::string& database) {
-  if (!ServerExists(serverName, folder_) || IsDown(serverName))
+  if (!ServerExists(serverName, folder_))
     throw ComError(err::kServerUnreachable, "SQLServer",
                    "[Microsoft][ODBC SQL Server Driver][DBNETLIB]SQL Server does not exist or access denied.");
   return std::make_unique<SimSession>(serverName, ServerFilePath(serverName, folder_), credentials, database);

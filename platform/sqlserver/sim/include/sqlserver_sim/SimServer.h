@@ -80,9 +80,6 @@ class SimServer {
   void BreakSessions() const;
   // Same, by server name (case-insensitive), for tests that hold no SimServer.
   static void BreakSessions(const std::string& name);
-  // Tests: takes a server down in this process (its live sessions break and new
-  // ones are refused as for a server that does not answer) or brings it back.
-  static void SetDown(const std::string& name, bool down);
 
  private:
   SimServer(std::string name, std::string folder, std::string path);
