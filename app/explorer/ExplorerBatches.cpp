@@ -58,22 +58,23 @@ struct ClosingTexts {
 };
 
 // Ends a run over the checked items: the lists refilled when anything changed,
-// the counts in the status text, and the closing message.
+// and the closing message. The status text counts what the lists show, also
+// when nothing changed: the working text would say the run still goes on.
 static void FinishSelectedRun(frmSQLServerExplorer& ex, ExplorerBatchRun& run, ENU_OBJECT_TYPES kind, bool checked,
                               bool changed, const ClosingTexts& texts) {
+  auto counts = [&] {
+    if (!ExplorerKinds::IsKind(kind)) return run.Status();
+    const int plain = ex.lvwObjects()->topLevelItemCount();
+    const int encrypted = ex.lvwEncryptedObjects()->topLevelItemCount();
+    return ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
+           QString::number(encrypted) + QStringLiteral(" encrypted)");
+  };
   if (!checked) {
-    run.End(run.Status());
+    run.End(counts());
     vx::app::MsgBox(QStringLiteral("There are no items selected."), vx::app::vbInformation);
   } else {
-    if (changed) {
-      ex.RefillLists(kind, ex.CurrentDatabaseID());
-      const int plain = ex.lvwObjects()->topLevelItemCount();
-      const int encrypted = ex.lvwEncryptedObjects()->topLevelItemCount();
-      run.End(ExplorerKinds::StatusLabel(kind) + QString::number(plain + encrypted) + QStringLiteral(" items (") +
-              QString::number(encrypted) + QStringLiteral(" encrypted)"));
-    } else {
-      run.End(run.Status());
-    }
+    if (changed) ex.RefillLists(kind, ex.CurrentDatabaseID());
+    run.End(counts());
     if (ex.Vexilon().GetErrorsExist())
       vx::app::MsgBox(QString::fromLatin1(changed ? texts.someDone : texts.noneDone), vx::app::vbExclamation);
     else

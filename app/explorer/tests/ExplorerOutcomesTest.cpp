@@ -99,7 +99,7 @@ TEST_P(ExplorerNoCopyTest, IsNeverCountedAsRestored) {
             QStringList{"ArchivedSecret: Restore error | Restore script does not exist in archive"});
   if (!row.database) {
     EXPECT_EQ(ui_test::ColumnTexts(Explorer().lvwEncryptedObjects(), 0), QStringList{"ArchivedSecret"});
-    EXPECT_EQ(MainWindow()->StatusText(), "Restoring stored procedures...");
+    EXPECT_EQ(MainWindow()->StatusText(), "Stored Procedures: 2 items (1 encrypted)");
   }
 }
 
