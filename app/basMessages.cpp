@@ -72,7 +72,12 @@ void PlaceOver(QWidget& window, QWidget* opener) {
   if (!screen) return;
   const QRect area = screen->availableGeometry();
   const QPoint centre = opener ? opener->frameGeometry().center() : area.center();
-  QRect frame(QPoint(0, 0), window.size());
+  // The window manager's frame is not known before the window is shown: the
+  // opener's own frame stands in for it.
+  QSize frameSize = window.size();
+  if (opener && opener->isWindow())
+    frameSize += opener->frameGeometry().size() - opener->geometry().size();
+  QRect frame(QPoint(0, 0), frameSize);
   frame.moveCenter(centre);
   frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
   frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));

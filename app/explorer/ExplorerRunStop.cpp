@@ -38,17 +38,17 @@ void frmSQLServerExplorer::RunConnectionLost(ExplorerBatchRun& run, const RunSto
   }
 
   run.End(QString(), false);
-  // The server as it stands: connected again, the folder's lists show what it
-  // holds; gone, its node is marked failed (the two messages say so) and the
-  // lists, which no longer tell the truth, are emptied.
-  const bool back = ConnectServerDatabase(loginCredentials_, lngCurrentDatabaseID_) == ENU_SCR_SUCCESSFUL;
+  // The lists no longer tell the truth: they go. Then the server as it stands:
+  // connected again, the folder's lists show what it holds; gone, its node is
+  // marked failed (the two messages say so) and the lists stay empty.
   if (stop.folderKind) {
-    if (back) {
-      RefillLists(stop.folderKind, lngCurrentDatabaseID_);
-    } else {
-      ClearLists();
-      HideStatus();
-    }
+    ClearLists();
+    HideStatus();
+  }
+  const bool back = ConnectServerDatabase(loginCredentials_, lngCurrentDatabaseID_) == ENU_SCR_SUCCESSFUL;
+  if (stop.folderKind && back) {
+    enumCurrentObjectType_ = stop.folderKind;
+    RefillLists(stop.folderKind, lngCurrentDatabaseID_);
   }
   vx::app::MsgBox((stop.encrypt ? QStringLiteral("Encryption") : QStringLiteral("The restore")) +
                       QStringLiteral(" stopped after ") + counts + QStringLiteral(" because the connection to SQL Server '") +
