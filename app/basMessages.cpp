@@ -1,10 +1,17 @@
 #include "basMessages.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "frmApplication.h"
 
 namespace vx::app {
 
@@ -21,6 +28,22 @@ QMessageBox::Icon IconOf(int style) {
   }
 }
 
+// A message box fixes its size as it is shown: it is placed again then.
+class PlacedMessageBox : public QMessageBox {
+ public:
+  PlacedMessageBox(Icon icon, const QString& prompt, QWidget* opener)
+      : QMessageBox(icon, QString::fromLatin1(kAppTitle), prompt, QMessageBox::NoButton, opener), opener_(opener) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    PlaceOver(*this, opener_);
+  }
+
+ private:
+  QWidget* opener_;
+};
+
 int DefaultAnswer(int style) {
   const bool second = (style & vbDefaultButton2) != 0;
   switch (style & 0x7) {
@@ -34,9 +57,45 @@ int DefaultAnswer(int style) {
 void SetDialogScript(DialogScript* script) { g_script = script; }
 DialogScript* CurrentDialogScript() { return g_script; }
 
+QWidget* OpenerOf(QWidget* hint) {
+  if (hint && hint->window()->isVisible()) return hint->window();
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) return modal;
+  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return active;
+  if (QWidget* main = MainWindow(); main && main->isVisible()) return main;
+  return nullptr;
+}
+
+void PlaceOver(QWidget& window, QWidget* opener) {
+  if (opener == &window) opener = nullptr;
+  if (!window.testAttribute(Qt::WA_Resized)) window.adjustSize();
+  QScreen* screen = opener ? opener->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QPoint centre = opener ? opener->frameGeometry().center() : area.center();
+  // The window manager's frame is not known before the window is shown: the
+  // opener's own frame stands in for it.
+  QSize frameSize = window.size();
+  if (opener && opener->isWindow())
+    frameSize += opener->frameGeometry().size() - opener->geometry().size();
+  QRect frame(QPoint(0, 0), frameSize);
+  frame.moveCenter(centre);
+  frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())));
+  frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+  window.move(frame.topLeft());
+}
+
 int MsgBox(const QString& prompt, int style, QWidget* parent) {
-  if (g_script) return g_script->msgBox ? g_script->msgBox(prompt, style) : DefaultAnswer(style);
-  QMessageBox box(IconOf(style), QString::fromLatin1(kAppTitle), prompt, QMessageBox::NoButton, parent);
+  if (g_script) {
+    if (g_script->placed) {
+      QWidget* opener = OpenerOf(parent);
+      PlacedMessageBox box(IconOf(style), prompt, opener);
+      box.addButton(QMessageBox::Ok);
+      PlaceOver(box, opener);
+      g_script->placed(box, opener);
+    }
+    return g_script->msgBox ? g_script->msgBox(prompt, style) : DefaultAnswer(style);
+  }
+  PlacedMessageBox box(IconOf(style), prompt, OpenerOf(parent));
   QPushButton* first = nullptr;
   QPushButton* second = nullptr;
   switch (style & 0x7) {
@@ -78,7 +137,13 @@ QString SaveAsDialog(const SaveAsRequest& request) {
 }
 
 int ShowModal(QDialog& dialog) {
-  if (g_script) return g_script->showModal ? g_script->showModal(dialog) : 0;
+  // Placed now, so the dialog's own placing on show leaves it where it is.
+  QWidget* opener = OpenerOf(dialog.parentWidget());
+  PlaceOver(dialog, opener);
+  if (g_script) {
+    if (g_script->placed) g_script->placed(dialog, opener);
+    return g_script->showModal ? g_script->showModal(dialog) : 0;
+  }
   return dialog.exec();
 }
 

@@ -48,6 +48,14 @@ QString SaveAsStartFolder();
 // Shows a window modally (QDialog::exec) and returns its result code.
 int ShowModal(QDialog& dialog);
 
+// The window a message box or modal window opens over: the visible window of
+// `hint`, else the modal window in front, else the active window, else the main
+// window while it is shown (nullptr when there is none: the screen's centre).
+QWidget* OpenerOf(QWidget* hint);
+// Puts a window that is about to be shown with its centre on the opener's (on
+// the screen's when there is none), kept inside the screen.
+void PlaceOver(QWidget& window, QWidget* opener);
+
 // What a test puts in place of the real dialogs. Every hook that is empty falls
 // back to a default answer (MsgBox: the default button; SaveAs: cancelled;
 // ShowModal: the dialog is not shown and 0 is returned).
@@ -55,6 +63,9 @@ struct DialogScript {
   std::function<int(const QString& prompt, int style)> msgBox;
   std::function<QString(const SaveAsRequest& request)> saveAs;
   std::function<int(QDialog& dialog)> showModal;
+  // Called with every message box and modal window once it is placed, before
+  // it is answered (the message box is built only when this is set).
+  std::function<void(QWidget& window, QWidget* opener)> placed;
 };
 // Installs a script (nullptr: the real dialogs again). Not owned.
 void SetDialogScript(DialogScript* script);

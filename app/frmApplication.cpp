@@ -111,10 +111,14 @@ frmApplication::frmApplication(QWidget* parent) : QMainWindow(parent), ui_(new U
   ui_->prgProgress->setVisible(false);
   band->addWidget(ui_->lblStatus, 1);
   band->addPermanentWidget(ui_->prgProgress);
-  // Four fifths of the screen, and never smaller than the explorer needs.
+  // Four fifths of the screen, and never smaller than the explorer needs; in
+  // the screen's centre from the start, so a window that opens over it before
+  // the window manager has placed it lands on its centre too.
   QSize size(900, 620);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     size = size.expandedTo(screen->availableGeometry().size() * 4 / 5);
+    move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+  }
   resize(size);
 }
 

@@ -1,6 +1,7 @@
 // Encrypt and restore of every object of the four kinds in one database.
 #include <array>
 #include <limits>
+#include <optional>
 
 #include <QTreeWidget>
 
@@ -52,6 +53,8 @@ int32_t Total(const std::array<UDT_OBJECT_CONTAINER, 4>& lists) {
 }  // namespace
 
 bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
+  std::optional<ExplorerBatchRun> run;
+  RunStop stop;
   try {
     const bool archive = ExplorerBatchRun::TakeArchiving();
     auto lists = FetchLists(Vexilon(), lngDatabaseID, false);
@@ -60,19 +63,21 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
       MsgBox(QStringLiteral("There are no database objects to encrypt."), vx::app::vbInformation);
       return true;
     }
-    ExplorerBatchRun run(this);
-    run.Begin(total, ExplorerKinds::WorkingText(kKinds[0], true));
+    run.emplace(this);
+    stop.total = total;
+    run->Begin(total, ExplorerKinds::WorkingText(kKinds[0], true));
     Vexilon().SetErrorsExist(vx::kFalse);
-    int counter = 0;
     for (size_t k = 0; k < kKinds.size(); ++k) {
-      run.SetStatus(ExplorerKinds::WorkingText(kKinds[k], true));
+      run->SetStatus(ExplorerKinds::WorkingText(kKinds[k], true));
       for (const UDT_OBJECT& o : lists[k].arrObjects) {
+        stop.current = o;
+        stop.current.enumObjectType = kKinds[k];
         ExplorerKinds::Encrypt(Vexilon(), kKinds[k], archive, lngCurrentDatabaseID_, o);
-        run.Step(++counter);
+        run->Step(++stop.done);
       }
       lists[k] = UDT_OBJECT_CONTAINER{};
     }
-    run.End(run.Status(), false);
+    run->End(run->Status(), false);
     if (Vexilon().GetErrorsExist())
       MsgBox(QStringLiteral("Errors occured during encryption, however some database objects were encrypted. Please "
                             "view the Vexilon log for details."),
@@ -81,6 +86,10 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
       MsgBox(QStringLiteral("All database objects have been encrypted."), vx::app::vbInformation);
     return true;
   } catch (...) {
+    if (run && IsConnectionLost()) {
+      RunConnectionLost(*run, stop);
+      return false;
+    }
     // A lost connection marks the server's node and ends the run quietly.
     if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "EncryptAllDatabaseObjects", __LINE__);
   }
@@ -88,6 +97,9 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
 }
 
 bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
+  std::optional<ExplorerBatchRun> run;
+  RunStop stop;
+  stop.encrypt = false;
   try {
     auto lists = FetchLists(Vexilon(), lngDatabaseID, true);
     const int32_t total = Total(lists);
@@ -95,26 +107,36 @@ bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
       MsgBox(QStringLiteral("There are no database objects to restore."), vx::app::vbInformation);
       return true;
     }
-    ExplorerBatchRun run(this);
-    run.Begin(total, ExplorerKinds::WorkingText(kKinds[0], false));
+    run.emplace(this);
+    stop.total = total;
+    run->Begin(total, ExplorerKinds::WorkingText(kKinds[0], false));
     Vexilon().SetErrorsExist(vx::kFalse);
-    int counter = 0;
+    int restored = 0;
     for (size_t k = 0; k < kKinds.size(); ++k) {
-      run.SetStatus(ExplorerKinds::WorkingText(kKinds[k], false));
+      run->SetStatus(ExplorerKinds::WorkingText(kKinds[k], false));
       for (const UDT_OBJECT& o : lists[k].arrObjects) {
-        if (ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, false) == ENU_RES_ARCHIVE_VERSION_OLDER) {
+        stop.current = o;
+        int32_t r = ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, false);
+        if (r == ENU_RES_ARCHIVE_VERSION_OLDER) {
           const QString prompt = ExplorerPrompts::OlderArchive(
               ExplorerKinds::DatabaseName(Vexilon(), lngCurrentDatabaseID_), QString::fromStdString(o.strOwnerName),
               QString::fromStdString(o.strObjectName), o.lngID);
           if (MsgBox(prompt, vx::app::vbYesNo + vx::app::vbExclamation) == vx::app::vbYes)
-            ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, true);
+            r = ExplorerKinds::Restore(Vexilon(), lngCurrentDatabaseID_, o, true);
         }
-        run.Step(++counter);
+        if (r == ENU_RES_SUCCESSFUL) ++restored;
+        run->Step(++stop.done);
       }
       lists[k] = UDT_OBJECT_CONTAINER{};
     }
-    run.End(run.Status(), false);
-    if (Vexilon().GetErrorsExist())
+    run->End(run->Status(), false);
+    // Only objects put back count: with errors and none restored, the message
+    // does not claim any.
+    if (Vexilon().GetErrorsExist() && restored == 0)
+      MsgBox(QStringLiteral("Errors occured during the restore and no database objects were restored. Please view "
+                            "the Vexilon log for details."),
+             vx::app::vbExclamation);
+    else if (Vexilon().GetErrorsExist())
       MsgBox(QStringLiteral("Errors occured during the restore, however some database objects were restored. Please "
                             "view the Vexilon log for details."),
              vx::app::vbExclamation);
@@ -122,6 +144,10 @@ bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
       MsgBox(QStringLiteral("All database objects have been restored."), vx::app::vbInformation);
     return true;
   } catch (...) {
+    if (run && IsConnectionLost()) {
+      RunConnectionLost(*run, stop);
+      return false;
+    }
     // A lost connection marks the server's node and ends the run quietly.
     if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", "RestoreAllDatabaseObjects", __LINE__);
   }

@@ -135,6 +135,8 @@ void frmSQLServerExplorer::FillFromDb(ENU_OBJECT_TYPES kind, int32_t lngDatabase
     const UDT_OBJECT_CONTAINER encrypted = EncryptedObjects(*vexilon_, kind, lngDatabaseID);
     AddEncryptedItems(lvwEncryptedObjects_, kind, encrypted, vexilon_->GetArchivedObjectIDs(lngDatabaseID, kind));
     typCurrentNodeObjectContainer.typEncryptedObjectContainer = encrypted;
+    // Whoever fills the lists, the status text counts what they now show.
+    WriteFolderStatus(ExplorerFolderKind::OfType(kind)->StatusLabel());
   } catch (...) {
     if (!HandleConnectionLost()) vx::app::ReportError("frmSQLServerExplorer", kFromDb[kind]);
   }
@@ -146,6 +148,7 @@ void frmSQLServerExplorer::FillFromContainer(ENU_OBJECT_TYPES kind, int32_t lngD
     AddPlainItems(lvwObjects_, kind, objects.typObjectContainer);
     AddEncryptedItems(lvwEncryptedObjects_, kind, objects.typEncryptedObjectContainer,
                       vexilon_->GetArchivedObjectIDs(lngDatabaseID, kind));
+    WriteFolderStatus(ExplorerFolderKind::OfType(kind)->StatusLabel());
   } catch (...) {
     vx::app::ReportError("frmSQLServerExplorer", kFromContainer[kind]);
   }

@@ -268,14 +268,18 @@ void frmSQLServerExplorer::WriteFolderStatus(const QString& label) {
   }
 }
 
-bool frmSQLServerExplorer::HandleConnectionLost() {
+bool frmSQLServerExplorer::IsConnectionLost() {
   try {
     throw;
   } catch (const vx::ComError& e) {
-    if (e.Number() != vx::err::kServerConnection) return false;
+    return e.Number() == vx::err::kServerConnection;
   } catch (...) {
     return false;
   }
+}
+
+bool frmSQLServerExplorer::HandleConnectionLost() {
+  if (!IsConnectionLost()) return false;
   QString name;
   if (vexilon_)
     if (auto server = vexilon_->GetSQLServer()) name = QString::fromStdString(server->Name());

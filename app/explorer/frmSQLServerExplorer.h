@@ -12,6 +12,7 @@
 //   ExplorerCommands.cpp             the context-menu commands
 //   ExplorerBatches.cpp              encrypt/restore of selected objects
 //   ExplorerDatabaseBatches.cpp      encrypt/restore of a whole database
+//   ExplorerRunStop.cpp              a run that lost its server connection
 //
 // Tree nodes are found by key through the index, never by item pointers kept
 // across calls that may remove nodes. Node keys: "E" root, "S"+server, "I"+server
@@ -28,6 +29,7 @@
 #include "vexilon_global/Types.h"
 
 class CVexilon;
+class ExplorerBatchRun;
 class QAction;
 class QLabel;
 class QMenu;
@@ -175,6 +177,24 @@ class frmSQLServerExplorer : public QWidget {
   // Inside a catch block: true when the error is a lost server connection, after
   // marking the connected server's node (no error report then).
   bool HandleConnectionLost();
+  // Inside a catch block: true when the error is a lost server connection.
+  static bool IsConnectionLost();
+
+  // Where an encrypt or restore run stood when its connection was lost.
+  struct RunStop {
+    bool encrypt = true;
+    ENU_OBJECT_TYPES folderKind = static_cast<ENU_OBJECT_TYPES>(0);  // 0: a whole database
+    int done = 0;        // objects handled before the loss
+    int total = 0;       // objects the run was to handle
+    UDT_OBJECT current;  // the object in hand when it was lost
+  };
+  // Ends such a run so that the window tells what happened: the bar goes, a log
+  // item records the stop, the server is connected again to show what it holds
+  // (or its node is marked failed and the lists are emptied), and one message
+  // says where the run stopped (ExplorerRunStop.cpp).
+  void RunConnectionLost(ExplorerBatchRun& run, const RunStop& stop);
+  // The text of the database node of lngCurrentDatabaseID_ ("" when none).
+  QString CurrentDatabaseName() const;
 
   // shared by the four kinds (ExplorerLists.cpp, ExplorerFill.cpp, ExplorerClicks.cpp)
   void InitColumns(QTreeWidget* list, ENU_OBJECT_TYPES kind, bool encrypted);

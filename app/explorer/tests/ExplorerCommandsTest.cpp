@@ -1,11 +1,13 @@
 // The explorer's context-menu commands through the dispatcher, against the real
 // engine on temporary simulated servers.
 #include <filesystem>
+#include <QProgressBar>
 #include <QTreeWidget>
 
 #include "basMain.h"
 #include "dialogs/frmServerRegistration.h"
 #include "explorer/frmSQLServerExplorer.h"
+#include "frmApplication.h"
 #include "sqlserver_sim/SimFolder.h"
 #include "sqlserver_sim/SimServer.h"
 #include "support/ExplorerTestSupport.h"
@@ -184,8 +186,9 @@ TEST_F(ExplorerCommandsTest, WholeDatabaseRunClearsTheListsItChanged) {
   EXPECT_EQ(Explorer().CurrentObjectType(), 0);
 }
 
-// Restore has the same lost-connection handling as encryption, and the folder
-// caches of a server whose nodes went are skipped.
+// Restore has the same lost-connection handling as encryption: the bar goes,
+// the message says where the run stopped, and the folder caches of a server
+// whose nodes went are skipped.
 struct LostRow {
   const char* name;
   bool restore;
@@ -207,8 +210,10 @@ TEST_P(ExplorerDatabaseLostTest, EndsQuietlyAndMarksTheServer) {
   answers = {vx::app::vbYes};
   // The server goes away for good half-way: the engine cannot reconnect either.
   const std::string file = vx::sqlsim::ServerFilePath("SIM1", SimFolder());
+  bool broken = false;
   onStep = [&](const ui_test::ProgressStep& s) {
-    if (s.value != 2) return;
+    if (s.value != 2 || broken) return;
+    broken = true;
     std::filesystem::rename(file, file + ".away");
     vx::sqlsim::SimServer::BreakSessions("SIM1");
   };
@@ -216,9 +221,15 @@ TEST_P(ExplorerDatabaseLostTest, EndsQuietlyAndMarksTheServer) {
   onStep = nullptr;
   std::filesystem::rename(file + ".away", file);
   EXPECT_TRUE(errorReports.empty()) << errorReports.front().toStdString();
-  EXPECT_EQ(Last(), "Cannot connect to SQL Server 'SIM1'.");
+  // The server's two messages as it stays away, then where the run stopped.
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[1].prompt, "Unable to connect to SQL Server 'SIM1'.");
+  EXPECT_EQ(messages[2].prompt, "Cannot connect to SQL Server 'SIM1'.");
+  EXPECT_EQ(Last(), std::string(GetParam().restore ? "The restore" : "Encryption") +
+                        " stopped after 2 of 5 objects because the connection to SQL Server 'SIM1' was lost.");
   EXPECT_NE(Explorer().NodeByKey("ISIM1"), nullptr);
   EXPECT_EQ(steps.back().value, 2);
+  EXPECT_TRUE(MainWindow()->prgProgress()->isHidden());
   EXPECT_EQ(EncryptedCount(db, ENU_OBT_STORED_PROCEDURE), GetParam().restore ? 0 : 2);
   EXPECT_EQ(ArchivedCount(db), GetParam().restore ? 3 : 2);
   EXPECT_TRUE(Explorer().isEnabled());

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QWidget>
 
 #include "basErrorReports.h"
 #include "basMain.h"
@@ -90,6 +91,9 @@ void UiTest::SetUp() {
     auto handler = std::move(modalHandlers.front());
     modalHandlers.erase(modalHandlers.begin());
     return handler(dialog);
+  };
+  script_.placed = [this](QWidget& window, QWidget* opener) {
+    placements.push_back({QString::fromLatin1(window.metaObject()->className()), window.geometry(), opener});
   };
   vx::app::SetDialogScript(&script_);
   vx::app::SetErrorReportSink([this](const QString& report) { errorReports.push_back(report); });

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <QRect>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,13 @@ namespace ui_test {
 struct AskedMessage {
   QString prompt;
   int style = 0;
+};
+
+// Where a message box or modal window was put before it was answered.
+struct Placement {
+  QString window;     // its class name
+  QRect geometry;     // its own
+  QWidget* opener;    // the window it opened over (nullptr: the screen)
 };
 
 class UiTest : public ::testing::Test {
@@ -46,6 +54,8 @@ class UiTest : public ::testing::Test {
   // Modal windows: each shown dialog is handed to the next handler (or left
   // unshown when the queue is empty).
   std::vector<std::function<int(QDialog&)>> modalHandlers;
+  // Every message box and modal window, as placed.
+  std::vector<Placement> placements;
   // Error reports that would have ended the program.
   std::vector<QString> errorReports;
   // Ends of the process the code under test asked for, with their exit codes.

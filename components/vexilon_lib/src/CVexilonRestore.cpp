@@ -130,7 +130,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     connection.reset();
     errorsExist_ = vx::kTrue;
     log(objectType, ownerName, objectName, kNumberedProcedure, serverScript, tableName);
-    return static_cast<ENU_RESTORE_RESULT>(0);
+    return ENU_RES_FAILED;
   }
   if (target.state == State::Readable) {
     connection->Close();
@@ -138,7 +138,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     if (target.text != archivedText) {
       errorsExist_ = vx::kTrue;
       log(objectType, ownerName, objectName, kReadableDiffers, serverScript, tableName);
-      return static_cast<ENU_RESTORE_RESULT>(0);
+      return ENU_RES_FAILED;
     }
     DeleteArchivedRows(serverName, lngDatabaseID, lngID,
                        [&](int32_t, const std::string& script) { return script == target.text; });
@@ -151,7 +151,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     connection.reset();
     errorsExist_ = vx::kTrue;
     log(objectType, ownerName, objectName, kNotTheRowsObject, serverScript, tableName);
-    return static_cast<ENU_RESTORE_RESULT>(0);
+    return ENU_RES_FAILED;
   }
 
   const int32_t liveVersion = GetObjectSchemaVersion(lngDatabaseID, lngID).lngSchemaVersion;
@@ -197,7 +197,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
   if (failed) {
     vexilon::Note([&] { connection->RollbackTrans(); }, later);
     errorsExist_ = vx::kTrue;
-    result = static_cast<ENU_RESTORE_RESULT>(0);
+    result = ENU_RES_FAILED;
   } else {
     // A failed archive commit leaves the object restored and its row in place.
     vexilon::Note([&] { connection->CommitTrans(); }, later);

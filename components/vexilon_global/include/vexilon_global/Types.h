@@ -34,11 +34,11 @@ enum ENU_LISTVIEW_SELECTED : int32_t {
   ENU_NONE = 3,
 };
 
-// ENU_RES_FAILED shares its value with ENU_RES_SUCCESSFUL: callers tell a failed
-// restore by the engine's ErrorsExist flag, never by this value.
+// A restore that changed nothing on the server (no archive copy, or the server
+// step failed) is ENU_RES_FAILED; only ENU_RES_SUCCESSFUL counts as restored.
 enum ENU_RESTORE_RESULT : int32_t {
+  ENU_RES_FAILED = 0,
   ENU_RES_SUCCESSFUL = 1,
-  ENU_RES_FAILED = 1,
   ENU_RES_ARCHIVE_VERSION_OLDER = 3,
 };
 
