@@ -67,18 +67,25 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
     stop.total = total;
     run->Begin(total, ExplorerKinds::WorkingText(kKinds[0], true));
     Vexilon().SetErrorsExist(vx::kFalse);
+    int encrypted = 0;
     for (size_t k = 0; k < kKinds.size(); ++k) {
       run->SetStatus(ExplorerKinds::WorkingText(kKinds[k], true));
       for (const UDT_OBJECT& o : lists[k].arrObjects) {
         stop.current = o;
         stop.current.enumObjectType = kKinds[k];
-        ExplorerKinds::Encrypt(Vexilon(), kKinds[k], archive, lngCurrentDatabaseID_, o);
+        if (ExplorerKinds::Encrypt(Vexilon(), kKinds[k], archive, lngCurrentDatabaseID_, o)) ++encrypted;
         run->Step(++stop.done);
       }
       lists[k] = UDT_OBJECT_CONTAINER{};
     }
     run->End(run->Status(), false);
-    if (Vexilon().GetErrorsExist())
+    // Only objects encrypted count: with errors and none encrypted, the message
+    // does not claim any.
+    if (Vexilon().GetErrorsExist() && encrypted == 0)
+      MsgBox(QStringLiteral("Errors occured during encryption and no database objects were encrypted. Please view "
+                            "the Vexilon log for details."),
+             vx::app::vbExclamation);
+    else if (Vexilon().GetErrorsExist())
       MsgBox(QStringLiteral("Errors occured during encryption, however some database objects were encrypted. Please "
                             "view the Vexilon log for details."),
              vx::app::vbExclamation);

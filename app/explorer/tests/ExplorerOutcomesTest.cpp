@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "archive/FaultHook.h"
+#include "automation/ComError.h"
+#include "automation/ErrorNumbers.h"
 #include "explorer/frmSQLServerExplorer.h"
 #include "frmApplication.h"
 #include "sqlserver_sim/SimFolder.h"
@@ -116,6 +119,27 @@ INSTANTIATE_TEST_SUITE_P(
                   "Errors occured during the restore and no database objects were restored. Please view the Vexilon "
                   "log for details."}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A database's Encrypt All in which no object could be encrypted (here the
+// archive refuses every record) does not claim that some were.
+TEST_F(ExplorerOutcomesTest, ADatabaseRunThatEncryptsNothingClaimsNone) {
+  db = MakeServer();
+  AddProcedures("SIM1", 3);
+  OpenExplorer();
+  OpenFolder();
+  vx::archive::SetFaultHook([](const std::string& operation) {
+    if (operation == "qryAddArchivedObject") throw vx::ComError(vx::err::kDiskFull, "Archive", "The disk is full.");
+  });
+  answers = {vx::app::vbYes};
+  Choose(DatabaseKey(), "Encrypt All");
+  vx::archive::SetFaultHook(nullptr);
+  ASSERT_TRUE(errorReports.empty()) << errorReports.front().toStdString();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().prompt,
+            "Errors occured during encryption and no database objects were encrypted. Please view the Vexilon log "
+            "for details.");
+  EXPECT_EQ(EncryptedCount(db, ENU_OBT_STORED_PROCEDURE), 0);
+}
 
 // A run of 50 whose server sessions break after the tenth object: the bar goes,
 // a log item and the closing message say where the run stopped, and the lists
