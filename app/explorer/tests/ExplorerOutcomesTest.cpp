@@ -80,6 +80,7 @@ struct NoCopyRow {
   bool tick;
   const char* message;
 };
+void PrintTo(const NoCopyRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerNoCopyTest : public ExplorerOutcomesTest, public ::testing::WithParamInterface<NoCopyRow> {};
 
 TEST_P(ExplorerNoCopyTest, IsNeverCountedAsRestored) {
@@ -150,6 +151,7 @@ struct LostRow {
   bool restore;
   bool away;  // the server stays away: new connections fail too
 };
+void PrintTo(const LostRow& row, std::ostream* os) { *os << row.name; }
 class ExplorerRunLostTest : public ExplorerOutcomesTest, public ::testing::WithParamInterface<LostRow> {};
 
 TEST_P(ExplorerRunLostTest, EndsVisibly) {

@@ -157,6 +157,7 @@ struct LengthRow {
   uint8_t wireType;  // of the column that comes back
   bool asText;       // the bytes come back as text, each the character it is in code page 1252
 };
+void PrintTo(const LengthRow& row, std::ostream* os) { *os << row.name; }
 
 class TdsLengths : public TdsPackets, public ::testing::WithParamInterface<LengthRow> {};
 
