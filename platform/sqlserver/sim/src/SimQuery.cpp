@@ -23,6 +23,17 @@ bool IsSystemTable(const std::string& upper) {
   return std::find(t.begin(), t.end(), upper) != t.end();
 }
 
+// The server's system tables that the simulator does not keep.
+bool IsMissingSystemTable(const std::string& upper) {
+  static const std::array<std::string_view, 30> t{
+      "SYSCOLUMNS",   "SYSINDEXES",    "SYSTYPES",      "SYSDEPENDS",     "SYSPROCESSES",   "SYSFILES",
+      "SYSFILEGROUPS", "SYSCONSTRAINTS", "SYSREFERENCES", "SYSFOREIGNKEYS", "SYSPROTECTS",    "SYSPERMISSIONS",
+      "SYSINDEXKEYS", "SYSLOCKS",      "SYSPERFINFO",   "SYSSERVERS",     "SYSCONFIGURES",  "SYSCURCONFIGS",
+      "SYSLANGUAGES", "SYSMESSAGES",   "SYSCHARSETS",   "SYSALTFILES",    "SYSDEVICES",     "SYSREMOTELOGINS",
+      "SYSOLEDBUSERS", "SYSXLOGINS",   "SYSCACHEOBJECTS", "SYSPROPERTIES", "SYSFULLTEXTCATALOGS", "SYSOBJECTS_"};
+  return std::find(t.begin(), t.end(), upper) != t.end();
+}
+
 std::string QuoteIdent(const std::string& s) {
   std::string r = "\"";
   for (char c : s) {
@@ -46,6 +57,24 @@ std::string Literal(const std::string& value) {
 }  // namespace
 
 std::string Executor::Translate(size_t from, size_t to) {
+  const bool top = translateDepth_ == 0;
+  struct Nesting {
+    int& d;
+    explicit Nesting(int& depth) : d(depth) { ++d; }
+    ~Nesting() { --d; }
+  } nesting(translateDepth_);
+  if (top) {
+    if (planned_.size() < tokens_.size()) planned_.resize(tokens_.size(), false);
+    try {
+      fromClause_ = FromClause(from, to);
+    } catch (const SimError&) {
+      fromClause_.clear();
+    }
+    if (from < to && !planned_[from]) {
+      PlanRange(from, to);
+      for (size_t k = from; k < to && k < planned_.size(); ++k) planned_[k] = true;
+    }
+  }
   std::string out;
   std::string limit;
   auto emit = [&](const std::string& s) {
@@ -60,18 +89,54 @@ std::string Executor::Translate(size_t from, size_t to) {
       divisorEnds.pop_back();
     }
   };
+  // `alias = expression` in a select list: the alias is written after the expression.
+  std::map<size_t, std::string> aliases;
+  auto isComparison = [&](size_t k) {
+    return IsSymbol(k, "=") || IsSymbol(k, "<>") || IsSymbol(k, "!=") || IsSymbol(k, "<") || IsSymbol(k, ">") ||
+           IsSymbol(k, "<=") || IsSymbol(k, ">=") || IsSymbol(k, "!<") || IsSymbol(k, "!>");
+  };
   for (size_t i = from; i < to; ++i) {
     closeDivisors(i);
+    if (auto p = prefix_.find(i); p != prefix_.end()) emit(p->second);
+    bool handled = false;
     const Token& t = Tk(i);
+    if (auto r = replace_.find(i); r != replace_.end()) {
+      emit(r->second);
+      continue;
+    }
     if ((IsSymbol(i, "/") || IsSymbol(i, "%")) && i + 1 < to) {
       emit(t.text);
       emit("vx_divisor(");
       divisorEnds.push_back(OperandEnd(i + 1, to));
       continue;
     }
+    if (isComparison(i) && !s_.ansiNulls_ && (IsWord(i + 1, "NULL") || (i > from && IsWord(i - 1, "NULL"))))
+      throw Unsupported("Comparing with NULL under SET ANSI_NULLS OFF");
+    const bool listStart = i > from && (IsWord(i - 1, "SELECT") || IsWord(i - 1, "DISTINCT") || IsWord(i - 1, "ALL") ||
+                                        IsSymbol(i - 1, ",") || (IsWord(i - 2, "TOP") && Tk(i - 1).kind == Tok::Number));
+    if (listStart && IsSymbol(i + 1, "=") && !IsSymbol(i + 2, "=")) {
+      if (t.kind == Tok::Variable) throw Unsupported("Assigning a variable in a SELECT");
+      if (IsIdentifier(i) || t.kind == Tok::String) {
+        int depth = 0;
+        size_t k = i + 2;
+        for (; k < to; ++k) {
+          if (IsSymbol(k, "(")) ++depth;
+          else if (IsSymbol(k, ")")) --depth;
+          else if (depth == 0 && (IsSymbol(k, ",") || IsWord(k, "FROM") || IsWord(k, "INTO") || IsWord(k, "WHERE") ||
+                                  IsWord(k, "GROUP") || IsWord(k, "ORDER") || IsWord(k, "HAVING") || IsWord(k, "UNION")))
+            break;
+        }
+        if (k > i + 2) {
+          aliases[k - 1] = " AS " + QuoteIdent(t.kind == Tok::Word ? t.text : t.value);
+          ++i;
+          continue;
+        }
+      }
+    }
     // [db.][owner.]system_table
     if ((t.kind == Tok::Word || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId) &&
-        (IsSymbol(i + 1, ".") || IsSystemTable(Upper(t.kind == Tok::Word ? t.text : t.value)))) {
+        (IsSymbol(i + 1, ".") || IsSystemTable(Upper(t.kind == Tok::Word ? t.text : t.value)) ||
+         IsMissingSystemTable(Upper(t.kind == Tok::Word ? t.text : t.value)))) {
       std::vector<std::string> parts;
       size_t k = i;
       for (;;) {
@@ -94,6 +159,10 @@ std::string Executor::Translate(size_t from, size_t to) {
         break;
       }
       std::string last = Upper(parts.back());
+      if (parts.size() >= 2 && Upper(parts[parts.size() - 2]) == "INFORMATION_SCHEMA" && !IsSymbol(k + 1, "("))
+        throw Unsupported("The view INFORMATION_SCHEMA." + parts.back());
+      if (IsMissingSystemTable(last) && parts.size() <= 3 && !IsSymbol(k + 1, "("))
+        throw Unsupported("The system table " + parts.back());
       if (IsSystemTable(last) && parts.size() <= 3 && k < to) {
         std::string table = last;
         for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -128,88 +197,135 @@ std::string Executor::Translate(size_t from, size_t to) {
             }
             emit(view);
             i = k;
-            continue;
+            handled = true;
           }
         }
-        emit(table);
-        i = k;
-        continue;
+        if (!handled) {
+          emit(table);
+          i = k;
+          handled = true;
+        }
       }
     }
-    switch (t.kind) {
-      case Tok::String: emit(Literal(t.value)); break;
-      case Tok::Bracketed:
-      case Tok::QuotedId: emit(QuoteIdent(t.value)); break;
-      case Tok::Variable:
-        if (t.value == "@@VERSION") emit("vx_version()");
-        else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
-        else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
-        else if (t.value == "@@OPTIONS") emit("vx_options()");
-        else if (t.value == "@@SPID") emit("51");
-        else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
-        else if (const int p = ParameterIndex(t.value); p >= 0) emit("?" + std::to_string(p + 1));
-        else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
-        break;
-      case Tok::Word: {
-        bool call = IsSymbol(i + 1, "(");
-        if (call && (t.value == "CONVERT")) {
-          // CONVERT(type, expr [, style]) -> vx_convert('type', expr [, style])
-          size_t k = i + 2;
-          std::string type;
-          int depth = 0;
-          while (k < to && !(depth == 0 && IsSymbol(k, ","))) {
-            if (IsSymbol(k, "(")) ++depth;
-            if (IsSymbol(k, ")")) --depth;
-            type += Tk(k).text;
-            ++k;
-          }
-          if (k >= to) SyntaxError(k);
-          emit("vx_convert(" + sqlite::QuoteLiteral(type) + ",");
-          i = k;
+    if (!handled) {
+      switch (t.kind) {
+        case Tok::String: {
+          std::string lit = Literal(t.value);
+          // A literal compares as the server's columns do: case-insensitive, trailing blanks ignored.
+          if ((i > from && (isComparison(i - 1) || IsWord(i - 1, "WHEN") || IsWord(i - 1, "BETWEEN") ||
+                            (IsWord(i - 1, "AND") && i > from + 2 && IsWord(i - 3, "BETWEEN")))) ||
+              isComparison(i + 1) || IsWord(i + 1, "IN") || IsWord(i + 1, "BETWEEN") ||
+              (IsWord(i + 1, "NOT") && (IsWord(i + 2, "IN") || IsWord(i + 2, "BETWEEN"))))
+            lit += " COLLATE " + std::string(kCollation);
+          emit(lit);
           break;
         }
-        if (call && t.value == "CAST") {
-          // CAST(expr AS datetime | varbinary ...) -> vx_convert('type', expr): SQLite has no such types.
-          int depth = 0;
-          size_t as = 0, close = i + 1;
-          for (size_t k = i + 1; k < to; ++k) {
-            if (IsSymbol(k, "(")) ++depth;
-            else if (IsSymbol(k, ")") && --depth == 0) {
-              close = k;
-              break;
-            } else if (depth == 1 && IsWord(k, "AS")) as = k;
+        case Tok::Number:
+          if (t.text.size() >= 2 && (t.text[1] == 'x' || t.text[1] == 'X')) {
+            std::string hex = t.text.substr(2);
+            if (hex.size() % 2) hex.insert(0, "0");
+            emit("X'" + hex + "'");
+          } else {
+            emit(t.text);
           }
-          const std::string type = as ? Tk(as + 1).value : std::string();
-          if (close > i + 1 && as > i + 2 &&
-              (type == "DATETIME" || type == "SMALLDATETIME" || type == "VARBINARY" || type == "BINARY")) {
-            std::string typeText;
-            for (size_t k = as + 1; k < close; ++k) typeText += Tk(k).text;
-            emit("vx_convert(" + sqlite::QuoteLiteral(typeText) + ", " + Translate(i + 2, as) + ")");
-            i = close;
+          break;
+        case Tok::Bracketed:
+        case Tok::QuotedId: emit(QuoteIdent(t.value)); break;
+        case Tok::Variable:
+          if (t.value == "@@VERSION") emit("vx_version()");
+          else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
+          else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
+          else if (t.value == "@@OPTIONS") emit("vx_options()");
+          else if (t.value == "@@SPID") emit("51");
+          else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
+          else if (const int p = ParameterIndex(t.value); p >= 0) emit("?" + std::to_string(p + 1));
+          else if (t.value.rfind("@@", 0) == 0) throw Unsupported(t.text);
+          else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
+          break;
+        case Tok::Word: {
+          if (IsSymbol(i + 1, "(") && !IsWord(i - 1, "FROM") && !IsWord(i - 1, "JOIN") &&
+              (!IsReservedWord(t.value) || t.value == "LEFT" || t.value == "RIGHT" || t.value == "CONVERT" ||
+               t.value == "COALESCE" || t.value == "NULLIF")) {
+            emit(TranslateCall(i, to));
             break;
           }
+          // SQLite's own operators and clauses are no T-SQL.
+          if ((t.value == "GLOB" || t.value == "REGEXP" || t.value == "MATCH" || t.value == "LIMIT" ||
+               t.value == "OFFSET" || t.value == "NOTNULL" || t.value == "ISNULL") &&
+              !IsWord(i - 1, "AS") && !IsSymbol(i - 1, ".") && !IsSymbol(i + 1, ".") && i + 1 < to)
+            SyntaxError(i + 1);
+          if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
+            emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
+          else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
+            limit = " LIMIT " + Tk(i + 1).text;
+            ++i;
+          } else emit(t.text);
+          break;
         }
-        if (call && t.value == "ISNULL") emit("IFNULL");
-        else if (call && t.value == "LEN") emit("vx_len");
-        else if (call && t.value == "SUBSTRING") emit("SUBSTR");
-        else if (call && t.value == "DATALENGTH" && Tk(i + 2).kind == Tok::String && !Tk(i + 2).national &&
-                 IsSymbol(i + 3, ")")) {
-          emit("vx_datalength(" + sqlite::QuoteLiteral(Tk(i + 2).value) + ", 1)");  // varchar: a byte a character
-          i += 3;
-        } else if (call && t.value == "DATALENGTH") emit("vx_datalength");
-        else if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
-          emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
-        else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
-          limit = " LIMIT " + Tk(i + 1).text;
-          ++i;
-        } else emit(t.text);
-        break;
+        default: emit(t.text); break;
       }
-      default: emit(t.text); break;
     }
+    // the end of an operand: its divisor checks close before its chain's call does
+    closeDivisors(i + 1);
+    if (auto s = suffix_.find(i); s != suffix_.end()) out += s->second;
+    if (auto a = aliases.find(i); a != aliases.end()) out += a->second;
   }
   closeDivisors(to + 1);
   return out + limit;
+}
+
+// A call of a function at token i: CAST and CONVERT as vx_convert with what the
+// value is known to be, DATALENGTH with its varchar flag, others renamed or refused.
+std::string Executor::TranslateCall(size_t& i, size_t to) {
+  const std::string& w = Tk(i).value;
+  if (IsSymbol(i - 1, ".")) throw Unsupported("Calling a user-defined function");
+  const size_t close = Matching(i + 1, to);
+  if (close >= to) SyntaxError(to);
+  // the arguments at depth 1, split at commas
+  std::vector<std::pair<size_t, size_t>> args;
+  size_t start = i + 2;
+  int depth = 0;
+  for (size_t k = i + 2; k < close; ++k) {
+    if (IsSymbol(k, "(")) ++depth;
+    else if (IsSymbol(k, ")")) --depth;
+    else if (depth == 0 && IsSymbol(k, ",")) {
+      args.emplace_back(start, k);
+      start = k + 1;
+    }
+  }
+  if (close > i + 2) args.emplace_back(start, close);
+  auto typeText = [&](size_t a, size_t b) {
+    std::string type;
+    for (size_t k = a; k < b; ++k) type += Tk(k).text;
+    return sqlite::QuoteLiteral(type);
+  };
+  std::string sql;
+  if (w == "CONVERT") {
+    if (args.size() < 2 || args.size() > 3) SyntaxError(close);
+    const auto [va, vb] = args[1];
+    sql = "vx_convert(" + typeText(args[0].first, args[0].second) + ", " + Translate(va, vb) + ", " +
+          (args.size() == 3 ? Translate(args[2].first, args[2].second) : std::string("NULL")) + ", " +
+          sqlite::QuoteLiteral(SourceHint(va, vb)) + ")";
+  } else if (w == "CAST") {
+    size_t as = 0;
+    depth = 0;
+    for (size_t k = i + 2; k < close; ++k) {
+      if (IsSymbol(k, "(")) ++depth;
+      else if (IsSymbol(k, ")")) --depth;
+      else if (depth == 0 && IsWord(k, "AS")) as = k;
+    }
+    if (as <= i + 2 || as + 1 >= close) SyntaxError(as ? as : close);
+    sql = "vx_convert(" + typeText(as + 1, close) + ", " + Translate(i + 2, as) + ", NULL, " +
+          sqlite::QuoteLiteral(SourceHint(i + 2, as)) + ")";
+  } else if (w == "DATALENGTH" && args.size() == 1) {
+    sql = "vx_datalength(" + Translate(args[0].first, args[0].second) +
+          (SourceHint(args[0].first, args[0].second) == "V" ? ", 1)" : ")");
+  } else {
+    std::string name = FunctionName(i);
+    sql = name + "(" + Translate(i + 2, close) + ")";
+  }
+  i = close;
+  return sql;
 }
 
 namespace {
@@ -273,13 +389,29 @@ class Query : public sqlserver::RowCursor {
     columns_[c].kind = sqlserver::Value::Kind::DateTime;
     dates_[c] = true;
   }
+  // Steps to the first row before the columns are sent: a binary value there
+  // makes its undeclared column varbinary.
+  void Peek() {
+    rc_ = sqlite3_step(st_);
+    peeked_ = true;
+    if (rc_ != SQLITE_ROW && rc_ != SQLITE_DONE && onFailure_) onFailure_();
+    for (size_t c = 0; rc_ == SQLITE_ROW && c < columns_.size(); ++c)
+      if (columns_[c].sqlType.empty() && sqlite3_column_type(st_, static_cast<int>(c)) == SQLITE_BLOB)
+        columns_[c].sqlType = "varbinary(8000)";
+  }
+  void Rename(size_t c, std::string name) { columns_[c].name = std::move(name); }
   // The step's result code when it failed, after Next returned false.
   int Failure() const { return rc_ == SQLITE_DONE ? SQLITE_OK : rc_; }
   std::string FailureText() const { return sqlite3_errmsg(h_); }
 
   bool Next(std::vector<sqlserver::Value>& row) override {
-    if (rc_ != SQLITE_ROW && rc_ != SQLITE_OK) return false;
-    rc_ = sqlite3_step(st_);
+    if (peeked_) {
+      peeked_ = false;
+      if (rc_ != SQLITE_ROW) return false;
+    } else {
+      if (rc_ != SQLITE_ROW && rc_ != SQLITE_OK) return false;
+      rc_ = sqlite3_step(st_);
+    }
     if (rc_ != SQLITE_ROW) {
       if (rc_ != SQLITE_DONE && onFailure_) onFailure_();
       return false;
@@ -311,6 +443,7 @@ class Query : public sqlserver::RowCursor {
   void Rewind() override {
     sqlite3_reset(st_);
     rc_ = SQLITE_OK;
+    peeked_ = false;
   }
   // Called when a step fails (it raises the server's error).
   std::function<void()> onFailure_;
@@ -321,6 +454,7 @@ class Query : public sqlserver::RowCursor {
   std::vector<sqlserver::Column> columns_;
   std::vector<bool> dates_;
   int rc_ = SQLITE_OK;
+  bool peeked_ = false;
 };
 
 }  // namespace
@@ -360,8 +494,14 @@ void Executor::StreamQuery(const std::string& sql, size_t from, size_t to) {
   const auto types = SelectListTypes(from, to);
   if (types.size() == q.Columns().size())
     for (size_t c = 0; c < types.size(); ++c) q.Declare(c, types[c]);
+  // An expression without an alias has no name, as the server sends it.
+  const auto items = SelectListItems(from, to);
+  if (items.size() == q.Columns().size())
+    for (size_t c = 0; c < items.size(); ++c)
+      if (!KeepsSqliteName(items[c].first, items[c].second)) q.Rename(c, "");
   // A failing step ends the result set where it stands, with the server's error.
   q.onFailure_ = [&] { throw QueryError(q.Failure(), q.FailureText(), from, to); };
+  q.Peek();
   out_.ResultSet(q.Columns(), q);
 }
 
