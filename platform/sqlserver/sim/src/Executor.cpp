@@ -297,8 +297,8 @@ void Executor::Set(bool exec) {
   }
   for (const auto& o : options)
     if (on ? o == "FMTONLY" || o == "PARSEONLY" || o == "NOEXEC" || o == "SHOWPLAN_TEXT" || o == "SHOWPLAN_ALL" ||
-                 o == "STATISTICS" || o == "FORCEPLAN"
-           : o == "CONCAT_NULL_YIELDS_NULL")
+                 o == "IMPLICIT_TRANSACTIONS"
+           : o == "CONCAT_NULL_YIELDS_NULL" || o == "ANSI_WARNINGS")
       throw Unsupported("SET " + o + (on ? " ON" : " OFF"));
   if (!exec || !isSwitch) return;
   for (const auto& o : options) {

@@ -211,6 +211,27 @@ std::string Executor::Translate(size_t from, size_t to) {
       switch (t.kind) {
         case Tok::String: {
           std::string lit = Literal(t.value);
+          // Compared with a number or a datetime, a string is converted to its type, as the server does.
+          size_t otherFrom = 0, otherTo = 0;
+          if (i > from + 1 && isComparison(i - 1)) {
+            otherTo = i - 1;
+            otherFrom = otherTo - 1;
+            while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+          } else if (isComparison(i + 1) && i + 2 < to) {
+            otherFrom = i + 2;
+            otherTo = OperandEnd(i + 2, to) + 1;
+          }
+          if (otherTo > otherFrom) {
+            const bool number = otherTo == otherFrom + 1 && Tk(otherFrom).kind == Tok::Number &&
+                                Tk(otherFrom).text.find_first_of("xX") == std::string::npos;
+            const char* type = !number ? nullptr
+                               : Tk(otherFrom).text.find_first_of(".eE") == std::string::npos ? "int" : "float";
+            if (!number && IsDateExpr(otherFrom, otherTo)) type = "datetime";
+            if (type) {
+              emit("vx_convert('" + std::string(type) + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
+              break;
+            }
+          }
           // A literal compares as the server's columns do: case-insensitive, trailing blanks ignored.
           if ((i > from && (isComparison(i - 1) || IsWord(i - 1, "WHEN") || IsWord(i - 1, "BETWEEN") ||
                             (IsWord(i - 1, "AND") && i > from + 2 && IsWord(i - 3, "BETWEEN")))) ||
