@@ -246,7 +246,8 @@ std::string Executor::FromClause(size_t from, size_t to) {
 // simulator's own, kept, or refused.
 std::string Executor::FunctionName(size_t i) const {
   const std::string& w = Tk(i).value;
-  static const std::array<std::pair<std::string_view, std::string_view>, 11> renamed{{{"ISNULL", "IFNULL"},
+  static const std::array<std::pair<std::string_view, std::string_view>, 12> renamed{{{"ISNULL", "IFNULL"},
+                                                                                      {"SUM", "vx_sum"},
                                                                                       {"LEN", "vx_len"},
                                                                                       {"SUBSTRING", "vx_substring"},
                                                                                       {"LEFT", "vx_left"},
@@ -259,7 +260,7 @@ std::string Executor::FunctionName(size_t i) const {
                                                                                       {"DATALENGTH", "vx_datalength"}}};
   for (auto [from, to] : renamed)
     if (w == from) return std::string(to);
-  if (OneOf(w, {"COUNT", "SUM", "MIN", "MAX", "ABS", "LTRIM", "RTRIM", "COALESCE", "NULLIF", "OBJECTPROPERTY",
+  if (OneOf(w, {"COUNT", "MIN", "MAX", "ABS", "LTRIM", "RTRIM", "COALESCE", "NULLIF", "OBJECTPROPERTY",
                 "OBJECT_ID", "OBJECT_NAME", "IS_MEMBER", "IS_SRVROLEMEMBER", "USER_NAME", "USER_ID", "SUSER_SNAME",
                 "SUSER_NAME", "DB_NAME", "DB_ID", "SERVERPROPERTY", "GETDATE"}))
     return Tk(i).text;

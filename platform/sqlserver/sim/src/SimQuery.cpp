@@ -213,8 +213,10 @@ std::string Executor::Translate(size_t from, size_t to) {
           std::string lit = Literal(t.value);
           // Compared with a number or a datetime, a string is converted to its type, as the server does.
           size_t otherFrom = 0, otherTo = 0;
-          if (i > from + 1 && isComparison(i - 1)) {
-            otherTo = i - 1;
+          const bool afterBetween = i > from + 1 && IsWord(i - 1, "BETWEEN");
+          const bool betweenEnd = i > from + 3 && IsWord(i - 1, "AND") && IsWord(i - 3, "BETWEEN");
+          if (i > from + 1 && (isComparison(i - 1) || afterBetween || betweenEnd)) {
+            otherTo = betweenEnd ? i - 3 : i - 1;
             otherFrom = otherTo - 1;
             while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
           } else if (isComparison(i + 1) && i + 2 < to) {

@@ -1,7 +1,7 @@
 // String functions as the server computes them: lengths and positions count
 // UTF-16 code units, comparisons follow the server's collation (case-insensitive,
 // letters beyond ASCII by code point), LIKE knows [...], [^...] and ESCAPE, and
-// AVG of integers is an integer.
+// AVG and SUM of integers are integers.
 #include <cstdint>
 #include <string>
 
@@ -219,6 +219,37 @@ void AvgFinal(sqlite3_context* ctx) {
   sqlite3_result_int64(ctx, a->isum / a->count);
 }
 
+// SUM: an int for ints, with the server's overflow error.
+struct Sum {
+  double real = 0;
+  int64_t whole = 0;
+  bool isReal = false, wide = false, any = false;
+};
+
+void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, sizeof(Sum)));
+  if (!a) return;
+  const int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL) return;
+  a->any = true;
+  if (t != SQLITE_INTEGER) a->isReal = true;
+  a->real += sqlite3_value_double(argv[0]);
+  if (t == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    if (v < INT32_MIN || v > INT32_MAX) a->wide = true;
+    if (__builtin_add_overflow(a->whole, v, &a->whole)) a->wide = a->isReal = true;
+  }
+}
+
+void SumFinal(sqlite3_context* ctx) {
+  auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || !a->any) return sqlite3_result_null(ctx);
+  if (a->isReal) return sqlite3_result_double(ctx, a->real);
+  if (!a->wide && (a->whole < INT32_MIN || a->whole > INT32_MAX))
+    return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+  sqlite3_result_int64(ctx, a->whole);
+}
+
 }  // namespace
 
 void RegisterStrings(sqlite3* h, void* session) {
@@ -233,6 +264,7 @@ void RegisterStrings(sqlite3* h, void* session) {
                    {"like", 2, FnLike},          {"like", 3, FnLike}};
   for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
   sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
+  sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
 }
 
 }  // namespace vx::sqlsim

@@ -50,7 +50,11 @@ SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_
     int line = Tk(from).line;
     return SimError{170, 15, "Line " + std::to_string(line) + ": Incorrect syntax near '" + text + "'.", line};
   }
-  return SimError{8180, 16, "Statement(s) could not be prepared: " + msg};
+  // Whatever else SQLite cannot run is no T-SQL it knows: named, never in SQLite's words.
+  const size_t quote = msg.find('"');
+  if (quote != std::string::npos && msg.find('"', quote + 1) != std::string::npos)
+    return Unsupported("'" + msg.substr(quote + 1, msg.find('"', quote + 1) - quote - 1) + "'");
+  return Unsupported("This statement");
 }
 
 void Executor::CheckQuery(const std::string& sql, size_t from, size_t to) {
