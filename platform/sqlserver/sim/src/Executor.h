@@ -84,6 +84,7 @@ class Executor {
 
   // expressions (SimExpr.cpp)
   bool StartsOperand(size_t i) const;
+  bool IsTableHint(size_t i) const;
   size_t Matching(size_t open, size_t to) const;
   void PlanRange(size_t from, size_t to);
   void PlanInside(size_t first, size_t last);

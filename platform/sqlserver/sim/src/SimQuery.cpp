@@ -23,6 +23,15 @@ bool IsSystemTable(const std::string& upper) {
   return std::find(t.begin(), t.end(), upper) != t.end();
 }
 
+// The table hints of `WITH (...)` or `(...)` after a table.
+bool IsTableHintWord(const std::string& upper) {
+  static const std::array<std::string_view, 16> h{"NOLOCK",   "READUNCOMMITTED", "READCOMMITTED", "REPEATABLEREAD",
+                                                  "SERIALIZABLE", "HOLDLOCK",    "UPDLOCK",       "XLOCK",
+                                                  "ROWLOCK",  "PAGLOCK",         "TABLOCK",       "TABLOCKX",
+                                                  "READPAST", "NOWAIT",          "FASTFIRSTROW",  "NOEXPAND"};
+  return std::find(h.begin(), h.end(), upper) != h.end();
+}
+
 // The server's system tables that the simulator does not keep.
 bool IsMissingSystemTable(const std::string& upper) {
   static const std::array<std::string_view, 30> t{
@@ -55,6 +64,8 @@ std::string Literal(const std::string& value) {
 }
 
 }  // namespace
+
+bool Executor::IsTableHint(size_t i) const { return Tk(i).kind == Tok::Word && IsTableHintWord(Tk(i).value); }
 
 std::string Executor::Translate(size_t from, size_t to) {
   const bool top = translateDepth_ == 0;
@@ -102,6 +113,12 @@ std::string Executor::Translate(size_t from, size_t to) {
     const Token& t = Tk(i);
     if (auto r = replace_.find(i); r != replace_.end()) {
       emit(r->second);
+      continue;
+    }
+    // Table hints change nothing here: one writer at a time, no plans.
+    if ((IsWord(i, "WITH") && IsSymbol(i + 1, "(") && IsTableHint(i + 2)) ||
+        (IsSymbol(i, "(") && IsTableHint(i + 1) && i > from && IsIdentifier(i - 1))) {
+      i = Matching(IsSymbol(i, "(") ? i : i + 1, to);
       continue;
     }
     if ((IsSymbol(i, "/") || IsSymbol(i, "%")) && i + 1 < to) {
@@ -234,12 +251,14 @@ std::string Executor::Translate(size_t from, size_t to) {
               break;
             }
           }
-          // A literal compares as the server's columns do: case-insensitive, trailing blanks ignored.
-          if ((i > from && (isComparison(i - 1) || IsWord(i - 1, "WHEN") || IsWord(i - 1, "BETWEEN") ||
-                            (IsWord(i - 1, "AND") && i > from + 2 && IsWord(i - 3, "BETWEEN")))) ||
-              isComparison(i + 1) || IsWord(i + 1, "IN") || IsWord(i + 1, "BETWEEN") ||
-              (IsWord(i + 1, "NOT") && (IsWord(i + 2, "IN") || IsWord(i + 2, "BETWEEN"))))
-            lit += " COLLATE " + std::string(kCollation);
+          // A literal compares, sorts and is made distinct as the server's columns are:
+          // case-insensitive, trailing blanks ignored. An alias written as a string stays as it is.
+          const Token& before = Tk(i - 1);
+          const bool alias = i > from && (IsWord(i - 1, "AS") || before.kind == Tok::Number ||
+                                          before.kind == Tok::String || before.kind == Tok::Variable ||
+                                          IsSymbol(i - 1, ")") || IsWord(i - 1, "END") || IsWord(i - 1, "NULL") ||
+                                          (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT")));
+          if (!alias) lit += " COLLATE " + std::string(kCollation);
           emit(lit);
           break;
         }
@@ -266,7 +285,7 @@ std::string Executor::Translate(size_t from, size_t to) {
           else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
           break;
         case Tok::Word: {
-          if (IsSymbol(i + 1, "(") && !IsWord(i - 1, "FROM") && !IsWord(i - 1, "JOIN") &&
+          if (IsSymbol(i + 1, "(") && !IsWord(i - 1, "FROM") && !IsWord(i - 1, "JOIN") && !IsTableHint(i + 2) &&
               (!IsReservedWord(t.value) || t.value == "LEFT" || t.value == "RIGHT" || t.value == "CONVERT" ||
                t.value == "COALESCE" || t.value == "NULLIF")) {
             emit(TranslateCall(i, to));
@@ -279,7 +298,9 @@ std::string Executor::Translate(size_t from, size_t to) {
             SyntaxError(i + 1);
           if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
             emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
+          else if (t.value == "USER" && !IsSymbol(i + 1, "(") && !IsSymbol(i + 1, ".")) emit("user_name()");
           else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
+            if (IsWord(i + 2, "PERCENT") || IsWord(i + 2, "WITH")) throw Unsupported("TOP ... " + Tk(i + 2).value);
             limit = " LIMIT " + Tk(i + 1).text;
             ++i;
           } else emit(t.text);
