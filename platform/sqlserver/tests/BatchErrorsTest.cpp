@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BatchErrors, ::testing::ValuesIn(kRows),
                          });
 
 TEST_F(SessionFailures, DivisionKeepsItsOperandsAndLongestNamesPass) {
-  auto r = Batch("SELECT 6 / (1 + 2) * 2, 7 % -3 + 1, 10 / CASE WHEN 1 = 1 THEN 5 END, 9 / 2.0\nSELECT 1 AS [" +
+  auto r = Batch("SELECT 6 / (1 + 2) * 2, 7 % -3 + 1, 10 / CASE WHEN 1 = 1 THEN 5 END, 9 / 2e0\nSELECT 1 AS [" +
                  std::string(128, 'n') + "]");
   ASSERT_EQ(r.FirstError(), nullptr) << r.FirstError()->text;
   const auto& row = r.resultSets.at(0).rows.at(0);

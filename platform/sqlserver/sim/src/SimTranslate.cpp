@@ -267,6 +267,22 @@ std::string Executor::Translate(size_t from, size_t to) {
             if (hex.size() % 2) hex.insert(0, "0");
             emit("X'" + hex + "'");
           } else {
+            // A decimal constant is numeric to the server, with its scale: the simulator
+            // keeps it as a float, which shows the same text only alone and without trailing zeros.
+            if (t.text.find('.') != std::string::npos && t.text.find_first_of("eE") == std::string::npos) {
+              const auto arithmetic = [&](size_t k) {
+                return IsSymbol(k, "+") || IsSymbol(k, "-") || IsSymbol(k, "*") || IsSymbol(k, "/") ||
+                       IsSymbol(k, "%");
+              };
+              const bool unary = i > from && (IsSymbol(i - 1, "-") || IsSymbol(i - 1, "+")) &&
+                                 (i - 1 == from || !(Tk(i - 2).kind == Tok::Number || Tk(i - 2).kind == Tok::String ||
+                                                     Tk(i - 2).kind == Tok::Variable || IsIdentifier(i - 2) ||
+                                                     IsSymbol(i - 2, ")")));
+              if (t.text.back() == '0' || t.text.back() == '.')
+                throw Unsupported("The decimal constant " + t.text);
+              if ((i > from && arithmetic(i - 1) && !unary) || arithmetic(i + 1))
+                throw Unsupported("Arithmetic on the decimal constant " + t.text);
+            }
             emit(t.text);
           }
           break;
