@@ -59,9 +59,11 @@ bool ParseInt(const std::string& text, int64_t& out, bool& overflow) {
   while (i < n && text[i] == ' ') ++i;
   while (n > i && text[n - 1] == ' ') --n;
   bool neg = false;
-  if (i < n && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
-  if (i == n) return false;
   overflow = false;
+  out = 0;
+  // Blank text and a sign alone are 0 to the server.
+  if (i < n && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
+  if (i == n) return true;
   int64_t v = 0;
   for (; i < n; ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
@@ -73,6 +75,7 @@ bool ParseInt(const std::string& text, int64_t& out, bool& overflow) {
 }
 
 bool ParseFloat(const std::string& text, double& out) {
+  if (text.find_first_not_of(' ') == std::string::npos) return out = 0, true;
   const char* s = text.c_str();
   char* end = nullptr;
   out = std::strtod(s, &end);
@@ -234,6 +237,7 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isDate) ole = sqlite3_value_double(v);
     else if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) ole = sqlite3_value_double(v) + kServerEpoch;
     else if (vt == SQLITE_BLOB) return Unsupported(ctx, "Converting binary to " + Lower(b));
+    else if (Text(v).find_first_not_of(' ') == std::string::npos) ole = kServerEpoch;  // blank: 1900-01-01
     else if (!TextToServerDate(Text(v), ole))
       return Fail(ctx, 241, "Syntax error converting datetime from character string.");
     if (b == "SMALLDATETIME") ole = std::round(ole * 1440.0) / 1440.0;
