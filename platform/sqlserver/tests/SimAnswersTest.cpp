@@ -274,6 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CASE WHEN 1 = 0 THEN 1 END", "NULL"},
                {"SELECT CASE WHEN 1 = 1 THEN CASE WHEN 1 = 0 THEN 'a' ELSE 'b' END ELSE 'c' END", "b"},
                {"IF 1 = 1 SELECT CASE WHEN 1 = 1 THEN 'a' ELSE 'b' END ELSE SELECT 'c'", "a"},
+               {"IF CASE WHEN 1 = 0 THEN 1 ELSE 2 END = 2 SELECT 'two' ELSE SELECT 'other'", "two"},
                {"SELECT DATEADD(day, 1, GETDATE())", "refused"},
                {"SELECT DATEDIFF(day, GETDATE(), GETDATE())", "refused"},
                {"SELECT DATEPART(year, GETDATE())", "refused"},

@@ -405,11 +405,13 @@ bool Executor::EvalCondition(size_t from, size_t to) {
 void Executor::If(bool exec) {
   ++pos_;
   size_t from = pos_;
-  int depth = 0;
+  int depth = 0, cases = 0;  // the ELSE and END of a CASE do not end the condition
   while (Cur().kind != Tok::End) {
     if (IsSymbol(pos_, "(")) ++depth;
     else if (IsSymbol(pos_, ")")) --depth;
-    else if (depth == 0 && AtStatementStart(pos_)) break;
+    else if (CurIs("CASE")) ++cases;
+    else if (cases > 0 && CurIs("END")) --cases;
+    else if (depth == 0 && cases == 0 && AtStatementStart(pos_)) break;
     ++pos_;
   }
   if (pos_ == from || Cur().kind == Tok::End) SyntaxError(pos_);

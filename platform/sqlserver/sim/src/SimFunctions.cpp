@@ -1,6 +1,6 @@
 // The server's functions and system variables, registered as SQLite functions on
-// each session's connection: catalogue look-ups, identity, versions, CONVERT, LEN
-// and the check of divisors.
+// each session's connection: catalogue look-ups, identity, versions, DATALENGTH
+// and the check of divisors (operators, conversions and strings: SimScalars.cpp).
 #include <cstdlib>
 #include <cstring>
 

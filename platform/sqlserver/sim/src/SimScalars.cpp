@@ -160,12 +160,10 @@ bool FormatDate(double ole, int style, std::string& out) {
 // each; nvarchar: UTF-16 code units); char and nchar are padded with blanks.
 std::string FitText(std::string text, const Target& t) {
   long length = t.length < 0 ? 30 : t.length;
-  const bool national = t.base[0] == 'N';
   std::u16string u = sqlserver::Utf8ToUtf16(text);
   if (static_cast<long>(u.size()) > length) u.resize(static_cast<size_t>(length));
   if ((t.base == "CHAR" || t.base == "NCHAR") && static_cast<long>(u.size()) < length)
     u.append(static_cast<size_t>(length) - u.size(), u' ');
-  (void)national;
   return sqlserver::Utf16ToUtf8(u);
 }
 
