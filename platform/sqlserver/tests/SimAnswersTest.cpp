@@ -294,6 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
               {{"DECLARE @i int", "refused"},
                {"SET @v = 1", "refused"},
                {"WHILE 1 = 0 SELECT 1", "refused"},
+               {"SELECT 1 WHILE 1 = 0 SELECT 2", "refused"},
                {"IF 1 = 1 SELECT 'yes' ELSE SELECT 'no'", "yes"},
                {"EXEC('SELECT 1')", "refused"},
                {"RAISERROR('x', 16, 1)", "refused"},

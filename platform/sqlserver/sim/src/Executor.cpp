@@ -11,10 +11,12 @@ namespace vx::sqlsim {
 
 namespace {
 bool IsStarterWord(const std::string& w) {
-  static const std::array<std::string_view, 24> starters{
+  static const std::array<std::string_view, 39> starters{
       "SELECT", "USE",    "SET",    "SETUSER", "BEGIN",  "COMMIT", "ROLLBACK", "CREATE",
       "ALTER",  "DROP",   "IF",     "ELSE",    "EXEC",   "EXECUTE", "PRINT",   "DECLARE",
-      "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END"};
+      "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END",
+      "WHILE",  "RAISERROR", "WAITFOR", "TRUNCATE", "FETCH", "OPEN", "CLOSE", "DEALLOCATE",
+      "GOTO",   "BREAK",  "CONTINUE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL"};
   return std::find(starters.begin(), starters.end(), w) != starters.end();
 }
 }  // namespace
