@@ -236,8 +236,13 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     else if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) ole = sqlite3_value_double(v) + kServerEpoch;
     else if (vt == SQLITE_BLOB) return Unsupported(ctx, "Converting binary to " + Lower(b));
     else if (Text(v).find_first_not_of(' ') == std::string::npos) ole = kServerEpoch;  // blank: 1900-01-01
-    else if (!TextToServerDate(Text(v), ole))
-      return Fail(ctx, 241, "Syntax error converting datetime from character string.");
+    else if (hasStyle && style != 0 && style != 100 && style != 101 && style != 112 && style != 120 &&
+             style != 121 && style != 126)
+      return Unsupported(ctx, "CONVERT style " + std::to_string(style) + " of text");
+    else if (bool outOfRange = false; !TextToServerDate(Text(v), ole, &outOfRange))
+      return outOfRange ? Fail(ctx, 242, "The conversion of a char data type to a datetime data type resulted in an "
+                                         "out-of-range datetime value.")
+                        : Fail(ctx, 241, "Syntax error converting datetime from character string.");
     if (b == "SMALLDATETIME") ole = std::round(ole * 1440.0) / 1440.0;
     return sqlite3_result_double(ctx, ole);
   }

@@ -44,7 +44,7 @@ std::string CatalogColumnType(std::string_view table, std::string_view column) {
   return {};
 }
 
-bool TextToServerDate(std::string_view text, double& ole) {
+bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange) {
   // "YYYY-MM-DD[ |T]HH:MM[:SS[.fff]]", "YYYYMMDD[ HH:MM[:SS]]" and "MM/DD/YYYY[ HH:MM[:SS]]"
   std::string s(text);
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -70,9 +70,12 @@ bool TextToServerDate(std::string_view text, double& ole) {
       p += 1 + n;
     }
   }
-  if (*p != '\0' || sec < 0 || sec >= 60) return false;
+  if (*p != '\0') return false;
   DateParts parts{y, mo, d, h, mi, 0};
-  if (!DatePartsToOle(parts, ole)) return false;
+  if (sec < 0 || sec >= 60 || h > 23 || mi > 59 || y < 1753 || !DatePartsToOle(parts, ole)) {
+    if (outOfRange) *outOfRange = true;
+    return false;
+  }
   ole += sec / 86400.0;
   return true;
 }
