@@ -264,7 +264,7 @@ std::string Executor::Translate(size_t from, size_t to) {
         case Tok::Number:
           if (t.text.size() >= 2 && (t.text[1] == 'x' || t.text[1] == 'X')) {
             // '+' joins binaries (vx_add); other operators convert them to numbers, which SQLite does not do.
-            const auto hex = [&](size_t k) {
+            const auto isHex = [&](size_t k) {
               return Tk(k).kind == Tok::Number && Tk(k).text.size() >= 2 && (Tk(k).text[1] == 'x' || Tk(k).text[1] == 'X');
             };
             const auto other = [&](size_t op, size_t operand) {
@@ -273,7 +273,7 @@ std::string Executor::Translate(size_t from, size_t to) {
                   o.text == "." || o.text == "+")
                 return false;
               if (!isComparison(op)) return true;
-              return !hex(operand) && (Tk(operand).kind == Tok::Number || Tk(operand).kind == Tok::String);
+              return !isHex(operand) && (Tk(operand).kind == Tok::Number || Tk(operand).kind == Tok::String);
             };
             if ((i > from && other(i - 1, i - 2)) || other(i + 1, i + 2))
               throw Unsupported("An operator other than '+' on the binary constant " + t.text);
