@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, BatchErrors, ::testing::ValuesIn(kRows),
                          });
 
 TEST_F(SessionFailures, DivisionKeepsItsOperandsAndLongestNamesPass) {
-  auto r = Batch("SELECT 6 / (1 + 2) * 2, 7 % -3 + 1, 10 / CASE WHEN 1 = 1 THEN 5 END, 9 / 2.0\nSELECT 1 AS [" +
+  auto r = Batch("SELECT 6 / (1 + 2) * 2, 7 % -3 + 1, 10 / CASE WHEN 1 = 1 THEN 5 END, 9 / 2e0\nSELECT 1 AS [" +
                  std::string(128, 'n') + "]");
   ASSERT_EQ(r.FirstError(), nullptr) << r.FirstError()->text;
   const auto& row = r.resultSets.at(0).rows.at(0);
@@ -118,7 +118,7 @@ TEST_F(SessionFailures, ASessionRecoversAfterTheDiskFills) {
     EXPECT_EQ(next.resultSets.at(0).rows.at(0)[0].AsInt32(), 0) << before;
     auto after = s->Execute("DROP PROCEDURE Small\nCREATE TABLE Small (id int)");
     EXPECT_EQ(after.FirstError(), nullptr) << before << ": " << after.FirstError()->text;
-    EXPECT_EQ(s->Execute("DROP TABLE Small\nEXEC sp_who").FirstError(), nullptr) << before;
+    EXPECT_EQ(s->Execute("DROP TABLE Small\nPRINT 'dropped'").FirstError(), nullptr) << before;
     Run("CREATE PROCEDURE Small AS select 1");
     EXPECT_EQ(ObjectId("Big"), 0) << before;
   }

@@ -99,7 +99,7 @@ TEST_F(Statements, ControlFlowAndMessages) {
   EXPECT_EQ(ErrorOf("EXEC dbo.Dup @n = 1"), 8145);
   EXPECT_EQ(ErrorOf("SET NOCOUNT ON\nDup"), 170);  // ...only as the first statement
   EXPECT_EQ(ErrorOf("EXEC NoSuchProc 1, 'a'"), 2812);
-  EXPECT_EQ(ErrorOf("EXEC sp_who"), 0);  // found in master
+  EXPECT_EQ(ErrorOf("EXEC sp_who"), 50000);  // found in master, its body not run: refused
   EXPECT_EQ(ErrorOf("SELECT @undeclared"), 137);
   EXPECT_EQ(ErrorOf("SELECT * FROM Nowhere"), 208);
   EXPECT_EQ(ErrorOf("SELECT nocolumn FROM sysobjects"), 207);
@@ -208,7 +208,7 @@ TEST_F(Statements, HostileInputGivesErrorsNotCrashes) {
   EXPECT_EQ(ErrorOf(deep + "PRINT 'x'"), 191);
   EXPECT_EQ(ErrorOf("CREATE PROCEDURE p;99999999999999999999 AS select 1"), 170);
   EXPECT_NE(ErrorOf("SELECT " + std::string(20000, '(') + "1"), 0);
-  EXPECT_EQ(ErrorOf("EXEC ('select 1')"), 170);
+  EXPECT_EQ(ErrorOf("EXEC ('select 1')"), 50000);  // refused, not taken for a syntax error
   EXPECT_EQ(ErrorOf("SELECT 'a' + N'b"), 105);
   EXPECT_EQ(ErrorOf("SELECT [unterminated"), 105);
   EXPECT_EQ(ErrorOf(std::string("SELECT '\xff\xfe'")), 0);

@@ -11,10 +11,12 @@ namespace vx::sqlsim {
 
 namespace {
 bool IsStarterWord(const std::string& w) {
-  static const std::array<std::string_view, 24> starters{
+  static const std::array<std::string_view, 39> starters{
       "SELECT", "USE",    "SET",    "SETUSER", "BEGIN",  "COMMIT", "ROLLBACK", "CREATE",
       "ALTER",  "DROP",   "IF",     "ELSE",    "EXEC",   "EXECUTE", "PRINT",   "DECLARE",
-      "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END"};
+      "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END",
+      "WHILE",  "RAISERROR", "WAITFOR", "TRUNCATE", "FETCH", "OPEN", "CLOSE", "DEALLOCATE",
+      "GOTO",   "BREAK",  "CONTINUE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL"};
   return std::find(starters.begin(), starters.end(), w) != starters.end();
 }
 }  // namespace
@@ -55,7 +57,7 @@ size_t Executor::StatementEnd(size_t from) const {
     else if (IsSymbol(i, ")")) --depth;
     else if (IsWord(i, "CASE")) ++cases;
     else if (cases > 0 && IsWord(i, "END")) --cases;
-    else if (depth == 0 && i > from && (AtStatementStart(i) || IsSymbol(i, ";"))) break;
+    else if (depth == 0 && cases == 0 && i > from && (AtStatementStart(i) || IsSymbol(i, ";"))) break;
   }
   return i;
 }
@@ -158,6 +160,14 @@ void Executor::Statement(bool exec, bool first) {
 }
 
 void Executor::Dispatch(bool exec, bool first) {
+  // Statements of the server the simulator does not run: refused by name, never
+  // taken for a procedure call or a syntax error.
+  static const std::array<std::string_view, 22> refused{
+      "DECLARE", "WHILE",  "RAISERROR", "INSERT",   "UPDATE", "DELETE",     "RETURN",  "GOTO",
+      "BREAK",   "CONTINUE", "WAITFOR", "DBCC",     "TRUNCATE", "FETCH",    "OPEN",    "CLOSE",
+      "DEALLOCATE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL", "READTEXT"};
+  if (Cur().kind == Tok::Word && std::find(refused.begin(), refused.end(), Cur().value) != refused.end())
+    throw Unsupported("The statement " + Cur().value);
   // A procedure name alone as the first statement runs it, as EXEC does.
   if (first && IsIdentifier(pos_) && (Cur().kind != Tok::Word || !IsStarterWord(Cur().value)) &&
       (Tk(pos_ + 1).kind != Tok::Symbol || IsSymbol(pos_ + 1, ".") || IsSymbol(pos_ + 1, ";"))) {
@@ -196,9 +206,33 @@ void Executor::Select(bool exec) {
   size_t from = pos_;
   size_t end = StatementEnd(pos_);
   pos_ = end;
-  if (parsing_) CheckQuery(Translate(from, end), from, end);
+  if (parsing_) {
+    CheckSelectList(from, end);
+    CheckQuery(Translate(from, end), from, end);
+  }
   if (!exec) return;
   StreamQuery(Translate(from, end), from, end);
+}
+
+// A select list holds values: a comparison or a condition there is the
+// server's syntax error, never SQLite's 0 or 1.
+void Executor::CheckSelectList(size_t from, size_t to) const {
+  for (auto [a, b] : SelectListItems(from, to)) {
+    if ((IsIdentifier(a) || Tk(a).kind == Tok::String || Tk(a).kind == Tok::Variable) && IsSymbol(a + 1, "=")) a += 2;
+    int depth = 0, cases = 0;
+    for (size_t k = a; k < b; ++k) {
+      if (IsSymbol(k, "(")) ++depth;
+      else if (IsSymbol(k, ")")) --depth;
+      else if (IsWord(k, "CASE")) ++cases;
+      else if (IsWord(k, "END") && cases > 0) --cases;
+      else if (depth == 0 && cases == 0 &&
+               (IsSymbol(k, "=") || IsSymbol(k, "<>") || IsSymbol(k, "!=") || IsSymbol(k, "<") || IsSymbol(k, ">") ||
+                IsSymbol(k, "<=") || IsSymbol(k, ">=") || IsSymbol(k, "!<") || IsSymbol(k, "!>") ||
+                IsWord(k, "LIKE") || IsWord(k, "IS") || IsWord(k, "IN") || IsWord(k, "BETWEEN") ||
+                IsWord(k, "AND") || IsWord(k, "OR") || IsWord(k, "NOT") || IsWord(k, "EXISTS")))
+        SyntaxError(k);
+    }
+  }
 }
 
 void Executor::Use(bool exec) {
@@ -232,6 +266,7 @@ void Executor::Set(bool exec) {
     else Expect("SERIALIZABLE");
     return;
   }
+  if (Cur().kind == Tok::Variable) throw Unsupported("SET " + Cur().text);
   std::vector<std::string> options;
   for (;;) {
     if (Cur().kind != Tok::Word) SyntaxError(pos_);
@@ -249,12 +284,24 @@ void Executor::Set(bool exec) {
   } else if (options.size() == 1 && Cur().kind != Tok::End) {
     const bool negative = IsSymbol(pos_, "-");
     if (negative) ++pos_;
+    // Options that would change answers the simulator gives: accepted where they
+    // leave them as they are, refused otherwise.
+    const std::string value = Cur().kind == Tok::Word ? Cur().value : Upper(Cur().value);
+    if ((options[0] == "ROWCOUNT" && !(Cur().kind == Tok::Number && std::atoi(value.c_str()) == 0)) ||
+        (options[0] == "DATEFORMAT" && value != "MDY") ||
+        (options[0] == "LANGUAGE" && value != "US_ENGLISH" && value != "ENGLISH"))
+      throw Unsupported("SET " + options[0] + " " + Cur().text);
     if (exec && options[0] == "LOCK_TIMEOUT" && Cur().kind == Tok::Number)
       s_.SetLockTimeout((negative ? -1 : 1) * std::atoi(Cur().value.c_str()));
     ++pos_;
   } else {
     SyntaxError(pos_);
   }
+  for (const auto& o : options)
+    if (on ? o == "FMTONLY" || o == "PARSEONLY" || o == "NOEXEC" || o == "SHOWPLAN_TEXT" || o == "SHOWPLAN_ALL" ||
+                 o == "IMPLICIT_TRANSACTIONS"
+           : o == "CONCAT_NULL_YIELDS_NULL" || o == "ANSI_WARNINGS")
+      throw Unsupported("SET " + o + (on ? " ON" : " OFF"));
   if (!exec || !isSwitch) return;
   for (const auto& o : options) {
     if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
@@ -360,11 +407,13 @@ bool Executor::EvalCondition(size_t from, size_t to) {
 void Executor::If(bool exec) {
   ++pos_;
   size_t from = pos_;
-  int depth = 0;
+  int depth = 0, cases = 0;  // the ELSE and END of a CASE do not end the condition
   while (Cur().kind != Tok::End) {
     if (IsSymbol(pos_, "(")) ++depth;
     else if (IsSymbol(pos_, ")")) --depth;
-    else if (depth == 0 && AtStatementStart(pos_)) break;
+    else if (CurIs("CASE")) ++cases;
+    else if (cases > 0 && CurIs("END")) --cases;
+    else if (depth == 0 && cases == 0 && AtStatementStart(pos_)) break;
     ++pos_;
   }
   if (pos_ == from || Cur().kind == Tok::End) SyntaxError(pos_);

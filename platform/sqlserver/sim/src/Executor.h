@@ -3,6 +3,7 @@
 // and, when `exec` is true, carry it out; with exec false they only parse (the
 // branch of an IF not taken). Errors are raised as SimError.
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ namespace vx::sqlsim {
 
 class SimSession;
 struct ObjectRow;
+
+// The error that refuses what the simulator does not do: "<what> is not
+// supported by the simulated server."
+SimError Unsupported(const std::string& what);
 
 // A parsed [db.][owner.]name.
 struct ObjectName {
@@ -51,6 +56,11 @@ class Executor {
   // CAST, CONVERT; "" for others), or none when the list does not name its columns.
   std::vector<std::string> SelectListTypes(size_t from, size_t to) const;
   std::string ExpressionType(size_t from, size_t to) const;
+  // The items [begin, end) of a SELECT's list [from, to), or none when it holds a '*'.
+  std::vector<std::pair<size_t, size_t>> SelectListItems(size_t from, size_t to) const;
+  // The name the server gives the column of item [a, b): its alias, the column's
+  // own name, or "" for an expression without an alias.
+  bool KeepsSqliteName(size_t a, size_t b) const;
 
  private:
   // tokens
@@ -72,7 +82,21 @@ class Executor {
   void CheckQuery(const std::string& sql, size_t from, size_t to);
   SimError QueryError(int rc, const std::string& message, size_t from, size_t to) const;
   size_t OperandEnd(size_t i, size_t to) const;
+
+  // expressions (SimExpr.cpp)
+  bool StartsOperand(size_t i) const;
+  bool IsTableHint(size_t i) const;
+  size_t Matching(size_t open, size_t to) const;
+  void PlanRange(size_t from, size_t to);
+  void PlanInside(size_t first, size_t last);
+  bool IsDateExpr(size_t a, size_t b) const;
+  std::string CastType(size_t a, size_t b) const;
+  std::string SourceHint(size_t a, size_t b) const;
+  std::string FunctionName(size_t i) const;
+  std::string FromClause(size_t from, size_t to);
+  std::string TranslateCall(size_t& i, size_t to);
   void CheckViewBody(size_t bodyStart) const;
+  void CheckSelectList(size_t from, size_t to) const;
 
   // statements
   void Pass(bool exec);
@@ -134,6 +158,11 @@ class Executor {
   size_t pos_ = 0;
   int depth_ = 0;  // nesting of IF / BEGIN ... END
   bool parsing_ = false;  // the parse pass of Parse()
+  // The rewriting of '+' and '-' chains, by token: text before, instead of, after.
+  std::map<size_t, std::string> prefix_, replace_, suffix_;
+  std::vector<bool> planned_;
+  std::string fromClause_;  // the FROM clause of the statement being translated
+  int translateDepth_ = 0;
 };
 
 }  // namespace vx::sqlsim

@@ -1,6 +1,6 @@
 // The server's functions and system variables, registered as SQLite functions on
-// each session's connection: catalogue look-ups, identity, versions, CONVERT, LEN
-// and the check of divisors.
+// each session's connection: catalogue look-ups, identity, versions, DATALENGTH
+// and the check of divisors (operators, conversions and strings: SimScalars.cpp).
 #include <cstdlib>
 #include <cstring>
 
@@ -190,57 +190,12 @@ void FnTranCount(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_in
 
 void FnOptions(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int(ctx, Self(ctx)->Options()); }
 
-void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  std::string type = Upper(ArgText(argv[0]));
-  sqlite3_value* v = argv[1];
-  if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  if (type.rfind("INT", 0) == 0 || type == "BIT" || type == "SMALLINT" || type == "TINYINT" || type == "BIGINT")
-    return sqlite3_result_int64(ctx, sqlite3_value_int64(v));
-  if (type.rfind("FLOAT", 0) == 0 || type.rfind("REAL", 0) == 0 || type.rfind("DECIMAL", 0) == 0 ||
-      type.rfind("NUMERIC", 0) == 0)
-    return sqlite3_result_double(ctx, sqlite3_value_double(v));
-  if (type == "DATETIME" || type == "SMALLDATETIME") {
-    // The simulator keeps dates as automation dates: numbers stay as they are.
-    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT)
-      return sqlite3_result_double(ctx, sqlite3_value_double(v));
-    double ole = 0;
-    if (!TextToServerDate(ArgText(v), ole)) return sqlite3_result_error(ctx, "vx:241", -1);
-    return sqlite3_result_double(ctx, ole);
-  }
-  if (type.rfind("VARBINARY", 0) == 0 || type.rfind("BINARY", 0) == 0) {
-    std::string bytes;
-    if (sqlite3_value_type(v) == SQLITE_INTEGER) {
-      const int64_t i = sqlite3_value_int64(v);
-      const int width = i >= INT32_MIN && i <= INT32_MAX ? 4 : 8;
-      for (int k = width - 1; k >= 0; --k) bytes += static_cast<char>((i >> (8 * k)) & 0xFF);
-    } else {
-      const void* p = sqlite3_value_blob(v);
-      bytes.assign(static_cast<const char*>(p ? p : ""), static_cast<size_t>(sqlite3_value_bytes(v)));
-    }
-    const size_t open = type.find('(');
-    const long length = open == std::string::npos ? 30 : std::strtol(type.c_str() + open + 1, nullptr, 10);
-    if (length > 0 && bytes.size() > static_cast<size_t>(length)) bytes.resize(static_cast<size_t>(length));
-    return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-  }
-  ResultText(ctx, ArgText(v));
-}
-
 void FnDivisor(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int type = sqlite3_value_numeric_type(argv[0]);
   if ((type == SQLITE_INTEGER && sqlite3_value_int64(argv[0]) == 0) ||
       (type == SQLITE_FLOAT && sqlite3_value_double(argv[0]) == 0.0))
     return sqlite3_result_error(ctx, "vx:8134", -1);
   sqlite3_result_value(ctx, argv[0]);
-}
-
-void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string t = ArgText(argv[0]);
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  int n = 0;
-  for (unsigned char c : t)
-    if ((c & 0xC0) != 0x80) ++n;
-  sqlite3_result_int(ctx, n);
 }
 
 // DATALENGTH: the bytes the server keeps. Text is nvarchar, two bytes a UTF-16
@@ -299,14 +254,12 @@ void SimSession::RegisterFunctions() {
                    {"vx_microsoftversion", 0, FnMicrosoftVersion},
                    {"vx_trancount", 0, FnTranCount},
                    {"vx_options", 0, FnOptions},
-                   {"vx_convert", 2, FnConvert},
-                   {"vx_convert", 3, FnConvert},
-                   {"vx_len", 1, FnLen},
                    {"vx_datalength", 1, FnDataLength},
                    {"vx_datalength", 2, FnDataLength},
                    {"vx_divisor", 1, FnDivisor}};
   for (const F& f : fns)
     sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, this, f.fn, nullptr, nullptr);
+  RegisterScalars(h, this);
 }
 
 }  // namespace vx::sqlsim

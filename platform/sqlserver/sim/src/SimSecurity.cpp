@@ -38,7 +38,7 @@ class RowList : public sqlserver::RowCursor {
 void Executor::ExecProcedure(bool exec) {
   if (CurIs("EXEC") || CurIs("EXECUTE")) ++pos_;
   if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;  // @ret =
-  if (IsSymbol(pos_, "(")) SyntaxError(pos_);  // EXEC ('dynamic sql') is not supported here
+  if (IsSymbol(pos_, "(")) throw Unsupported("EXEC of a string");
   ObjectName name = ParseName();
   std::vector<std::optional<std::string>> args;
   std::vector<std::string> argNames;  // "@name" of an argument given by name, "" by position
@@ -352,8 +352,15 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     // Other system procedures are found in master; like every body, theirs is not run.
     std::string lower = name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!s_.ResolveName({"master", "dbo", lower}))
-      throw SimError{2812, 16, "Could not find stored procedure '" + lower + "'."};
+    static const std::array<std::string_view, 24> known{
+        "sp_help",      "sp_who",        "sp_who2",     "sp_lock",         "sp_columns",   "sp_tables",
+        "sp_databases", "sp_depends",    "sp_rename",   "sp_configure",    "sp_spaceused", "sp_executesql",
+        "sp_server_info", "sp_stored_procedures", "sp_pkeys", "sp_fkeys", "sp_statistics", "sp_sproc_columns",
+        "sp_datatype_info", "sp_special_columns", "sp_recompile", "sp_refreshview", "sp_dboption", "sp_monitor"};
+    if (lower.rfind("sp_help", 0) == 0 || std::find(known.begin(), known.end(), lower) != known.end() ||
+        s_.ResolveName({"master", "dbo", lower}))
+      throw Unsupported("The system procedure " + lower);
+    throw SimError{2812, 16, "Could not find stored procedure '" + lower + "'."};
   }
 }
 

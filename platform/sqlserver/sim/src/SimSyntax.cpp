@@ -1,6 +1,7 @@
 // What the server checks when it compiles a batch, before any statement runs:
 // the syntax of the queries (through SQLite's parser), the place of a view's
 // options, and the translation of server errors of queries into messages.
+#include <cstdlib>
 #include <cstring>
 
 #include "Executor.h"
@@ -17,6 +18,11 @@ bool IsCompileError(int number) { return number == 156 || number == 170 || numbe
 SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_t to) const {
   if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
   auto after = [&](const char* prefix) { return msg.substr(std::strlen(prefix)); };
+  if (msg.rfind("vx:", 0) == 0 && msg.find(':', 3) != std::string::npos) {
+    const size_t colon = msg.find(':', 3);
+    const int number = std::atoi(msg.substr(3, colon - 3).c_str());
+    if (number != 0) return SimError{number, 16, msg.substr(colon + 1)};
+  }
   if (msg == "vx:8134") return SimError{8134, 16, "Divide by zero error encountered."};
   if (msg == "vx:241") return SimError{241, 16, "Syntax error converting datetime from character string."};
   if (msg.rfind("no such table: ", 0) == 0) {
@@ -44,7 +50,11 @@ SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_
     int line = Tk(from).line;
     return SimError{170, 15, "Line " + std::to_string(line) + ": Incorrect syntax near '" + text + "'.", line};
   }
-  return SimError{8180, 16, "Statement(s) could not be prepared: " + msg};
+  // Whatever else SQLite cannot run is no T-SQL it knows: named, never in SQLite's words.
+  const size_t quote = msg.find('"');
+  if (quote != std::string::npos && msg.find('"', quote + 1) != std::string::npos)
+    return Unsupported("'" + msg.substr(quote + 1, msg.find('"', quote + 1) - quote - 1) + "'");
+  return Unsupported("This statement");
 }
 
 void Executor::CheckQuery(const std::string& sql, size_t from, size_t to) {

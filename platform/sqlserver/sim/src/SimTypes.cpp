@@ -45,7 +45,7 @@ std::string CatalogColumnType(std::string_view table, std::string_view column) {
   return {};
 }
 
-bool TextToServerDate(std::string_view text, double& ole) {
+bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange) {
   // "YYYY-MM-DD[ |T]HH:MM[:SS[.fff]]", "YYYYMMDD[ HH:MM[:SS]]" and "MM/DD/YYYY[ HH:MM[:SS]]"
   std::string s(text);
   while (!s.empty() && s.back() == ' ') s.pop_back();
@@ -71,9 +71,12 @@ bool TextToServerDate(std::string_view text, double& ole) {
       p += 1 + n;
     }
   }
-  if (*p != '\0' || sec < 0 || sec >= 60) return false;
+  if (*p != '\0') return false;
   DateParts parts{y, mo, d, h, mi, 0};
-  if (!DatePartsToOle(parts, ole)) return false;
+  if (sec < 0 || sec >= 60 || h > 23 || mi > 59 || y < 1753 || !DatePartsToOle(parts, ole)) {
+    if (outOfRange) *outOfRange = true;
+    return false;
+  }
   ole += sec / 86400.0;
   return true;
 }
@@ -83,7 +86,7 @@ bool IsBinaryType(std::string_view type) {
   return t == "BINARY" || t == "VARBINARY" || t == "IMAGE";
 }
 
-std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const {
+std::vector<std::pair<size_t, size_t>> Executor::SelectListItems(size_t from, size_t to) const {
   size_t i = from + 1;
   if (IsWord(i, "DISTINCT") || IsWord(i, "ALL")) ++i;
   if (IsWord(i, "TOP")) {
@@ -104,14 +107,32 @@ std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const
     }
   }
   if (i >= to) items.emplace_back(start, to);
-  std::vector<std::string> types;
   for (auto [a, b] : items) {
     if (b <= a) return {};
     for (size_t k = a; k < b; ++k)
       if (IsSymbol(k, "*") && (k == a || IsSymbol(k - 1, "."))) return {};  // columns the list does not name
-    if (b - a >= 3 && IsIdentifier(a) && IsSymbol(a + 1, "=")) a += 2;  // alias = expression
+  }
+  return items;
+}
+
+bool Executor::KeepsSqliteName(size_t a, size_t b) const {
+  if ((IsIdentifier(a) || Tk(a).kind == Tok::String) && IsSymbol(a + 1, "=") && b > a + 2) return true;  // alias = x
+  const Token& before = Tk(b - 2);
+  const bool afterOperand = before.kind == Tok::Number || before.kind == Tok::String || before.kind == Tok::Variable ||
+                            IsIdentifier(b - 2) || IsSymbol(b - 2, ")") || IsWord(b - 2, "END") ||
+                            IsWord(b - 2, "NULL") || IsWord(b - 2, "AS");
+  if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && afterOperand) return true;
+  for (size_t k = a; k < b; ++k)  // a column, perhaps qualified
+    if (!IsIdentifier(k) && !IsSymbol(k, ".")) return false;
+  return true;
+}
+
+std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const {
+  std::vector<std::string> types;
+  for (auto [a, b] : SelectListItems(from, to)) {
+    if (b - a >= 3 && (IsIdentifier(a) || Tk(a).kind == Tok::String) && IsSymbol(a + 1, "=")) a += 2;  // alias = x
     if (b - a >= 3 && IsWord(b - 2, "AS")) b -= 2;
-    else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && IsSymbol(b - 2, ")")) --b;
+    else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && !IsSymbol(b - 2, ".")) --b;
     types.push_back(ExpressionType(a, b));
   }
   return types;
@@ -134,9 +155,9 @@ std::string Executor::ExpressionType(size_t a, size_t b) const {
   // A parameter has the type its caller gave it.
   if (b == a + 1 && Tk(a).kind == Tok::Variable)
     if (const int p = ParameterIndex(Tk(a).value); p >= 0) return (*s_.parameters_)[static_cast<size_t>(p)].sqlType;
-  if ((IsWord(a, "GETDATE") && IsSymbol(a + 1, "(") && closes(a + 1) && b == a + 3) ||
-      (IsWord(a, "CURRENT_TIMESTAMP") && b == a + 1))
-    return "datetime";
+  if (IsDateExpr(a, b)) return "datetime";
+  if (b == a + 1 && Tk(a).kind == Tok::Number && Tk(a).text.size() >= 2 && (Tk(a).text[1] == 'x' || Tk(a).text[1] == 'X'))
+    return "varbinary(" + std::to_string(std::max<size_t>(1, (Tk(a).text.size() - 1) / 2)) + ")";
   if (IsWord(a, "CAST") && IsSymbol(a + 1, "(") && closes(a + 1)) {
     for (size_t k = b - 2; k > a + 2; --k)
       if (IsWord(k, "AS")) return text(k + 1, b - 1);

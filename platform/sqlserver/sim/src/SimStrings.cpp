@@ -1,0 +1,270 @@
+// String functions as the server computes them: lengths and positions count
+// UTF-16 code units, comparisons follow the server's collation (case-insensitive,
+// letters beyond ASCII by code point), LIKE knows [...], [^...] and ESCAPE, and
+// AVG and SUM of integers are integers.
+#include <cstdint>
+#include <string>
+
+#include "SimTypes.h"
+#include "sqlserver/Utf16.h"
+
+#include <sqlcipher/sqlite3.h>
+
+namespace vx::sqlsim {
+
+namespace {
+
+std::u16string Units(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? sqlserver::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(t),
+                                                     static_cast<size_t>(sqlite3_value_bytes(v))))
+           : std::u16string();
+}
+
+void ResultUnits(sqlite3_context* ctx, const std::u16string& u) {
+  const std::string s = sqlserver::Utf16ToUtf8(u);
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+void Fail(sqlite3_context* ctx, int number, const std::string& text) {
+  const std::string m = "vx:" + std::to_string(number) + ":" + text;
+  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
+bool AnyNull(int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
+  return false;
+}
+
+void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) return sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+  std::u16string u = Units(argv[0]);
+  while (!u.empty() && u.back() == u' ') u.pop_back();
+  sqlite3_result_int(ctx, static_cast<int>(u.size()));
+}
+
+// The part [start, start + length) of a text or binary, 0-based, clipped.
+void Part(sqlite3_context* ctx, sqlite3_value* v, int64_t start, int64_t length) {
+  const bool blob = sqlite3_value_type(v) == SQLITE_BLOB;
+  const int64_t size = blob ? sqlite3_value_bytes(v) : static_cast<int64_t>(Units(v).size());
+  int64_t from = start < 0 ? 0 : start, to = start + length;
+  if (to > size) to = size;
+  if (to < from) to = from;
+  if (blob) {
+    const char* p = static_cast<const char*>(sqlite3_value_blob(v));
+    return sqlite3_result_blob(ctx, p ? p + from : "", static_cast<int>(to - from), SQLITE_TRANSIENT);
+  }
+  ResultUnits(ctx, Units(v).substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
+}
+
+void FnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t length = sqlite3_value_int64(argv[2]);
+  if (length < 0) return Fail(ctx, 536, "Invalid length parameter passed to the substring function.");
+  Part(ctx, argv[0], sqlite3_value_int64(argv[1]) - 1, length);
+}
+
+void FnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return Fail(ctx, 536, "Invalid length parameter passed to the left function.");
+  Part(ctx, argv[0], 0, n);
+}
+
+void FnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return Fail(ctx, 536, "Invalid length parameter passed to the right function.");
+  const int64_t size = sqlite3_value_type(argv[0]) == SQLITE_BLOB ? sqlite3_value_bytes(argv[0])
+                                                                   : static_cast<int64_t>(Units(argv[0]).size());
+  Part(ctx, argv[0], size - n < 0 ? 0 : size - n, n);
+}
+
+size_t FindCi(const std::u16string& hay, const std::u16string& needle, size_t from) {
+  if (needle.empty()) return std::u16string::npos;
+  for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    size_t k = 0;
+    while (k < needle.size() && Fold(hay[i + k]) == Fold(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return std::u16string::npos;
+}
+
+void FnCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t start = argc == 3 ? sqlite3_value_int64(argv[2]) : 1;
+  const std::u16string hay = Units(argv[1]);
+  const size_t at = FindCi(hay, Units(argv[0]), static_cast<size_t>(start < 1 ? 0 : start - 1));
+  sqlite3_result_int64(ctx, at == std::u16string::npos ? 0 : static_cast<int64_t>(at) + 1);
+}
+
+void FnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const std::u16string s = Units(argv[0]), find = Units(argv[1]), with = Units(argv[2]);
+  std::u16string out;
+  size_t from = 0;
+  for (size_t at; (at = FindCi(s, find, from)) != std::u16string::npos; from = at + find.size())
+    out += s.substr(from, at - from) + with;
+  ResultUnits(ctx, out + s.substr(from));
+}
+
+// UPPER and LOWER: the simulator folds ASCII letters only.
+void FnCase(sqlite3_context* ctx, int, sqlite3_value** argv, bool upper) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::u16string u = Units(argv[0]);
+  for (char16_t& c : u) {
+    if (c >= 0x80) return Fail(ctx, kUnsupportedNumber, std::string(upper ? "UPPER" : "LOWER") +
+                                                             " of letters beyond ASCII is not supported by the simulated server.");
+    if (upper && c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    if (!upper && c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  }
+  ResultUnits(ctx, u);
+}
+void FnUpper(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, true); }
+void FnLower(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, false); }
+
+// LIKE as the server matches: % any run, _ one character, [abc] [a-c] [^abc] one
+// of a set, and the escape character making the next one literal.
+bool Match(const std::u16string& p, size_t pi, const std::u16string& s, size_t si, char16_t esc, bool hasEsc) {
+  while (pi < p.size()) {
+    char16_t c = p[pi];
+    if (hasEsc && c == esc && pi + 1 < p.size()) {
+      if (si >= s.size() || Fold(s[si]) != Fold(p[pi + 1])) return false;
+      pi += 2;
+      ++si;
+      continue;
+    }
+    if (c == u'%') {
+      while (pi < p.size() && p[pi] == u'%') ++pi;
+      if (pi == p.size()) return true;
+      for (size_t k = si; k <= s.size(); ++k)
+        if (Match(p, pi, s, k, esc, hasEsc)) return true;
+      return false;
+    }
+    if (si >= s.size()) return false;
+    if (c == u'_') {
+      ++pi;
+      ++si;
+      continue;
+    }
+    if (c == u'[') {
+      size_t close = p.find(u']', pi + 1);
+      if (close != std::u16string::npos && close > pi + 1) {
+        size_t k = pi + 1;
+        const bool negate = p[k] == u'^' && close > k + 1;
+        if (negate) ++k;
+        bool in = false;
+        const char16_t x = Fold(s[si]);
+        for (; k < close; ++k) {
+          if (k + 2 < close && p[k + 1] == u'-') {
+            if (x >= Fold(p[k]) && x <= Fold(p[k + 2])) in = true;
+            k += 2;
+          } else if (Fold(p[k]) == x) {
+            in = true;
+          }
+        }
+        if (in == negate) return false;
+        pi = close + 1;
+        ++si;
+        continue;
+      }
+    }
+    if (Fold(c) != Fold(s[si])) return false;
+    ++pi;
+    ++si;
+  }
+  return si == s.size();
+}
+
+// like(pattern, value[, escape]): what SQLite calls for `value LIKE pattern`.
+void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  char16_t esc = 0;
+  if (argc == 3) {
+    const std::u16string e = Units(argv[2]);
+    if (e.size() != 1) return Fail(ctx, 506, "The invalid escape character \"" + sqlserver::Utf16ToUtf8(e) +
+                                                 "\" was specified in a LIKE predicate.");
+    esc = e[0];
+  }
+  sqlite3_result_int(ctx, Match(Units(argv[0]), 0, Units(argv[1]), 0, esc, argc == 3) ? 1 : 0);
+}
+
+// AVG: an integer for integers (truncated), as the server's AVG(int).
+struct Average {
+  double sum = 0;
+  int64_t isum = 0;
+  int64_t count = 0;
+  bool real = false;
+};
+
+void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, sizeof(Average)));
+  if (!a) return;
+  const int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL) return;
+  if (t != SQLITE_INTEGER) a->real = true;
+  a->sum += sqlite3_value_double(argv[0]);
+  if (t == SQLITE_INTEGER) a->isum += sqlite3_value_int64(argv[0]);
+  ++a->count;
+}
+
+void AvgFinal(sqlite3_context* ctx) {
+  auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->count == 0) return sqlite3_result_null(ctx);
+  if (a->real) return sqlite3_result_double(ctx, a->sum / static_cast<double>(a->count));
+  sqlite3_result_int64(ctx, a->isum / a->count);
+}
+
+// SUM: an int for ints, with the server's overflow error.
+struct Sum {
+  double real = 0;
+  int64_t whole = 0;
+  bool isReal = false, wide = false, any = false;
+};
+
+void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, sizeof(Sum)));
+  if (!a) return;
+  const int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL) return;
+  a->any = true;
+  if (t != SQLITE_INTEGER) a->isReal = true;
+  a->real += sqlite3_value_double(argv[0]);
+  if (t == SQLITE_INTEGER) {
+    const int64_t v = sqlite3_value_int64(argv[0]);
+    if (v < INT32_MIN || v > INT32_MAX) a->wide = true;
+    if (__builtin_add_overflow(a->whole, v, &a->whole)) a->wide = a->isReal = true;
+  }
+}
+
+void SumFinal(sqlite3_context* ctx) {
+  auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || !a->any) return sqlite3_result_null(ctx);
+  if (a->isReal) return sqlite3_result_double(ctx, a->real);
+  if (!a->wide && (a->whole < INT32_MIN || a->whole > INT32_MAX))
+    return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+  sqlite3_result_int64(ctx, a->whole);
+}
+
+}  // namespace
+
+void RegisterStrings(sqlite3* h, void* session) {
+  struct F {
+    const char* name;
+    int argc;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  const F fns[] = {{"vx_len", 1, FnLen},         {"vx_substring", 3, FnSubstring}, {"vx_left", 2, FnLeft},
+                   {"vx_right", 2, FnRight},     {"vx_charindex", 2, FnCharIndex}, {"vx_charindex", 3, FnCharIndex},
+                   {"vx_replace", 3, FnReplace}, {"vx_upper", 1, FnUpper},         {"vx_lower", 1, FnLower},
+                   {"like", 2, FnLike},          {"like", 3, FnLike}};
+  for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
+  sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
+  sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
+}
+
+}  // namespace vx::sqlsim

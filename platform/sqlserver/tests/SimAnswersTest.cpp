@@ -1,0 +1,355 @@
+// Statements as a client sends them to `sqlsim serve` through FreeTDS's ODBC
+// driver: each gets SQL Server 2000's answer or an error that names what the
+// simulated server does not do, never another value.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/ServedServer.h"
+#include "support/SimFixture.h"
+
+namespace {
+
+constexpr const char* kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
+
+// What a statement gets:
+//   "refused"   an error saying it "is not supported by the simulated server"
+//   "error N"   the server's error N
+//   "print:T"   the message T (PRINT)
+//   "ok"        no error
+//   "~date"     a datetime value
+//   other       the text of the first value of the first row
+struct Row {
+  const char* statement;
+  const char* answer;
+  const char* column = nullptr;  // the first column's name, when checked
+};
+
+struct Group {
+  const char* name;
+  std::vector<Row> rows;
+};
+
+// One connection of FreeTDS's driver and the outcome of one batch on it.
+class Client {
+ public:
+  explicit Client(int port) {
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+    const std::string text = std::string("DRIVER=") + kDriver + ";SERVER=127.0.0.1;PORT=" + std::to_string(port) +
+                             ";UID=sa;PWD=sa-pw;DATABASE=Sales;TDS_Version=7.1;ClientCharset=UTF-8;";
+    connected_ = SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                                SQL_DRIVER_NOPROMPT));
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
+  }
+  ~Client() {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+  bool Connected() const { return connected_; }
+
+  // The outcome in the terms of Row::answer, the first column's name in `column`.
+  std::string Outcome(const std::string& batch, std::string& column) {
+    SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)batch.c_str(), SQL_NTS);
+    std::string message;
+    SQLINTEGER native = 0;
+    for (;;) {
+      if (rc == SQL_ERROR) {
+        Diagnostic(native, message);
+        if (message.find("is not supported by the simulated server") != std::string::npos) return "refused";
+        return "error " + std::to_string(native) + " (" + message + ")";
+      }
+      // before any other call, which would clear it
+      const bool printed = rc == SQL_SUCCESS_WITH_INFO && Diagnostic(native, message) && native == 0;
+      SQLSMALLINT columns = 0;
+      SQLNumResultCols(stmt_, &columns);
+      if (columns > 0) {
+        SQLCHAR name[256] = {};
+        SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLDescribeCol(stmt_, 1, name, sizeof name, &length, &type, &size, &digits, &nullable);
+        column = reinterpret_cast<char*>(name);
+        rc = SQLFetch(stmt_);
+        if (rc == SQL_ERROR) continue;
+        if (!SQL_SUCCEEDED(rc)) return "no row";
+        char buffer[4096] = {};
+        SQLLEN indicator = 0;
+        SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+        std::string value = indicator == SQL_NULL_DATA ? "NULL" : buffer;
+        while (SQL_SUCCEEDED(SQLMoreResults(stmt_))) {
+        }
+        return type == SQL_TYPE_TIMESTAMP ? "datetime " + value : value;
+      }
+      if (printed) {
+        const std::string marker = "[SQL Server]";
+        const size_t at = message.find(marker);
+        return "print:" + (at == std::string::npos ? message : message.substr(at + marker.size()));
+      }
+      rc = SQLMoreResults(stmt_);
+      if (rc == SQL_NO_DATA) return "ok";
+    }
+  }
+
+ private:
+  bool Diagnostic(SQLINTEGER& native, std::string& text) {
+    SQLCHAR state[6] = {}, buffer[1024] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, buffer, sizeof buffer, &length)))
+      return false;
+    text = reinterpret_cast<char*>(buffer);
+    return true;
+  }
+
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+  bool connected_ = false;
+};
+
+class SimAnswers : public SimFixture, public ::testing::WithParamInterface<Group> {
+ protected:
+  void SetUp() override {
+    SimFixture::SetUp();
+    tds_test::IsolateOdbcConfig(folder_);
+    served_ = std::make_unique<tds_test::ServedServer>(VX_SQLSIM, serverName_, folder_);
+  }
+  void TearDown() override {
+    served_.reset();
+    SimFixture::TearDown();
+  }
+  std::unique_ptr<tds_test::ServedServer> served_;
+};
+
+bool Matches(const std::string& answer, const std::string& outcome) {
+  static const std::regex date(R"(datetime \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
+  if (answer == "~date") return std::regex_match(outcome, date);
+  if (answer.rfind("error ", 0) == 0) return outcome.rfind(answer + " (", 0) == 0;
+  return answer == outcome;
+}
+
+TEST_P(SimAnswers, EveryStatementGetsTheServersAnswerOrIsRefused) {
+  for (const Row& row : GetParam().rows) {
+    Client client(served_->Port());  // a fresh connection: no SET of a row reaches the next
+    ASSERT_TRUE(client.Connected());
+    std::string column;
+    const std::string outcome = client.Outcome(row.statement, column);
+    EXPECT_TRUE(Matches(row.answer, outcome)) << row.statement << "\n  expected: " << row.answer
+                                              << "\n  got:      " << outcome;
+    if (row.column) {
+      EXPECT_EQ(column, row.column) << row.statement;
+    }
+  }
+}
+
+const char* kDate = "CAST('2024-02-09 13:05:07.123' AS datetime)";
+
+std::string Styled(int style) { return "SELECT CONVERT(varchar(30), " + std::string(kDate) + ", " + std::to_string(style) + ")"; }
+
+// Statements whose text is built: kept alive for the rows that point at them.
+const std::vector<std::string>& Built() {
+  static const std::vector<std::string> b{Styled(100), Styled(101), Styled(102), Styled(103), Styled(108), Styled(111),
+                                          Styled(112), Styled(120), Styled(121), Styled(126), Styled(105), Styled(1)};
+  return b;
+}
+const char* B(size_t i) { return Built()[i].c_str(); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Groups, SimAnswers,
+    ::testing::Values(
+        Group{"Binary",
+              {{"SELECT 0x0102FF", "0102ff"},
+               {"SELECT DATALENGTH(0x0102FF)", "3"},
+               {"SELECT DATALENGTH(0x)", "0"},
+               {"SELECT CAST(0x41 AS varchar(1))", "A"},
+               {"SELECT CAST(CAST(258 AS smallint) AS binary(2))", "0102"},
+               {"SELECT CAST(258 AS varbinary(4))", "00000102"},
+               {"SELECT CAST(1 AS binary(8))", "0000000000000001"},
+               {"SELECT CAST(0x00000102 AS int)", "258"},
+               {"SELECT CAST(0xFFFFFFFF AS int)", "-1"},
+               {"SELECT CAST('AB' AS varbinary(4))", "4142"},
+               {"SELECT CAST(N'A' AS varbinary(4))", "4100"},
+               {"SELECT CAST('A' AS binary(3))", "410000"},
+               {"SELECT 0x01 + 0x02FF", "0102ff"},
+               {"SELECT CAST(0x01 AS float)", "refused"},
+               {"SELECT CASE WHEN 0x0102 = 0x0102 THEN 1 ELSE 0 END", "1"},
+               {"SELECT 0x01 * 2", "refused"},
+               {"SELECT ~0x01", "refused"},
+               {"SELECT CASE WHEN 0x01 = 1 THEN 1 ELSE 0 END", "refused"}}},
+        Group{"Strings",
+              {{"SELECT 'a' + 'b'", "ab"},
+               {"PRINT 'a' + CAST(1 AS varchar(5))", "print:a1"},
+               {"SELECT 1 + '2'", "3"},
+               {"SELECT 'x' + 1", "error 245"},
+               {"SELECT 'a' + NULL", "NULL"},
+               {"SELECT LEN(N'\xF0\x9F\x98\x80')", "2"},
+               {"SELECT LEN('ab  ')", "2"},
+               {"SELECT DATALENGTH(N'\xF0\x9F\x98\x80')", "4"},
+               {"SELECT DATALENGTH('ab' + 'c')", "3"},
+               {"SELECT SUBSTRING(N'a\xF0\x9F\x98\x80" "b', 2, 2)", "\xF0\x9F\x98\x80"},
+               {"SELECT SUBSTRING('abc', 0, 2)", "a"},
+               {"SELECT SUBSTRING('abc', 1, -1)", "error 536"},
+               {"SELECT LEFT(N'\xF0\x9F\x98\x80" "b', 2)", "\xF0\x9F\x98\x80"},
+               {"SELECT RIGHT('abc', 2)", "bc"},
+               {"SELECT CHARINDEX(N'b', N'\xF0\x9F\x98\x80" "b')", "3"},
+               {"SELECT CHARINDEX('B', 'abc')", "2"},
+               {"SELECT REPLACE('aXa', 'x', 'y')", "aya"},
+               {"SELECT CASE WHEN 'abc' = 'ABC  ' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'a' < 'B' THEN 1 ELSE 0 END", "1"},
+               {"SELECT COUNT(*) FROM (SELECT 'a' AS x UNION SELECT 'A ') t", "1"},
+               {"SELECT COUNT(DISTINCT x) FROM (SELECT 'b' AS x UNION ALL SELECT 'B') t", "1"},
+               {"SELECT CASE WHEN 'abc' LIKE 'A[a-c]C' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'abc' LIKE '[^a]%' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN '50%' LIKE '50!%' ESCAPE '!' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN '5000' LIKE '50!%' ESCAPE '!' THEN 1 ELSE 0 END", "0"},
+               {"SELECT UPPER(N'\xC3\xA9')", "refused"},
+               {"SELECT 'a' || 'b'", "error 170"},
+               {"SELECT 'a' LIKE 'a'", "error 156"},
+               {"SELECT 1 = 1", "error 170"}}},
+        Group{"Conversions",
+              {{"SELECT CAST('abc' AS int)", "error 245"},
+               {"SELECT CAST('1.5' AS int)", "error 245"},
+               {"SELECT 2147483647 + 1", "error 8115"},
+               {"SELECT CAST(' 42 ' AS int) + 1", "43"},
+               {"SELECT CAST('' AS int)", "0"},
+               {"SELECT CAST('' AS datetime)", "datetime 1900-01-01 00:00:00.000"},
+               {"SELECT CAST('abc' AS char(5)) + '|'", "abc  |"},
+               {"SELECT CONVERT(nvarchar(3), 12345)", "error 8115"},
+               {"SELECT CONVERT(int, '42') + 1", "43"},
+               {"SELECT CAST(300 AS tinyint)", "error 220"},
+               {"SELECT CAST('abc' AS float)", "error 8114"},
+               {"SELECT CAST(12 AS varchar(1))", "*"},
+               {"SELECT CAST('not a date' AS datetime)", "error 241"},
+               {"SELECT CAST('2024-02-30' AS datetime)", "error 242"},
+               {"SELECT CONVERT(datetime, '01/02/2024', 103)", "refused"},
+               {"SELECT CONVERT(datetime, '01/02/2024', 101)", "datetime 2024-01-02 00:00:00.000"},
+               {"SELECT CASE WHEN 1 = '1' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN '1.5' < 2.5 THEN 1 ELSE 0 END", "1"},
+               {"SELECT -1.5", "-1.5"},
+               {"SELECT 2.50", "refused"},
+               {"SELECT 0.1 + 0.2", "refused"},
+               {"SELECT 5 / 2.5", "refused"},
+               {"SELECT CAST(2.5 AS decimal(5, 2))", "refused"},
+               {"SELECT SUM(x) FROM (SELECT 2147483647 AS x UNION ALL SELECT 1) t", "error 8115"},
+               {"SELECT AVG(x) FROM (SELECT 1 AS x UNION ALL SELECT 2) t", "1"},
+               {"SELECT 3 ^ 1", "refused"},
+               {"SELECT CAST(2.5 AS varchar(10))", "refused"}}},
+        Group{"Dates",
+              {{"SELECT CAST(0 AS datetime)", "datetime 1900-01-01 00:00:00.000"},
+               {"SELECT CAST(CAST('1900-01-02' AS datetime) AS int)", "1"},
+               {"SELECT CAST(CAST('2024-03-01 12:00' AS datetime) AS float)", "45350.5"},
+               {"SELECT CAST('2024-02-28' AS datetime) + 1", "datetime 2024-02-29 00:00:00.000"},
+               {"SELECT CAST('2024-03-01' AS datetime) - 1", "datetime 2024-02-29 00:00:00.000"},
+               {"SELECT CAST('2024-03-01' AS datetime) - CAST('2024-02-28' AS datetime)",
+                "datetime 1900-01-03 00:00:00.000"},
+               {"SELECT MAX(crdate) FROM sysobjects", "~date"},
+               {"SELECT MIN(o.crdate) FROM sysobjects o", "~date"},
+               {"SELECT MAX(crdate) + 1 FROM sysobjects", "~date"},
+               {"SELECT CASE WHEN MAX(crdate) - 1 < MAX(crdate) THEN 1 ELSE 0 END FROM sysobjects", "1"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE crdate < '1990-01-01'", "0"},
+               {"SELECT CASE WHEN COUNT(*) > 0 THEN 1 ELSE 0 END FROM sysobjects WHERE crdate BETWEEN '1990-01-01' "
+                "AND '2999-01-01'",
+                "1"},
+               {"SELECT CASE WHEN COUNT(*) > 0 THEN 1 ELSE 0 END FROM sysobjects o WHERE o.crdate > '1990-01-01'", "1"},
+               {B(0), "Feb  9 2024  1:05PM"},
+               {B(1), "02/09/2024"},
+               {B(2), "2024.02.09"},
+               {B(3), "09/02/2024"},
+               {B(4), "13:05:07"},
+               {B(5), "2024/02/09"},
+               {B(6), "20240209"},
+               {B(7), "2024-02-09 13:05:07"},
+               {B(8), "2024-02-09 13:05:07.123"},
+               {B(9), "2024-02-09T13:05:07.123"},
+               {B(10), "refused"},
+               {B(11), "refused"},
+               {"SELECT CONVERT(varchar(10), CAST('2024-02-09 13:05' AS datetime), 120)", "2024-02-09"},
+               {"SELECT CAST(CAST('2024-02-09 09:05' AS datetime) AS varchar(30))", "Feb  9 2024  9:05AM"},
+               {"SELECT CONVERT(varchar(30), CAST('2024-02-09 13:05:07.999' AS datetime), 121)",
+                "2024-02-09 13:05:08.000"},
+               {"SELECT CASE 2 WHEN 1 THEN 'one' WHEN 2 THEN 'two' ELSE 'other' END", "two"},
+               {"SELECT CASE WHEN 1 = 0 THEN 'y' ELSE 'n' END", "n"},
+               {"SELECT CASE 'a' WHEN 'A' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 1 = 0 THEN 1 END", "NULL"},
+               {"SELECT CASE WHEN 1 = 1 THEN CASE WHEN 1 = 0 THEN 'a' ELSE 'b' END ELSE 'c' END", "b"},
+               {"IF 1 = 1 SELECT CASE WHEN 1 = 1 THEN 'a' ELSE 'b' END ELSE SELECT 'c'", "a"},
+               {"IF CASE WHEN 1 = 0 THEN 1 ELSE 2 END = 2 SELECT 'two' ELSE SELECT 'other'", "two"},
+               {"SELECT DATEADD(day, 1, GETDATE())", "refused"},
+               {"SELECT DATEDIFF(day, GETDATE(), GETDATE())", "refused"},
+               {"SELECT DATEPART(year, GETDATE())", "refused"},
+               {"SELECT YEAR(GETDATE())", "refused"}}},
+        Group{"ColumnNames",
+              {{"SELECT 1.5", "1.5", ""},
+               {"SELECT DATALENGTH('x')", "1", ""},
+               {"SELECT ISNULL(NULL, 1)", "1", ""},
+               {"SELECT 1 + 1", "2", ""},
+               {"SELECT 'x' + 'y'", "xy", ""},
+               {"SELECT 1 AS a", "1", "a"},
+               {"SELECT b = 2", "2", "b"},
+               {"SELECT 3 c", "3", "c"},
+               {"SELECT 'v' 'alias'", "v", "alias"},
+               {"SELECT o.name FROM sysobjects o WHERE o.name = 'sysobjects'", "sysobjects", "name"}}},
+        Group{"Refused",
+              {{"DECLARE @i int", "refused"},
+               {"SET @v = 1", "refused"},
+               {"WHILE 1 = 0 SELECT 1", "refused"},
+               {"SELECT 1 WHILE 1 = 0 SELECT 2", "refused"},
+               {"IF 1 = 1 SELECT 'yes' ELSE SELECT 'no'", "yes"},
+               {"EXEC('SELECT 1')", "refused"},
+               {"RAISERROR('x', 16, 1)", "refused"},
+               {"SELECT @@ROWCOUNT", "refused"},
+               {"SELECT @@ERROR", "refused"},
+               {"SELECT @@IDENTITY", "refused"},
+               {"SELECT @@LANGUAGE", "refused"},
+               {"SELECT @undeclared", "error 137"},
+               {"EXEC sp_help", "refused"},
+               {"EXEC sp_helpdb", "refused"},
+               {"EXEC sp_who", "refused"},
+               {"SELECT * FROM INFORMATION_SCHEMA.TABLES", "refused"},
+               {"SELECT name FROM syscolumns", "refused"},
+               {"INSERT INTO t VALUES (1)", "refused"},
+               {"UPDATE t SET a = 1", "refused"},
+               {"DELETE FROM t", "refused"},
+               {"SELECT ROUND(1.5, 0)", "refused"},
+               {"SELECT dbo.Whatever(1)", "refused"},
+               {"SELECT instr('a', 'b')", "error 195"},
+               {"SELECT TOP 50 PERCENT name FROM sysobjects", "refused"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE 1 = 0", "0"},
+               {"SELECT COUNT(*) FROM sysobjects WITH (NOLOCK) WHERE 1 = 0", "0"},
+               {"SELECT COUNT(*) FROM sysobjects o (NOLOCK) WHERE 1 = 0", "0"},
+               {"SELECT USER", "dbo"},
+               {"SELECT 1 LIMIT 1", "error 170"}}},
+        Group{"SetOptions",
+              {{"SET ROWCOUNT 5", "refused"},
+               {"SET ROWCOUNT 0", "ok"},
+               {"SET FMTONLY ON", "refused"},
+               {"SET FMTONLY OFF", "ok"},
+               {"SET CONCAT_NULL_YIELDS_NULL OFF", "refused"},
+               {"SET CONCAT_NULL_YIELDS_NULL ON", "ok"},
+               {"SET DATEFORMAT dmy", "refused"},
+               {"SET DATEFORMAT mdy", "ok"},
+               {"SET IMPLICIT_TRANSACTIONS ON", "refused"},
+               {"SET ANSI_WARNINGS OFF", "refused"},
+               {"SET LANGUAGE Deutsch", "refused"},
+               {"SET ANSI_NULLS OFF SELECT CASE WHEN NULL = NULL THEN 1 ELSE 0 END", "refused"},
+               {"SET ANSI_NULLS ON SELECT CASE WHEN NULL = NULL THEN 1 ELSE 0 END", "0"},
+               {"SET ANSI_NULLS OFF SELECT 1", "1"},
+               // what the program, FreeTDS and other clients send
+               {"SET QUOTED_IDENTIFIER OFF SET ANSI_NULLS OFF SET QUOTED_IDENTIFIER ON SET ANSI_NULLS ON", "ok"},
+               {"set textsize 2147483647 set quoted_identifier on set arithabort off set numeric_roundabort off "
+                "set ansi_warnings on set ansi_padding on set ansi_nulls on set concat_null_yields_null on "
+                "set cursor_close_on_commit off set implicit_transactions off set language us_english "
+                "set dateformat mdy set datefirst 7 set transaction isolation level read committed",
+                "ok"},
+               {"SET NOCOUNT ON SET LOCK_TIMEOUT 5000 SET ANSI_NULL_DFLT_ON ON SET XACT_ABORT ON", "ok"}}}),
+    [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
+
+}  // namespace
