@@ -33,6 +33,7 @@ struct Group {
   const char* name;
   std::vector<Row> rows;
 };
+void PrintTo(const Group& group, std::ostream* os) { *os << group.name; }
 
 // One connection of FreeTDS's driver and the outcome of one batch on it.
 class Client {
