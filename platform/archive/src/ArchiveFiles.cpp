@@ -10,6 +10,7 @@
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
+#include "PageSize.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Secrets.h"
@@ -87,9 +88,17 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
   try {
     {
-      vx::sqlite::Database db(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+      auto source = detail::OpenArchiveFile(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000);
+      vx::sqlite::Database& db = *source;
       db.Prepare("ATTACH DATABASE ?1 AS compact KEY ?2").Bind(1, dstPath).Bind(2, logon.databaseKey).Step();
+      // The copy has pages of 4 KB. It is written in one transaction without a
+      // journal: a copy cut short is removed, never used.
+      db.Exec("PRAGMA compact.cipher_page_size = " + std::to_string(detail::kCompactedPageSize));
+      db.Exec("PRAGMA compact.journal_mode = OFF");
       db.Exec("SELECT sqlcipher_export('compact')");
+      // The copy is marked for the write-ahead log, as every connection to the
+      // archive would mark it: the archive it becomes is used as it is.
+      db.Exec("PRAGMA compact.journal_mode = WAL");
       // Check the copy: every table holds the same rows, and the schema is whole.
       const auto tables = Tables(db, "main");
       if (tables != Tables(db, "compact"))
@@ -110,11 +119,18 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     // take the file's place when the log has been folded in and removed.
     struct stat log {};
     if (::stat((srcPath + "-wal").c_str(), &log) == 0 && log.st_size > 0) detail::RaiseHeld(srcPath);
-    vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000,
+                              detail::kCompactedPageSize);
     detail::KeepPagesRead(copy);  // the check reads the rows twice
-    auto ic = copy.Prepare("PRAGMA integrity_check");
-    if (!ic.Step() || ic.Text(0) != "ok")
-      throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
+    {
+      auto ic = copy.Prepare("PRAGMA integrity_check");
+      if (!ic.Step() || ic.Text(0) != "ok")
+        throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
+      auto mode = copy.Prepare("PRAGMA journal_mode");
+      if (!mode.Step() || mode.Text(0) != "wal")
+        throw ComError(err::kArchiveNotADatabase, kSource,
+                       "The compacted copy of '" + srcPath + "' is not marked for the write-ahead log.");
+    }
   } catch (const vx::sqlite::SqliteError& e) {
     std::remove(dstPath.c_str());
     detail::RaiseMapped(e, "Cannot compact '" + srcPath + "'");
@@ -123,18 +139,6 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
-}
-
-bool ArchiveHasSpaceToGiveBack(const std::string& path) {
-  try {
-    auto lock = detail::ProcessLock::Acquire(path);
-    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, std::string(detail::kArchiveKey), 250);
-    const int64_t free = Count(db, "PRAGMA freelist_count");
-    const int64_t pages = Count(db, "PRAGMA page_count");
-    return free < 0 || pages <= 0 || free * 10 >= pages;
-  } catch (...) {
-    return true;  // compaction checks the file and says what is wrong with it
-  }
 }
 
 void CheckArchiveSound(const std::string& path) {

@@ -8,6 +8,7 @@
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
+#include "PageSize.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlite/Database.h"
@@ -96,7 +97,7 @@ void CheckSound(const std::string& path, const std::string& key) {
     {
       // Read only: a connection that may not write never folds a log into the
       // file as it closes, so a damaged file stays exactly as it was found.
-      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadOnly, key, 250);
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadOnly, key, 250, ArchivePageSize(path, key));
       // The integrity check walks every page, then reads every row again to
       // match it with its indexes, and the rows are read once more below: each
       // page is decrypted once, on its first read, when the cache keeps them all.
@@ -126,7 +127,7 @@ void CheckSound(const std::string& path, const std::string& key) {
     // first; the last connection to close removes the log.
     CloseIdleConnection(path);
     {
-      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250, ArchivePageSize(path, key));
       auto fold = db.Prepare("PRAGMA main.wal_checkpoint(TRUNCATE)");
       if (fold.Step() && fold.Int64(0) != 0) RaiseHeld(path);
     }
