@@ -118,9 +118,8 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
       auto source = detail::OpenArchiveFile(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000);
       vx::sqlite::Database& db = *source;
       db.Prepare("ATTACH DATABASE ?1 AS compact KEY ?2").Bind(1, dstPath).Bind(2, logon.databaseKey).Step();
-      // The copy has pages of 4 KB. It is written in one transaction without a
-      // journal: a copy cut short is removed, never used.
-      // It is synced below, while it is checked.
+      // The copy has pages of 4 KB. It is written without a journal (a copy cut
+      // short is removed, never used) and synced below, while it is checked.
       db.Exec("PRAGMA compact.cipher_page_size = " + std::to_string(detail::kCompactedPageSize));
       db.Exec("PRAGMA compact.journal_mode = OFF");
       db.Exec("PRAGMA compact.synchronous = OFF");
