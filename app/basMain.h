@@ -34,9 +34,7 @@ void ExitApp(int exitCode = 0);
 // The three exit steps; each reports its own error and then returns false.
 // The backup and the compaction are made only from an archive that passes its
 // check (vx::archive::CheckArchiveSound); for a damaged one BackupDb tells the
-// user, keeps the earlier backup as it is and returns false. An archive with
-// little free space (vx::archive::ArchiveHasSpaceToGiveBack) is checked but
-// not compacted.
+// user, keeps the earlier backup as it is and returns false.
 bool BackupDb();
 bool CompactDb();
 bool DeleteMDW();

@@ -1,6 +1,5 @@
-// Exit: backup, compaction (of an archive with free space to give back) into a
-// checked copy that replaces the archive in one rename, removal of the
-// workgroup file, and the end of the process.
+// Exit: backup, compaction into a checked copy that replaces the archive in
+// one rename, removal of the workgroup file, and the end of the process.
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -220,12 +219,6 @@ bool CompactDb() {
     // A copy left by an earlier exit that stopped half-way.
     if (Exists(copy) && ::unlink(copy.c_str()) != 0) RaiseFileError("Cannot remove the old copy", copy, kNotCompacted);
     try {
-      if (!vx::archive::ArchiveHasSpaceToGiveBack(archive)) {
-        // Its copy would be the same rows in about the same space: the archive
-        // stays as it is, and is checked all the same.
-        vx::archive::CheckArchiveSound(archive);
-        return true;
-      }
       vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
                                    strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
     } catch (const ComError& e) {

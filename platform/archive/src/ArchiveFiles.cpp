@@ -1,15 +1,18 @@
 #include "archive/ArchiveFiles.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
+#include "PageSize.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Secrets.h"
@@ -41,6 +44,31 @@ int64_t Count(vx::sqlite::Database& db, const std::string& sql) {
   auto s = db.Prepare(sql);
   return s.Step() ? s.Int64(0) : -1;
 }
+
+// Syncs a written file to the disk on a thread of its own, from the moment it
+// is made; Wait gives the sync's errno (0 when the file is on the disk).
+class CopySync {
+ public:
+  explicit CopySync(const std::string& path)
+      : thread_([this, path] {
+          const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+          error_ = fd < 0 ? errno : ::fsync(fd) == 0 ? 0 : errno;
+          if (fd >= 0) ::close(fd);
+        }) {}
+  ~CopySync() {
+    if (thread_.joinable()) thread_.join();
+  }
+  CopySync(const CopySync&) = delete;
+  CopySync& operator=(const CopySync&) = delete;
+  int Wait() {
+    if (thread_.joinable()) thread_.join();
+    return error_;
+  }
+
+ private:
+  int error_ = 0;
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -87,9 +115,18 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
   try {
     {
-      vx::sqlite::Database db(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+      auto source = detail::OpenArchiveFile(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000);
+      vx::sqlite::Database& db = *source;
       db.Prepare("ATTACH DATABASE ?1 AS compact KEY ?2").Bind(1, dstPath).Bind(2, logon.databaseKey).Step();
+      // The copy has pages of 4 KB. It is written without a journal (a copy cut
+      // short is removed, never used) and synced below, while it is checked.
+      db.Exec("PRAGMA compact.cipher_page_size = " + std::to_string(detail::kCompactedPageSize));
+      db.Exec("PRAGMA compact.journal_mode = OFF");
+      db.Exec("PRAGMA compact.synchronous = OFF");
       db.Exec("SELECT sqlcipher_export('compact')");
+      // The copy is marked for the write-ahead log, as every connection to the
+      // archive would mark it: the archive it becomes is used as it is.
+      db.Exec("PRAGMA compact.journal_mode = WAL");
       // Check the copy: every table holds the same rows, and the schema is whole.
       const auto tables = Tables(db, "main");
       if (tables != Tables(db, "compact"))
@@ -110,11 +147,23 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     // take the file's place when the log has been folded in and removed.
     struct stat log {};
     if (::stat((srcPath + "-wal").c_str(), &log) == 0 && log.st_size > 0) detail::RaiseHeld(srcPath);
-    vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey);
+    // The copy is written whole; the disk takes it in while it is checked.
+    CopySync sync(dstPath);
+    vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000,
+                              detail::kCompactedPageSize);
     detail::KeepPagesRead(copy);  // the check reads the rows twice
-    auto ic = copy.Prepare("PRAGMA integrity_check");
-    if (!ic.Step() || ic.Text(0) != "ok")
-      throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
+    {
+      auto ic = copy.Prepare("PRAGMA integrity_check");
+      if (!ic.Step() || ic.Text(0) != "ok")
+        throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is damaged.");
+      auto mode = copy.Prepare("PRAGMA journal_mode");
+      if (!mode.Step() || mode.Text(0) != "wal")
+        throw ComError(err::kArchiveNotADatabase, kSource,
+                       "The compacted copy of '" + srcPath + "' is not marked for the write-ahead log.");
+    }
+    if (const int e = sync.Wait())
+      throw ComError(err::kPermissionDenied, kSource,
+                     "Cannot write the compacted copy '" + dstPath + "': " + std::strerror(e) + ".");
   } catch (const vx::sqlite::SqliteError& e) {
     std::remove(dstPath.c_str());
     detail::RaiseMapped(e, "Cannot compact '" + srcPath + "'");
@@ -123,18 +172,6 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
-}
-
-bool ArchiveHasSpaceToGiveBack(const std::string& path) {
-  try {
-    auto lock = detail::ProcessLock::Acquire(path);
-    vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, std::string(detail::kArchiveKey), 250);
-    const int64_t free = Count(db, "PRAGMA freelist_count");
-    const int64_t pages = Count(db, "PRAGMA page_count");
-    return free < 0 || pages <= 0 || free * 10 >= pages;
-  } catch (...) {
-    return true;  // compaction checks the file and says what is wrong with it
-  }
 }
 
 void CheckArchiveSound(const std::string& path) {

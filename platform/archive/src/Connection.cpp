@@ -14,6 +14,7 @@
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
+#include "PageSize.h"
 #include "ProcessLock.h"
 #include "Schema.h"
 #include "Workgroup.h"
@@ -26,7 +27,7 @@ namespace vx::archive {
 namespace {
 
 constexpr const char* kSource = "Archive";
-constexpr int kOpenBusyTimeoutMs = 250;
+constexpr int kOpenBusyTimeoutMs = 1000;
 constexpr int kBusyTimeoutMs = 5000;
 
 struct DeclaredParameter {
@@ -165,7 +166,8 @@ struct Connection::Impl {
   bool inTransaction = false;
 
   // Ends the call's use of the connection: an open transaction is rolled back,
-  // and the connection is kept for the next call (see IdleConnection.h).
+  // the connection is kept for the next call (see IdleConnection.h), and the
+  // file is let go for other processes.
   void End() {
     if (!db) return;
     if (inTransaction) {
@@ -175,7 +177,8 @@ struct Connection::Impl {
       } catch (...) {
       }
     }
-    detail::ReturnIdleConnection(path, device, inode, key, std::move(db), std::move(lock));
+    detail::ReturnIdleConnection(path, device, inode, key, std::move(db));
+    lock.reset();
   }
 
   struct Prepared {
@@ -274,11 +277,12 @@ Connection::Connection(const std::string& connectionString) : impl_(std::make_un
   impl_->db = detail::TakeIdleConnection(path, logon.databaseKey);
   const bool fresh = !impl_->db;
   try {
-    // A file that another process keeps locked is reported at once as held;
-    // once open, the connection waits for the file as long as any statement may.
+    // A file that another process keeps locked is reported as held within a
+    // second (time enough for another process that lets its idle connection go
+    // to fold its log); once open, the connection waits for the file as long as
+    // any statement may.
     if (fresh)
-      impl_->db = std::make_unique<vx::sqlite::Database>(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey,
-                                                         kOpenBusyTimeoutMs);
+      impl_->db = detail::OpenArchiveFile(path, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, kOpenBusyTimeoutMs);
     else
       sqlite3_busy_timeout(impl_->db->Handle(), kOpenBusyTimeoutMs);
     // Durability: a commit is on the disk when it returns. The archive keeps a

@@ -4,14 +4,19 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 
-#include "ProcessLock.h"
 #include "sqlite/Database.h"
 
 namespace vx::archive::detail {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 struct Idle {
   std::string path;
@@ -19,96 +24,121 @@ struct Idle {
   dev_t device = 0;
   ino_t inode = 0;
   std::unique_ptr<vx::sqlite::Database> db;
-  std::shared_ptr<ProcessLock> lock;
+  Clock::time_point returned;
 };
 
-std::mutex& Mutex() {
-  static std::mutex m;
-  return m;
+// Never destroyed: the thread that lets the connection go may still run while
+// the process ends. The connection is closed at exit by CloseAtExit.
+struct State {
+  std::mutex mutex;
+  std::optional<Idle> kept;
+  bool timerRunning = false;
+};
+
+State& S() {
+  static State* state = new State;
+  return *state;
 }
 
-std::optional<Idle>& Kept() {
-  static std::optional<Idle> kept;
-  return kept;
+// Closes the connection kept, with the mutex held: a call that wants a
+// connection meanwhile waits until the file has been let go, instead of
+// meeting it locked while the log is folded.
+void CloseKept() {
+  if (!S().kept) return;
+  S().kept->db.reset();
+  S().kept.reset();
 }
 
-// Takes the idle connection out, to be closed by the caller outside the lock.
-std::optional<Idle> TakeOut() {
-  std::optional<Idle> out = std::move(Kept());
-  Kept().reset();
-  return out;
-}
-
-// Closes the connection before it lets the file go.
-void Close(std::optional<Idle>& idle) {
-  if (!idle) return;
-  idle->db.reset();
-  idle->lock.reset();
-  idle.reset();
+// Lets the idle connection go once it has been idle for kIdleSeconds; a call
+// that takes it and hands it back meanwhile starts the time again.
+void LetGoWhenIdle() {
+  const auto idleTime = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kIdleSeconds));
+  std::unique_lock<std::mutex> lock(S().mutex);
+  for (;;) {
+    if (!S().kept) break;
+    const Clock::time_point due = S().kept->returned + idleTime;
+    if (Clock::now() >= due) {
+      CloseKept();
+      break;
+    }
+    lock.unlock();
+    std::this_thread::sleep_until(due);
+    lock.lock();
+  }
+  S().timerRunning = false;
 }
 
 // A process that forks must not hand an open connection to its child: the
 // child would believe it holds the parent's file locks. The parent closes its
-// idle connection before the fork; the next call opens another.
+// idle connection before the fork; the next call opens another. The child has
+// no thread to let a connection go: its first idle connection starts one.
 void BeforeFork() {
-  Mutex().lock();
-  auto idle = TakeOut();
-  Close(idle);
+  S().mutex.lock();
+  CloseKept();
 }
-void AfterFork() { Mutex().unlock(); }
+void AfterForkInParent() { S().mutex.unlock(); }
+void AfterForkInChild() {
+  S().timerRunning = false;
+  S().mutex.unlock();
+}
 
-void InstallForkHandlers() {
+// A process that ends normally within kIdleSeconds of its last call still
+// leaves the file alone holding the archive.
+void CloseAtExit() {
+  std::lock_guard<std::mutex> guard(S().mutex);
+  CloseKept();
+}
+
+void InstallHandlers() {
   static std::once_flag once;
-  std::call_once(once, [] { ::pthread_atfork(BeforeFork, AfterFork, AfterFork); });
+  std::call_once(once, [] {
+    ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild);
+    std::atexit(CloseAtExit);
+  });
+}
+
+bool SameFile(const Idle& idle, const std::string& path, const std::string& key) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && idle.path == path && idle.key == key && idle.device == st.st_dev &&
+         idle.inode == st.st_ino;
 }
 
 }  // namespace
 
 std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path, const std::string& key) {
-  struct stat st {};
-  const bool found = ::stat(path.c_str(), &st) == 0;
-  std::optional<Idle> idle;
-  {
-    std::lock_guard<std::mutex> guard(Mutex());
-    if (!Kept()) return nullptr;
-    idle = TakeOut();
+  std::lock_guard<std::mutex> guard(S().mutex);
+  if (!S().kept) return nullptr;
+  if (!SameFile(*S().kept, path, key)) {
+    CloseKept();
+    return nullptr;
   }
-  if (found && idle->path == path && idle->key == key && idle->device == st.st_dev && idle->inode == st.st_ino) {
-    auto db = std::move(idle->db);
-    return db;
-  }
-  Close(idle);
-  return nullptr;
+  auto db = std::move(S().kept->db);
+  S().kept.reset();
+  return db;
 }
 
 void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, const std::string& key,
-                          std::unique_ptr<vx::sqlite::Database> db, std::shared_ptr<ProcessLock> lock) {
-  InstallForkHandlers();
-  struct stat st {};
-  std::optional<Idle> idle{Idle{path, key, device, inode, std::move(db), std::move(lock)}};
+                          std::unique_ptr<vx::sqlite::Database> db) {
+  InstallHandlers();
+  Idle idle{path, key, device, inode, std::move(db), Clock::now()};
   // Only a connection with nothing left open, on the file the path still names.
-  if (!idle->db || !sqlite3_get_autocommit(idle->db->Handle()) || ::stat(path.c_str(), &st) != 0 ||
-      st.st_dev != device || st.st_ino != inode) {
-    Close(idle);
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> guard(Mutex());
-    if (!Kept()) {
-      Kept() = std::move(idle);
-      return;
+  if (!idle.db || !sqlite3_get_autocommit(idle.db->Handle()) || !SameFile(idle, path, key)) return;
+  std::lock_guard<std::mutex> guard(S().mutex);
+  if (S().kept) return;  // one is kept already: this one closes
+  if (!S().timerRunning) {
+    try {
+      std::thread(LetGoWhenIdle).detach();
+    } catch (const std::system_error&) {
+      return;  // without a thread to let it go, it is not kept
     }
+    S().timerRunning = true;
   }
-  Close(idle);
+  S().kept = std::move(idle);
 }
 
 void CloseIdleConnection(const std::string& path) {
-  std::optional<Idle> idle;
-  {
-    std::lock_guard<std::mutex> guard(Mutex());
-    if (Kept() && Kept()->path == path) idle = TakeOut();
-  }
-  Close(idle);
+  std::lock_guard<std::mutex> guard(S().mutex);
+  if (S().kept && S().kept->path == path) CloseKept();
 }
 
 }  // namespace vx::archive::detail

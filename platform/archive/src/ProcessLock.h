@@ -1,6 +1,7 @@
 #pragma once
-// Keeps an archive file to this process while any of its connections is open:
-// connections of one process share it, another process's open fails at once.
+// Keeps an archive file to this process while any of its calls has a
+// connection open: connections of one process share it, another process's
+// open fails at once. A connection kept idle between calls holds none.
 #include <memory>
 #include <string>
 

@@ -12,6 +12,7 @@
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
+#include "PageSize.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlite/Database.h"
@@ -137,7 +138,7 @@ bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
 void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
   std::optional<vx::sqlite::Database> db;
   try {
-    db.emplace(path, mode, key, 250);
+    db.emplace(path, mode, key, 250, ArchivePageSize(path, key));
   } catch (const vx::sqlite::SqliteError& e) {
     if (Busy(e.Code())) RaiseHeld(path);
     if (e.Code() == SQLITE_NOTADB)
@@ -196,7 +197,7 @@ void CheckSound(const std::string& path, const std::string& key, SoundnessOf of)
   // which the first read of a connection that may write does.
   if (NonEmpty(path + "-journal")) {
     try {
-      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250, ArchivePageSize(path, key));
     } catch (const vx::sqlite::SqliteError& e) {
       if (Busy(e.Code())) RaiseHeld(path);
       if (e.Code() == SQLITE_NOTADB)
@@ -223,7 +224,7 @@ void CheckSound(const std::string& path, const std::string& key, SoundnessOf of)
   struct stat index {};
   if (logged || ::stat((path + "-wal").c_str(), &index) == 0 || ::stat((path + "-shm").c_str(), &index) == 0) {
     try {
-      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250);
+      vx::sqlite::Database db(path, vx::sqlite::OpenMode::ReadWrite, key, 250, ArchivePageSize(path, key));
       auto fold = db.Prepare("PRAGMA main.wal_checkpoint(TRUNCATE)");
       if (fold.Step() && fold.Int64(0) != 0) RaiseHeld(path);
     } catch (const vx::sqlite::SqliteError& e) {

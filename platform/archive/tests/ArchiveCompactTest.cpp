@@ -6,9 +6,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
-
 #include <sqlcipher/sqlite3.h>
 
 #include "../src/Secrets.h"
@@ -77,6 +77,86 @@ TEST(ArchiveCompact, ATableNamedWithAQuoteIsCheckedAndCopied) {
   }
   EXPECT_NO_THROW(vx::archive::CheckArchiveSound(f.Path("Vexilon.dat")));
   EXPECT_NO_THROW(vx::archive::CompactDatabase(f.Admin(), TargetConnection(f)));
+}
+
+// Every row of every table of an archive file, read past the archive layer
+// with pages of `pageSize` (0: SQLCipher's default, that of earlier versions),
+// followed by its page size and journal mode.
+std::string Dump(const std::string& path, int pageSize) {
+  sqlite3* db = nullptr;
+  std::string out;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return "cannot open";
+  std::string key = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey + "\";";
+  if (pageSize) key += "PRAGMA cipher_page_size = " + std::to_string(pageSize) + ";";
+  sqlite3_exec(db, key.c_str(), nullptr, nullptr, nullptr);
+  auto rows = [&](const std::string& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return out += "cannot read;", void();
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        out += std::to_string(sqlite3_column_type(st, c)) + ":" + (text ? text : "") + "|";
+      }
+      out += "\n";
+    }
+    sqlite3_finalize(st);
+  };
+  std::vector<std::string> tables;
+  {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &st, nullptr);
+    while (st && sqlite3_step(st) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+  }
+  rows("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY name");
+  for (const auto& t : tables) rows("SELECT * FROM \"" + t + "\" ORDER BY rowid");
+  out += "pages ";
+  rows("PRAGMA page_size");
+  rows("PRAGMA journal_mode");
+  sqlite3_close(db);
+  return out;
+}
+
+void AddLogItem(Connection& c, int i) {
+  c.Execute("qryAddLogItem",
+            {Parameter::Date("@DateTime", 46000.5 + i), Parameter::TextLength("@SQLServerName", "S"),
+             Parameter::TextLength("@DatabaseName", "db"), Parameter::NullOf("@TableName", ParamType::VarWChar, 128),
+             Parameter::TextLength("@OwnerName", "dbo"), Parameter::Long("@ObjectType", 1),
+             Parameter::TextLength("@ObjectName", "p" + std::to_string(i)),
+             Parameter::TextLength("@Message", "Encrypted", ParamType::LongVarWChar),
+             Parameter::TextLength("@Script", std::string(3000 + 7 * i, static_cast<char>('a' + i % 26)),
+                                   ParamType::LongVarWChar)});
+}
+
+// The archives of earlier versions have pages of 1 KB, as CreateArchive still
+// writes them; compaction writes pages of 4 KB. The copy holds every row as it
+// was, is marked for the write-ahead log already, and opens as the archive;
+// the file of 1 KB pages still opens too (the backup keeps one).
+TEST(ArchiveCompact, AnArchiveOfSmallPagesBecomesOneOfLargePagesRowForRow) {
+  ArchiveFolder f;
+  {
+    Connection c(f.User());
+    c.BeginTrans();
+    for (int i = 0; i < 300; ++i) AddServer(c, "S" + std::to_string(i));
+    for (int i = 0; i < 200; ++i) AddLogItem(c, i);
+    c.CommitTrans();
+  }
+  vx::archive::CloseArchive(f.Path("Vexilon.dat"));
+  const std::string before = Dump(f.Path("Vexilon.dat"), 0);
+  ASSERT_NE(before.find("pages 1:1024|\n3:wal|"), std::string::npos) << before.substr(before.size() - 40);
+  vx::archive::CompactDatabase(f.Admin(), TargetConnection(f));
+  std::string after = Dump(f.Path("Vexilon.tmp"), 4096);
+  ASSERT_NE(after.find("pages 1:4096|\n3:wal|"), std::string::npos) << after.substr(after.size() - 40);
+  EXPECT_EQ(after.substr(0, after.find("pages ")), before.substr(0, before.find("pages ")));
+  ASSERT_EQ(std::rename(f.Path("Vexilon.tmp").c_str(), f.Path("Vexilon.dat").c_str()), 0);
+  Connection c(f.User());
+  EXPECT_EQ(Count(c), 300);
+  EXPECT_EQ(c.OpenRecordset("qryGetLog").RecordCount(), 200);
+  AddLogItem(c, 200);
+  c.Close();
+  vx::archive::CloseArchive(f.Path("Vexilon.dat"));
+  after = Dump(f.Path("Vexilon.dat"), 4096);
+  EXPECT_NE(after.find(std::string(3000 + 7 * 200, 'a' + 200 % 26)), std::string::npos);
 }
 
 TEST(ArchiveCompact, RefusedForTheUserAccountOrAnExistingTargetAndTheSourceStays) {

@@ -38,7 +38,7 @@ SqliteError::SqliteError(int code, std::string source, std::string description)
     : ComError(err::kUnspecified, std::move(source), std::move(description)), code_(code & 0xFF) {}
 
 Database::Database(const std::string& path, OpenMode mode, const std::optional<std::string>& key,
-                   int busyTimeoutMs)
+                   int busyTimeoutMs, int cipherPageSize)
     : path_(path) {
   int flags = SQLITE_OPEN_FULLMUTEX;
   switch (mode) {
@@ -74,6 +74,15 @@ Database::Database(const std::string& path, OpenMode mode, const std::optional<s
       sqlite3_close(db_);
       db_ = nullptr;
       throw SqliteError(SQLITE_MISUSE, kSource, "The SQLite engine in use does not encrypt databases.");
+    }
+    if (cipherPageSize > 0) {
+      try {
+        Exec("PRAGMA cipher_page_size = " + std::to_string(cipherPageSize));
+      } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+      }
     }
   }
   // Reading the schema proves the file is a database and the key fits it.

@@ -35,11 +35,11 @@ void CheckArchiveSound(const std::string& path);
 // nothing is written to it or made beside it.
 void CheckCopySound(const std::string& path);
 
-// Between calls this process keeps one idle connection open on the archive, with
-// the write-ahead log beside the file. Closing it folds the log into the file and
-// removes it when no call has the file open: afterwards the file alone holds the
-// archive, as it does once the program has ended. Raises 0x80004005 when another
-// process holds the file.
+// For about a second after a call this process keeps its connection to the
+// archive open, idle, with the write-ahead log beside the file; then it lets it
+// go. Closing it now folds the log into the file and removes it when no other
+// connection has the file open: afterwards the file alone holds the archive.
+// Raises 0x80004005 when another process holds the file.
 void CloseArchive(const std::string& path);
 
 // Compacts the archive named by the source connection string (an administrator
@@ -47,14 +47,10 @@ void CloseArchive(const std::string& path);
 // the copy (integrity and row counts of every table). A source that fails
 // CheckArchiveSound is not copied. The destination must not
 // exist; on any failure it is removed again and the source stays as it was.
+// The copy has encrypted pages of 4 KB (the archives of earlier versions and
+// the one CreateArchive writes have pages of 1 KB; both open) and is marked for
+// the write-ahead log, so that its first use changes nothing in it.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
-
-// Whether compacting the archive would give back a fair share of its file: at
-// least a tenth of its pages are free. Otherwise the copy would hold the same
-// rows in about the same space. Reads only the file's page counts and checks
-// nothing; true when it cannot read them, so that compaction runs and reports
-// what is wrong with the file.
-bool ArchiveHasSpaceToGiveBack(const std::string& path);
 
 // The connection strings of an archive folder, in the program's forms.
 std::string UserConnectionString(const std::string& folderWithSlash);

@@ -2,8 +2,11 @@
 // A connection to the archive database. Opening authenticates the account of the
 // connection string against the workgroup file, which also holds the database
 // key; the archive opens only while that file exists. Connections of one process
-// share the file; while any is open, another process cannot open it (raised as
-// 0x80004005). Every access is a stored query run by name with its ordered,
+// share the file; while one is open, another process cannot open it (raised as
+// 0x80004005). Between calls the file is free for other processes. A closed
+// connection is kept idle for the next call for about a second, then let go:
+// its write-ahead log is folded into the file and removed, so that the file
+// alone holds every committed row. Every access is a stored query run by name with its ordered,
 // typed input parameters, checked against the query's declared parameters.
 #include <memory>
 #include <string>

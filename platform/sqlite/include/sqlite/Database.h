@@ -33,8 +33,10 @@ class Database {
  public:
   // Opens (or creates) a database file. With a key the file is opened encrypted
   // and the engine is required to be SQLCipher; the key is never put in an error.
+  // cipherPageSize is the encrypted file's page size (0: SQLCipher's default).
   explicit Database(const std::string& path, OpenMode mode = OpenMode::ReadWriteCreate,
-                    const std::optional<std::string>& key = std::nullopt, int busyTimeoutMs = 5000);
+                    const std::optional<std::string>& key = std::nullopt, int busyTimeoutMs = 5000,
+                    int cipherPageSize = 0);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
