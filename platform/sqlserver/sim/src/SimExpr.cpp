@@ -109,49 +109,6 @@ void Executor::PlanInside(size_t first, size_t last) {
   }
 }
 
-// True when the '&', '|' or '^' at `op` stands beside a binary '+' or '-' without
-// parentheses between them: the server evaluates them all left to right at one
-// level, SQLite binds '&' and '|' looser than '+' and '-'.
-bool Executor::MixesBitwise(size_t op, size_t from, size_t to) const {
-  auto operandEnd = [&](size_t k) {
-    const Token& t = Tk(k);
-    return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Variable || IsIdentifier(k) ||
-           IsSymbol(k, ")") || IsWord(k, "END") || IsWord(k, "NULL");
-  };
-  // what an operand of the level may hold: its operators, terms and parentheses
-  auto inside = [&](size_t k) {
-    const Token& t = Tk(k);
-    if (t.kind == Tok::Symbol)
-      return t.text == "+" || t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" || t.text == "&" ||
-             t.text == "|" || t.text == "^" || t.text == "~" || t.text == "." || t.text == "(" || t.text == ")";
-    return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Variable || IsIdentifier(k) ||
-           IsWord(k, "NULL");
-  };
-  auto additive = [&](size_t k) { return (IsSymbol(k, "+") || IsSymbol(k, "-")) && k > from && operandEnd(k - 1); };
-  for (size_t k = op; k-- > from;) {
-    if (IsSymbol(k, ")")) {
-      size_t depth = 1;
-      while (k > from && depth > 0) {
-        --k;
-        if (IsSymbol(k, ")")) ++depth;
-        else if (IsSymbol(k, "(")) --depth;
-      }
-      continue;
-    }
-    if (!inside(k) || IsSymbol(k, "(")) break;
-    if (additive(k)) return true;
-  }
-  for (size_t k = op + 1; k < to; ++k) {
-    if (IsSymbol(k, "(")) {
-      k = Matching(k, to);
-      continue;
-    }
-    if (!inside(k) || IsSymbol(k, ")")) break;
-    if (additive(k)) return true;
-  }
-  return false;
-}
-
 bool Executor::IsDateExpr(size_t a, size_t b) const {
   while (b > a + 1 && IsSymbol(a, "(") && Matching(a, b) == b - 1) ++a, --b;
   if (b <= a) return false;
