@@ -27,6 +27,8 @@ struct Row {
   const char* statement;
   const char* answer;
   const char* column = nullptr;  // the first column's name, when checked
+  SQLSMALLINT parameterType = 0;  // the SQL type of a parameter `?` bound as this text, when there is one
+  const char* parameter = nullptr;
 };
 
 struct Group {
@@ -59,7 +61,13 @@ class Client {
   bool Connected() const { return connected_; }
 
   // The outcome in the terms of Row::answer, the first column's name in `column`.
-  std::string Outcome(const std::string& batch, std::string& column) {
+  std::string Outcome(const std::string& batch, std::string& column, const Row& row) {
+    SQLLEN parameterLength = SQL_NTS;
+    if (row.parameter)
+      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, row.parameterType,
+                       row.parameterType == SQL_DECIMAL ? 5 : row.parameterType == SQL_GUID ? 36 : 23,
+                       row.parameterType == SQL_DECIMAL ? 2 : row.parameterType == SQL_GUID ? 0 : 3,
+                       const_cast<char*>(row.parameter), 0, &parameterLength);
     SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)batch.c_str(), SQL_NTS);
     std::string message;
     SQLINTEGER native = 0;
@@ -142,7 +150,7 @@ TEST_P(SimAnswers, EveryStatementGetsTheServersAnswerOrIsRefused) {
     Client client(served_->Port());  // a fresh connection: no SET of a row reaches the next
     ASSERT_TRUE(client.Connected());
     std::string column;
-    const std::string outcome = client.Outcome(row.statement, column);
+    const std::string outcome = client.Outcome(row.statement, column, row);
     EXPECT_TRUE(Matches(row.answer, outcome)) << row.statement << "\n  expected: " << row.answer
                                               << "\n  got:      " << outcome;
     if (row.column) {
@@ -184,7 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CASE WHEN 0x0102 = 0x0102 THEN 1 ELSE 0 END", "1"},
                {"SELECT 0x01 * 2", "refused"},
                {"SELECT ~0x01", "refused"},
-               {"SELECT CASE WHEN 0x01 = 1 THEN 1 ELSE 0 END", "refused"}}},
+               {"SELECT CASE WHEN 0x01 = 1 THEN 1 ELSE 0 END", "refused"},
+               {"SELECT CASE WHEN 0x01 = 0x0100 THEN 1 ELSE 0 END", "refused"},
+               {"SELECT CAST(0xC3A9 AS varchar(2))", "\xC3\x83\xC2\xA9"},
+               {"SELECT CAST(0x809F AS varchar(2))", "\xE2\x82\xAC\xC5\xB8"}}},
         Group{"Strings",
               {{"SELECT 'a' + 'b'", "ab"},
                {"PRINT 'a' + CAST(1 AS varchar(5))", "print:a1"},
@@ -203,6 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CHARINDEX(N'b', N'\xF0\x9F\x98\x80" "b')", "3"},
                {"SELECT CHARINDEX('B', 'abc')", "2"},
                {"SELECT REPLACE('aXa', 'x', 'y')", "aya"},
+               {"SELECT xtype FROM sysobjects WHERE name = 'sysobjects'", "S "},
                {"SELECT CASE WHEN 'abc' = 'ABC  ' THEN 1 ELSE 0 END", "1"},
                {"SELECT CASE WHEN 'a' < 'B' THEN 1 ELSE 0 END", "1"},
                {"SELECT COUNT(*) FROM (SELECT 'a' AS x UNION SELECT 'A ') t", "1"},
@@ -230,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CAST(12 AS varchar(1))", "*"},
                {"SELECT CAST('not a date' AS datetime)", "error 241"},
                {"SELECT CAST('2024-02-30' AS datetime)", "error 242"},
+               {"SELECT CAST('Feb  9 2024  1:05PM' AS datetime)", "datetime 2024-02-09 13:05:00.000"},
+               {"SELECT CAST('9 Feb 2024' AS datetime)", "refused"},
                {"SELECT CONVERT(datetime, '01/02/2024', 103)", "refused"},
                {"SELECT CONVERT(datetime, '01/02/2024', 101)", "datetime 2024-01-02 00:00:00.000"},
                {"SELECT CASE WHEN 1 = '1' THEN 1 ELSE 0 END", "1"},
@@ -242,6 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT SUM(x) FROM (SELECT 2147483647 AS x UNION ALL SELECT 1) t", "error 8115"},
                {"SELECT AVG(x) FROM (SELECT 1 AS x UNION ALL SELECT 2) t", "1"},
                {"SELECT 3 ^ 1", "refused"},
+               {"SELECT 2 | 1 + 1", "refused"},
+               {"SELECT (2 | 1) + 1", "4"},
                {"SELECT CAST(2.5 AS varchar(10))", "refused"}}},
         Group{"Dates",
               {{"SELECT CAST(0 AS datetime)", "datetime 1900-01-01 00:00:00.000"},
@@ -256,6 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT MAX(crdate) + 1 FROM sysobjects", "~date"},
                {"SELECT CASE WHEN MAX(crdate) - 1 < MAX(crdate) THEN 1 ELSE 0 END FROM sysobjects", "1"},
                {"SELECT COUNT(*) FROM sysobjects WHERE crdate < '1990-01-01'", "0"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE crdate IN ('1990-01-01', 'not a date')", "error 241"},
                {"SELECT CASE WHEN COUNT(*) > 0 THEN 1 ELSE 0 END FROM sysobjects WHERE crdate BETWEEN '1990-01-01' "
                 "AND '2999-01-01'",
                 "1"},
@@ -327,7 +344,11 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT COUNT(*) FROM sysobjects WITH (NOLOCK) WHERE 1 = 0", "0"},
                {"SELECT COUNT(*) FROM sysobjects o (NOLOCK) WHERE 1 = 0", "0"},
                {"SELECT USER", "dbo"},
-               {"SELECT 1 LIMIT 1", "error 170"}}},
+               {"SELECT 1 LIMIT 1", "error 170"},
+               // parameters of a procedure call (sp_executesql) whose values the simulator does not keep
+               {"SELECT ?", "refused", nullptr, SQL_DECIMAL, "1.50"},
+               {"SELECT ?", "refused", nullptr, SQL_GUID, "6F9619FF-8B86-D011-B42D-00C04FC964FF"},
+               {"SELECT ?", "datetime 2024-02-09 13:05:07.000", nullptr, SQL_TYPE_TIMESTAMP, "2024-02-09 13:05:07"}}},
         Group{"SetOptions",
               {{"SET ROWCOUNT 5", "refused"},
                {"SET ROWCOUNT 0", "ok"},

@@ -90,6 +90,8 @@ class Executor {
   void PlanRange(size_t from, size_t to);
   void PlanInside(size_t first, size_t last);
   bool IsDateExpr(size_t a, size_t b) const;
+  bool MixesBitwise(size_t op, size_t from, size_t to) const;
+  std::string SameLengthBinary(size_t i, size_t from, size_t to, const std::string& sql);
   std::string CastType(size_t a, size_t b) const;
   std::string SourceHint(size_t a, size_t b) const;
   std::string FunctionName(size_t i) const;

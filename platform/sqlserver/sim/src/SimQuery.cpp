@@ -2,6 +2,7 @@
 // server names and types them, their rows as values.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -23,6 +24,7 @@ class Query : public sqlserver::RowCursor {
   Query(sqlite3* h, sqlite3_stmt* st, const std::vector<sqlserver::Parameter>* parameters) : h_(h), st_(st) {
     const int n = sqlite3_column_count(st);
     dates_.resize(static_cast<size_t>(n));
+    widths_.resize(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
       sqlserver::Column col;
       col.name = sqlite3_column_name(st, c) ? sqlite3_column_name(st, c) : "";
@@ -43,6 +45,9 @@ class Query : public sqlserver::RowCursor {
       const char* table = sqlite3_column_table_name(st, c);
       const char* origin = sqlite3_column_origin_name(st, c);
       if (table && origin) col.sqlType = CatalogColumnType(table, origin);
+      // char(n) keeps n characters: the blanks its shorter values are padded with come with them.
+      if (col.sqlType.rfind("char(", 0) == 0)
+        widths_[static_cast<size_t>(c)] = std::strtoul(col.sqlType.c_str() + 5, nullptr, 10);
       columns_.push_back(std::move(col));
     }
     // The batch's parameters are bound by number (?1 is the first), never written into the text.
@@ -126,7 +131,9 @@ class Query : public sqlserver::RowCursor {
         default: {
           const char* p = static_cast<const char*>(sqlite3_column_blob(st_, i));
           int len = sqlite3_column_bytes(st_, i);
-          row.push_back(sqlserver::Value::Text(p ? std::string(p, static_cast<size_t>(len)) : std::string()));
+          std::string text = p ? std::string(p, static_cast<size_t>(len)) : std::string();
+          if (text.size() < widths_[c]) text.append(widths_[c] - text.size(), ' ');
+          row.push_back(sqlserver::Value::Text(std::move(text)));
         }
       }
     }
@@ -145,6 +152,7 @@ class Query : public sqlserver::RowCursor {
   sqlite3_stmt* st_;
   std::vector<sqlserver::Column> columns_;
   std::vector<bool> dates_;
+  std::vector<size_t> widths_;  // of a char(n) column, else 0
   int rc_ = SQLITE_OK;
   bool peeked_ = false;
 };

@@ -167,6 +167,23 @@ std::string FitText(std::string text, const Target& t) {
   return sqlserver::Utf16ToUtf8(u);
 }
 
+// Code page 1252 at 0x80-0x9F, as the server's collation reads a varchar's bytes;
+// the five bytes it leaves undefined stand for the control characters of their number.
+constexpr char16_t kCodePageHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t CodePageChar(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kCodePageHigh[b - 0x80] : char16_t{b}; }
+
+// A character's byte in code page 1252, '?' for one it does not have.
+char CodePageByte(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return static_cast<char>(c);
+  for (int k = 0; k < 32; ++k)
+    if (kCodePageHigh[k] == c) return static_cast<char>(0x80 + k);
+  return '?';
+}
+
 // The rightmost `width` bytes of a big-endian integer.
 std::string IntBytes(int64_t v, int width) {
   std::string b;
@@ -239,10 +256,16 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     else if (hasStyle && style != 0 && style != 100 && style != 101 && style != 112 && style != 120 &&
              style != 121 && style != 126)
       return Unsupported(ctx, "CONVERT style " + std::to_string(style) + " of text");
-    else if (bool outOfRange = false; !TextToServerDate(Text(v), ole, &outOfRange))
-      return outOfRange ? Fail(ctx, 242, "The conversion of a char data type to a datetime data type resulted in an "
-                                         "out-of-range datetime value.")
-                        : Fail(ctx, 241, "Syntax error converting datetime from character string.");
+    else if (bool outOfRange = false; !TextToServerDate(Text(v), ole, &outOfRange)) {
+      if (outOfRange)
+        return Fail(ctx, 242, "The conversion of a char data type to a datetime data type resulted in an "
+                              "out-of-range datetime value.");
+      // Text with digits may be one of the server's many other ways of writing a date.
+      const std::string text = Text(v);
+      if (text.find_first_of("0123456789") != std::string::npos)
+        return Unsupported(ctx, "Reading '" + text + "' as a date");
+      return Fail(ctx, 241, "Syntax error converting datetime from character string.");
+    }
     if (b == "SMALLDATETIME") ole = std::round(ole * 1440.0) / 1440.0;
     return sqlite3_result_double(ctx, ole);
   }
@@ -272,8 +295,8 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
           u += static_cast<char16_t>(static_cast<unsigned char>(bytes[k]) | static_cast<unsigned char>(bytes[k + 1]) << 8);
       } else {
         for (unsigned char c : bytes) {
-          if (c == 0 || (c >= 0x80 && c < 0xA0)) return Unsupported(ctx, "Converting these bytes to varchar");
-          u += static_cast<char16_t>(c);
+          if (c == 0) return Unsupported(ctx, "Converting the byte 0x00 to varchar");
+          u += CodePageChar(c);
         }
       }
       return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
@@ -298,7 +321,7 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (vt == SQLITE_BLOB) {
       bytes = Bytes(v);
     } else if (source == "V") {
-      for (char16_t c : sqlserver::Utf8ToUtf16(Text(v))) bytes += static_cast<char>(c < 0x100 ? c : '?');
+      for (char16_t c : sqlserver::Utf8ToUtf16(Text(v))) bytes += CodePageByte(c);
     } else {
       for (char16_t c : sqlserver::Utf8ToUtf16(Text(v))) {
         bytes += static_cast<char>(c & 0xFF);
@@ -364,6 +387,14 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
   }
 }
 
+// vx_same_length(binary, other): the binary, unless both are binaries of different lengths.
+void FnSameLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB && sqlite3_value_type(argv[1]) == SQLITE_BLOB &&
+      sqlite3_value_bytes(argv[0]) != sqlite3_value_bytes(argv[1]))
+    return Unsupported(ctx, "Comparing binaries of different lengths");
+  sqlite3_result_value(ctx, argv[0]);
+}
+
 void FnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, true); }
 void FnSub(sqlite3_context* ctx, int, sqlite3_value** argv) { Arith(ctx, argv, false); }
 
@@ -378,6 +409,7 @@ std::string Lower(std::string_view s) {
 void RegisterScalars(sqlite3* h, void* session) {
   sqlite3_create_function(h, "vx_convert", 4, SQLITE_UTF8, session, FnConvert, nullptr, nullptr);
   sqlite3_create_function(h, "vx_add", 3, SQLITE_UTF8, session, FnAdd, nullptr, nullptr);
+  sqlite3_create_function(h, "vx_same_length", 2, SQLITE_UTF8, session, FnSameLength, nullptr, nullptr);
   sqlite3_create_function(h, "vx_sub", 3, SQLITE_UTF8, session, FnSub, nullptr, nullptr);
   RegisterStrings(h, session);
 }

@@ -120,6 +120,8 @@ std::string Executor::Translate(size_t from, size_t to) {
       i = Matching(IsSymbol(i, "(") ? i : i + 1, to);
       continue;
     }
+    if ((IsSymbol(i, "&") || IsSymbol(i, "|") || IsSymbol(i, "^")) && MixesBitwise(i, from, to))
+      throw Unsupported("'" + t.text + "' beside '+' or '-' without parentheses");
     if ((IsSymbol(i, "/") || IsSymbol(i, "%")) && i + 1 < to) {
       emit(t.text);
       emit("vx_divisor(");
@@ -238,6 +240,17 @@ std::string Executor::Translate(size_t from, size_t to) {
           } else if (isComparison(i + 1) && i + 2 < to) {
             otherFrom = i + 2;
             otherTo = OperandEnd(i + 2, to) + 1;
+          } else if (i > from + 2 && (IsSymbol(i - 1, "(") || IsSymbol(i - 1, ","))) {
+            // x [NOT] IN ('a', 'b'): a string of the list is compared with x
+            size_t open = i - 1;
+            while (open > from && !IsSymbol(open, "(") &&
+                   (IsSymbol(open, ",") || Tk(open).kind == Tok::String || Tk(open).kind == Tok::Number))
+              --open;
+            if (IsSymbol(open, "(") && open > from + 1 && IsWord(open - 1, "IN")) {
+              otherTo = IsWord(open - 2, "NOT") && open > from + 2 ? open - 2 : open - 1;
+              otherFrom = otherTo - 1;
+              while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+            }
           }
           if (otherTo > otherFrom) {
             const bool number = otherTo == otherFrom + 1 && Tk(otherFrom).kind == Tok::Number &&
@@ -279,7 +292,7 @@ std::string Executor::Translate(size_t from, size_t to) {
               throw Unsupported("An operator other than '+' on the binary constant " + t.text);
             std::string hex = t.text.substr(2);
             if (hex.size() % 2) hex.insert(0, "0");
-            emit("X'" + hex + "'");
+            emit(SameLengthBinary(i, from, to, "X'" + hex + "'"));
           } else {
             // A decimal constant is numeric to the server, with its scale: the simulator
             // keeps it as a float, which shows the same text only alone and without trailing zeros.
@@ -309,7 +322,10 @@ std::string Executor::Translate(size_t from, size_t to) {
           else if (t.value == "@@OPTIONS") emit("vx_options()");
           else if (t.value == "@@SPID") emit("51");
           else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
-          else if (const int p = ParameterIndex(t.value); p >= 0) emit("?" + std::to_string(p + 1));
+          else if (const int p = ParameterIndex(t.value); p >= 0)
+            emit(IsBinaryType((*s_.parameters_)[static_cast<size_t>(p)].sqlType)
+                     ? SameLengthBinary(i, from, to, "?" + std::to_string(p + 1))
+                     : "?" + std::to_string(p + 1));
           else if (t.value.rfind("@@", 0) == 0) throw Unsupported(t.text);
           else throw SimError{137, 15, "Must declare the variable '" + t.text + "'.", t.line};
           break;

@@ -2,6 +2,7 @@
 // Server 2000 declares them, and the expressions whose type the select list
 // shows (GETDATE(), CAST and CONVERT); and the conversions to datetime and
 // varbinary that SQLite does not make.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -45,8 +46,28 @@ std::string CatalogColumnType(std::string_view table, std::string_view column) {
   return {};
 }
 
+namespace {
+
+// "Feb", "february" (any case) as 1-12 at p, advancing p past it; 0 when p names no month.
+int MonthName(const char*& p) {
+  static const char* names[] = {"january", "february", "march",     "april",   "may",      "june",
+                                "july",    "august",   "september", "october", "november", "december"};
+  size_t n = 0;
+  while (std::isalpha(static_cast<unsigned char>(p[n]))) ++n;
+  const std::string word = Lower(std::string_view(p, n));
+  for (int m = 0; m < 12; ++m)
+    if (word == names[m] || (n == 3 && word == std::string_view(names[m], 3))) {
+      p += n;
+      return m + 1;
+    }
+  return 0;
+}
+
+}  // namespace
+
 bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange) {
-  // "YYYY-MM-DD[ |T]HH:MM[:SS[.fff]]", "YYYYMMDD[ HH:MM[:SS]]" and "MM/DD/YYYY[ HH:MM[:SS]]"
+  // "YYYY-MM-DD[ |T]HH:MM[:SS[.fff]]", "YYYYMMDD[ HH:MM[:SS]]", "MM/DD/YYYY[ HH:MM[:SS]]" and
+  // "Mon DD[,] YYYY[ HH:MM[:SS[.fff]]]", the time perhaps followed by AM or PM
   std::string s(text);
   while (!s.empty() && s.back() == ' ') s.pop_back();
   while (!s.empty() && s.front() == ' ') s.erase(0, 1);
@@ -57,18 +78,38 @@ bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange) {
       (std::strlen(p) >= 8 && std::sscanf(p, "%4d%2d%2d%n", &y, &mo, &d, &n) == 3) ||
       std::sscanf(p, "%2d/%2d/%4d%n", &mo, &d, &y, &n) == 3) {
     p += n;
+  } else if (const char* q = p; (mo = MonthName(q)) != 0 && *q == ' ') {
+    while (*q == ' ') ++q;
+    if (!std::isdigit(static_cast<unsigned char>(*q)) || std::sscanf(q, "%2d%n", &d, &n) != 1) return false;
+    q += n;
+    if (*q == ',') ++q;
+    if (*q != ' ') return false;
+    while (*q == ' ') ++q;
+    n = 0;
+    if (std::sscanf(q, "%4d%n", &y, &n) != 1 || n != 4) return false;
+    p = q + n;
   } else {
     return false;
   }
+  const bool named = !std::isdigit(static_cast<unsigned char>(s[0]));
   if (*p == ' ' || *p == 'T') {
-    ++p;
+    if (*p == 'T' || !named) ++p;
+    else
+      while (*p == ' ') ++p;
     n = 0;
-    if (std::sscanf(p, "%2d:%2d%n", &h, &mi, &n) != 2) return false;
+    if (!std::isdigit(static_cast<unsigned char>(*p)) || std::sscanf(p, "%2d:%2d%n", &h, &mi, &n) != 2) return false;
     p += n;
     if (*p == ':') {
       n = 0;
-      if (std::sscanf(p + 1, "%lf%n", &sec, &n) != 1) return false;
+      if (!std::isdigit(static_cast<unsigned char>(p[1])) || std::sscanf(p + 1, "%lf%n", &sec, &n) != 1) return false;
       p += 1 + n;
+    }
+    if (*p == ' ' && (p[1] == 'A' || p[1] == 'a' || p[1] == 'P' || p[1] == 'p')) ++p;
+    if ((p[0] == 'A' || p[0] == 'a' || p[0] == 'P' || p[0] == 'p') && (p[1] == 'M' || p[1] == 'm')) {
+      if (h > 12) return false;
+      const bool pm = p[0] == 'P' || p[0] == 'p';
+      h = h == 12 ? (pm ? 12 : 0) : pm ? h + 12 : h;
+      p += 2;
     }
   }
   if (*p != '\0') return false;

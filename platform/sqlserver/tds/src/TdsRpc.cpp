@@ -175,7 +175,12 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
     return nullptr;
   };
 
-  switch (id) {
+  const auto refused = std::find_if(in.begin(), in.end(), [](const RpcParameter& p) { return !p.refusedType.empty(); });
+  if (refused != in.end()) {
+    reply.Message(Error(kRefused, "Passing a parameter of type " + refused->refusedType +
+                                      " is not supported by the simulated server."));
+    ran = false;
+  } else switch (id) {
     case kExecuteSql:
       if (!expectText(0, "@statement", "ntext/nchar/nvarchar")) break;
       if (in.size() > 1 && !IsText(in[1])) {

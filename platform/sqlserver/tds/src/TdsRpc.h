@@ -22,6 +22,7 @@ struct RpcParameter {
   std::string data;         // the value as sent, its length first
   sqlserver::Value value;
   std::string sqlType;      // the server's name of its type ("datetime"), "" for one the session takes as it is
+  std::string refusedType;  // the type of a value the simulated server does not keep ("money"), else ""
 };
 
 struct RpcCall {

@@ -260,6 +260,16 @@ bool ReadTyped(Reader& r, RpcParameter& p, std::string& error) {
     if (!fits) return false;
   }
   p.sqlType = SqlTypeOf(type, maxLength, length);
+  // Kept as a float, an integer or text, these would come back as another type with another value.
+  switch (type) {
+    case kDecimal: case kDecimalN: p.refusedType = "decimal"; break;
+    case kNumeric: case kNumericN: p.refusedType = "numeric"; break;
+    case kMoney4: p.refusedType = "smallmoney"; break;
+    case kMoney: p.refusedType = "money"; break;
+    case kMoneyN: p.refusedType = maxLength == 4 ? "smallmoney" : "money"; break;
+    case kGuid: p.refusedType = "uniqueidentifier"; break;
+    default: break;
+  }
   if (isNull || p.byDefault) {
     p.value = Value::Null();
   } else {
