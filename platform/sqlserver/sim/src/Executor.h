@@ -44,6 +44,8 @@ class Executor {
 
   // Translates T-SQL expression/query tokens [from, to) into SQLite text.
   std::string Translate(size_t from, size_t to);
+  // Whether the token at i is an argument of a function call (not of IN or a grouping).
+  bool InCallArguments(size_t i) const;
   // Runs translated query text; [from, to) are the tokens it came from (for error lines).
   // A translated statement over the session's views; one SQLite refuses is
   // the batch's error at the statement's place.

@@ -66,6 +66,29 @@ std::string Literal(const std::string& value) {
 
 bool Executor::IsTableHint(size_t i) const { return Tk(i).kind == Tok::Word && IsTableHintWord(Tk(i).value); }
 
+bool Executor::InCallArguments(size_t i) const {
+  // Back to the parenthesis that holds the token; a call's arguments are
+  // translated on their own, so the search goes past the range in hand.
+  int depth = 0;
+  for (size_t k = i; k-- > 0;) {
+    if (depth == 0 && (IsSymbol(k, ";") || AtStatementStart(k))) return false;
+    if (IsSymbol(k, ")")) ++depth;
+    else if (IsSymbol(k, "(") && depth-- == 0) {
+      if (k == 0 || Tk(k - 1).kind != Tok::Word) return false;
+      static const char* const kGrouping[] = {"IN", "EXISTS", "AND", "OR", "NOT", "WHERE", "ON", "WHEN", "THEN",
+                                              "ELSE", "SELECT", "VALUES", "AS", "FROM", "JOIN", "BY", "HAVING",
+                                              "CASE", "IF", "WHILE", "RETURN", "BETWEEN", "LIKE", "ALL", "ANY",
+                                              "SOME", "ESCAPE", "DISTINCT", "TOP",
+                                              // calls that compare their arguments
+                                              "NULLIF", "MIN", "MAX"};
+      for (const char* word : kGrouping)
+        if (Tk(k - 1).value == word) return false;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string Executor::Translate(size_t from, size_t to) {
   const bool top = translateDepth_ == 0;
   struct Nesting {
@@ -270,7 +293,9 @@ std::string Executor::Translate(size_t from, size_t to) {
                                           before.kind == Tok::String || before.kind == Tok::Variable ||
                                           IsSymbol(i - 1, ")") || IsWord(i - 1, "END") || IsWord(i - 1, "NULL") ||
                                           (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT")));
-          if (!alias) lit += " COLLATE " + std::string(kCollation);
+          // An argument of a function is a value to it, not a comparison: a collation
+          // there would only keep SQLite from finding the call's result once.
+          if (!alias && !InCallArguments(i)) lit += " COLLATE " + std::string(kCollation);
           emit(lit);
           break;
         }
