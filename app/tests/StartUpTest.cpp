@@ -126,14 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveStartUpTest,
 // would spoil it.
 TEST_F(StartUpTest, ADamagedArchiveKeepsItsLogAndTheMessageSaysItGoesWithIt) {
   fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
-  const pid_t child = ::fork();
-  if (child == 0) {
-    FillArchive();
-    ::raise(SIGKILL);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(FillArchiveAndKill());
   ASSERT_TRUE(fs::exists(File("Vexilon.dat-wal")));
   fs::resize_file(File("Vexilon.dat"), fs::file_size(File("Vexilon.dat")) / 2);
   const QByteArray archive = Bytes(File("Vexilon.dat")), log = Bytes(File("Vexilon.dat-wal"));

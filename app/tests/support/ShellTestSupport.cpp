@@ -1,9 +1,11 @@
 #include "support/ShellTestSupport.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -65,6 +67,17 @@ int ShellTest::HoldFile(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+bool ShellTest::FillArchiveAndKill() const {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    FillArchive();
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 void ShellTest::FillArchive() const {

@@ -30,6 +30,10 @@ class ShellTest : public ui_test::UiTest {
   // Adds rows to the program folder's archive until it spans many pages, so
   // that its middle holds table rows.
   void FillArchive() const;
+  // Leaves the archive as a run killed between two calls leaves it: FillArchive
+  // in a child killed right after, its rows in the log beside the file. True
+  // when the child was killed so.
+  bool FillArchiveAndKill() const;
 
   std::vector<int> endCodes;  // each end of the process ExitApp asked for
 };

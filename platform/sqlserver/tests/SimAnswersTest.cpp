@@ -7,14 +7,14 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "support/OdbcClient.h"
 #include "support/ServedServer.h"
 #include "support/SimFixture.h"
 
 namespace {
-
-constexpr const char* kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
 
 // What a statement gets:
 //   "refused"   an error saying it "is not supported by the simulated server"
@@ -37,92 +37,56 @@ struct Group {
 };
 void PrintTo(const Group& group, std::ostream* os) { *os << group.name; }
 
-// One connection of FreeTDS's driver and the outcome of one batch on it.
-class Client {
- public:
-  explicit Client(int port) {
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
-    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-    const std::string text = std::string("DRIVER=") + kDriver + ";SERVER=127.0.0.1;PORT=" + std::to_string(port) +
-                             ";UID=sa;PWD=sa-pw;DATABASE=Sales;TDS_Version=7.1;ClientCharset=UTF-8;";
-    connected_ = SQL_SUCCEEDED(SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)text.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                                SQL_DRIVER_NOPROMPT));
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
-  }
-  ~Client() {
-    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
-    SQLDisconnect(dbc_);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    SQLFreeHandle(SQL_HANDLE_ENV, env_);
-  }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
-  bool Connected() const { return connected_; }
-
-  // The outcome in the terms of Row::answer, the first column's name in `column`.
-  std::string Outcome(const std::string& batch, std::string& column, const Row& row) {
-    SQLLEN parameterLength = SQL_NTS;
-    if (row.parameter)
-      SQLBindParameter(stmt_, 1, SQL_PARAM_INPUT, SQL_C_CHAR, row.parameterType,
-                       row.parameterType == SQL_DECIMAL ? 5 : row.parameterType == SQL_GUID ? 36 : 23,
-                       row.parameterType == SQL_DECIMAL ? 2 : row.parameterType == SQL_GUID ? 0 : 3,
-                       const_cast<char*>(row.parameter), 0, &parameterLength);
-    SQLRETURN rc = SQLExecDirect(stmt_, (SQLCHAR*)batch.c_str(), SQL_NTS);
-    std::string message;
-    SQLINTEGER native = 0;
-    for (;;) {
-      if (rc == SQL_ERROR) {
-        Diagnostic(native, message);
-        if (message.find("is not supported by the simulated server") != std::string::npos) return "refused";
-        return "error " + std::to_string(native) + " (" + message + ")";
-      }
-      // before any other call, which would clear it
-      const bool printed = rc == SQL_SUCCESS_WITH_INFO && Diagnostic(native, message) && native == 0;
-      SQLSMALLINT columns = 0;
-      SQLNumResultCols(stmt_, &columns);
-      if (columns > 0) {
-        SQLCHAR name[256] = {};
-        SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        SQLDescribeCol(stmt_, 1, name, sizeof name, &length, &type, &size, &digits, &nullable);
-        column = reinterpret_cast<char*>(name);
-        rc = SQLFetch(stmt_);
-        if (rc == SQL_ERROR) continue;
-        if (!SQL_SUCCEEDED(rc)) return "no row";
-        char buffer[4096] = {};
-        SQLLEN indicator = 0;
-        SQLGetData(stmt_, 1, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
-        std::string value = indicator == SQL_NULL_DATA ? "NULL" : buffer;
-        while (SQL_SUCCEEDED(SQLMoreResults(stmt_))) {
-        }
-        return type == SQL_TYPE_TIMESTAMP ? "datetime " + value : value;
-      }
-      if (printed) {
-        const std::string marker = "[SQL Server]";
-        const size_t at = message.find(marker);
-        return "print:" + (at == std::string::npos ? message : message.substr(at + marker.size()));
-      }
-      rc = SQLMoreResults(stmt_);
-      if (rc == SQL_NO_DATA) return "ok";
+// The outcome of one batch, in the terms of Row::answer.
+std::string Outcome(tds_test::OdbcClient& client, const std::string& batch, std::string& column, const Row& row) {
+  const SQLHSTMT stmt = client.Stmt();
+  SQLLEN parameterLength = SQL_NTS;
+  if (row.parameter)
+    SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, row.parameterType,
+                     row.parameterType == SQL_DECIMAL ? 5 : row.parameterType == SQL_GUID ? 36 : 23,
+                     row.parameterType == SQL_DECIMAL ? 2 : row.parameterType == SQL_GUID ? 0 : 3,
+                     const_cast<char*>(row.parameter), 0, &parameterLength);
+  SQLRETURN rc = SQLExecDirect(stmt, (SQLCHAR*)batch.c_str(), SQL_NTS);
+  std::string message;
+  SQLINTEGER native = 0;
+  for (;;) {
+    if (rc == SQL_ERROR) {
+      std::tie(native, message) = client.Diagnostic();
+      if (message.find("is not supported by the simulated server") != std::string::npos) return "refused";
+      return "error " + std::to_string(native) + " (" + message + ")";
     }
+    // before any other call, which would clear it
+    if (rc == SQL_SUCCESS_WITH_INFO) std::tie(native, message) = client.Diagnostic();
+    const bool printed = rc == SQL_SUCCESS_WITH_INFO && !message.empty() && native == 0;
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(stmt, &columns);
+    if (columns > 0) {
+      SQLCHAR name[256] = {};
+      SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      SQLDescribeCol(stmt, 1, name, sizeof name, &length, &type, &size, &digits, &nullable);
+      column = reinterpret_cast<char*>(name);
+      rc = SQLFetch(stmt);
+      if (rc == SQL_ERROR) continue;
+      if (!SQL_SUCCEEDED(rc)) return "no row";
+      char buffer[4096] = {};
+      SQLLEN indicator = 0;
+      SQLGetData(stmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+      std::string value = indicator == SQL_NULL_DATA ? "NULL" : buffer;
+      while (SQL_SUCCEEDED(SQLMoreResults(stmt))) {
+      }
+      return type == SQL_TYPE_TIMESTAMP ? "datetime " + value : value;
+    }
+    if (printed) {
+      const std::string marker = "[SQL Server]";
+      const size_t at = message.find(marker);
+      return "print:" + (at == std::string::npos ? message : message.substr(at + marker.size()));
+    }
+    rc = SQLMoreResults(stmt);
+    if (rc == SQL_NO_DATA) return "ok";
   }
+}
 
- private:
-  bool Diagnostic(SQLINTEGER& native, std::string& text) {
-    SQLCHAR state[6] = {}, buffer[1024] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetDiagRec(SQL_HANDLE_STMT, stmt_, 1, state, &native, buffer, sizeof buffer, &length)))
-      return false;
-    text = reinterpret_cast<char*>(buffer);
-    return true;
-  }
-
-  SQLHENV env_ = SQL_NULL_HENV;
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
-  bool connected_ = false;
-};
 
 class SimAnswers : public SimFixture, public ::testing::WithParamInterface<Group> {
  protected:
@@ -147,10 +111,10 @@ bool Matches(const std::string& answer, const std::string& outcome) {
 
 TEST_P(SimAnswers, EveryStatementGetsTheServersAnswerOrIsRefused) {
   for (const Row& row : GetParam().rows) {
-    Client client(served_->Port());  // a fresh connection: no SET of a row reaches the next
+    tds_test::OdbcClient client(served_->Port(), "sa", "sa-pw", "Sales");  // a fresh connection: no SET of a row reaches the next
     ASSERT_TRUE(client.Connected());
     std::string column;
-    const std::string outcome = client.Outcome(row.statement, column, row);
+    const std::string outcome = Outcome(client, row.statement, column, row);
     EXPECT_TRUE(Matches(row.answer, outcome)) << row.statement << "\n  expected: " << row.answer
                                               << "\n  got:      " << outcome;
     if (row.column) {
