@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/OdbcClient.h"
+#include "support/ServedFixture.h"
 #include "support/ServedServer.h"
 #include "support/SimFixture.h"
 
@@ -88,19 +89,7 @@ std::string Outcome(tds_test::OdbcClient& client, const std::string& batch, std:
 }
 
 
-class SimAnswers : public SimFixture, public ::testing::WithParamInterface<Group> {
- protected:
-  void SetUp() override {
-    SimFixture::SetUp();
-    tds_test::IsolateOdbcConfig(folder_);
-    served_ = std::make_unique<tds_test::ServedServer>(VX_SQLSIM, serverName_, folder_);
-  }
-  void TearDown() override {
-    served_.reset();
-    SimFixture::TearDown();
-  }
-  std::unique_ptr<tds_test::ServedServer> served_;
-};
+class SimAnswers : public ServedFixture, public ::testing::WithParamInterface<Group> {};
 
 bool Matches(const std::string& answer, const std::string& outcome) {
   static const std::regex date(R"(datetime \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");

@@ -10,6 +10,7 @@
 
 #include "sqlserver/Utf16.h"
 #include "support/OdbcClient.h"
+#include "support/ServedFixture.h"
 #include "support/ServedServer.h"
 #include "support/SimFixture.h"
 
@@ -17,25 +18,17 @@ namespace {
 
 using Client = tds_test::OdbcClient;
 
-class TdsEndpoint : public SimFixture {
+class TdsEndpoint : public ServedFixture {
  protected:
-  void SetUp() override {
-    SimFixture::SetUp();
-    tds_test::IsolateOdbcConfig(folder_);
+  void BeforeServing() override {
     Run("CREATE PROCEDURE dbo.Shown AS\r\nselect 1\r\nselect 2");
     Run("CREATE PROCEDURE dbo.Hidden WITH ENCRYPTION AS select 3");
-    served_ = std::make_unique<tds_test::ServedServer>(VX_SQLSIM, serverName_, folder_);
-  }
-  void TearDown() override {
-    served_.reset();
-    SimFixture::TearDown();
   }
   std::unique_ptr<Client> Connect(const std::string& database = "Sales") {
     auto c = std::make_unique<Client>(served_->Port(), "sa", "sa-pw", database);
     EXPECT_TRUE(c->Connected());
     return c;
   }
-  std::unique_ptr<tds_test::ServedServer> served_;
 };
 
 // ---- the server's types ----

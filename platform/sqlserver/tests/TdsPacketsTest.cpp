@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/RawTds.h"
+#include "support/ServedFixture.h"
 #include "support/ServedServer.h"
 #include "support/SimFixture.h"
 
@@ -19,17 +20,8 @@ using namespace std::string_literals;
 
 constexpr uint16_t kDoneAttention = 0x20;
 
-class TdsPackets : public SimFixture {
+class TdsPackets : public ServedFixture {
  protected:
-  void SetUp() override {
-    SimFixture::SetUp();
-    tds_test::IsolateOdbcConfig(folder_);
-    served_ = std::make_unique<tds_test::ServedServer>(VX_SQLSIM, serverName_, folder_);
-  }
-  void TearDown() override {
-    served_.reset();
-    SimFixture::TearDown();
-  }
   std::unique_ptr<RawTds> LoggedIn() {
     auto c = std::make_unique<RawTds>(served_->Port());
     EXPECT_TRUE(c->Login("sa", "sa-pw", "Sales"));
@@ -45,7 +37,6 @@ class TdsPackets : public SimFixture {
     EXPECT_EQ(t[0].text, "after");
     EXPECT_EQ(t[1].type, 0xFD);
   }
-  std::unique_ptr<tds_test::ServedServer> served_;
 };
 
 TEST_F(TdsPackets, UseSendsTheDatabaseChangeThenMessage5701AtLevelZero) {
