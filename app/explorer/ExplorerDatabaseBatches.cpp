@@ -50,6 +50,15 @@ int32_t Total(const std::array<UDT_OBJECT_CONTAINER, 4>& lists) {
   return static_cast<int32_t>(total);
 }
 
+// A run's closing message. Only objects done count: with errors and none done,
+// the message does not claim any.
+void TellOutcome(bool errors, int done, const QString& noneDone, const QString& someDone, const QString& allDone) {
+  if (errors)
+    MsgBox(done == 0 ? noneDone : someDone, vx::app::vbExclamation);
+  else
+    MsgBox(allDone, vx::app::vbInformation);
+}
+
 }  // namespace
 
 bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
@@ -79,18 +88,12 @@ bool frmSQLServerExplorer::EncryptAllDatabaseObjects(int32_t lngDatabaseID) {
       lists[k] = UDT_OBJECT_CONTAINER{};
     }
     run->End(run->Status(), false);
-    // Only objects encrypted count: with errors and none encrypted, the message
-    // does not claim any.
-    if (Vexilon().GetErrorsExist() && encrypted == 0)
-      MsgBox(QStringLiteral("Errors occured during encryption and no database objects were encrypted. Please view "
-                            "the Vexilon log for details."),
-             vx::app::vbExclamation);
-    else if (Vexilon().GetErrorsExist())
-      MsgBox(QStringLiteral("Errors occured during encryption, however some database objects were encrypted. Please "
-                            "view the Vexilon log for details."),
-             vx::app::vbExclamation);
-    else
-      MsgBox(QStringLiteral("All database objects have been encrypted."), vx::app::vbInformation);
+    TellOutcome(Vexilon().GetErrorsExist(), encrypted,
+                QStringLiteral("Errors occured during encryption and no database objects were encrypted. Please view "
+                               "the Vexilon log for details."),
+                QStringLiteral("Errors occured during encryption, however some database objects were encrypted. "
+                               "Please view the Vexilon log for details."),
+                QStringLiteral("All database objects have been encrypted."));
     return true;
   } catch (...) {
     if (run && IsConnectionLost()) {
@@ -137,18 +140,12 @@ bool frmSQLServerExplorer::RestoreAllDatabaseObjects(int32_t lngDatabaseID) {
       lists[k] = UDT_OBJECT_CONTAINER{};
     }
     run->End(run->Status(), false);
-    // Only objects put back count: with errors and none restored, the message
-    // does not claim any.
-    if (Vexilon().GetErrorsExist() && restored == 0)
-      MsgBox(QStringLiteral("Errors occured during the restore and no database objects were restored. Please view "
-                            "the Vexilon log for details."),
-             vx::app::vbExclamation);
-    else if (Vexilon().GetErrorsExist())
-      MsgBox(QStringLiteral("Errors occured during the restore, however some database objects were restored. Please "
-                            "view the Vexilon log for details."),
-             vx::app::vbExclamation);
-    else
-      MsgBox(QStringLiteral("All database objects have been restored."), vx::app::vbInformation);
+    TellOutcome(Vexilon().GetErrorsExist(), restored,
+                QStringLiteral("Errors occured during the restore and no database objects were restored. Please view "
+                               "the Vexilon log for details."),
+                QStringLiteral("Errors occured during the restore, however some database objects were restored. "
+                               "Please view the Vexilon log for details."),
+                QStringLiteral("All database objects have been restored."));
     return true;
   } catch (...) {
     if (run && IsConnectionLost()) {
