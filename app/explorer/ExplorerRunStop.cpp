@@ -45,14 +45,16 @@ void frmSQLServerExplorer::RunConnectionLost(ExplorerBatchRun& run, const RunSto
     ClearLists();
     HideStatus();
   }
+  // What happened is said first; the reconnect's own messages follow it.
+  vx::app::MsgBox((stop.encrypt ? QStringLiteral("Encryption") : QStringLiteral("The restore")) +
+                      QStringLiteral(" stopped after ") + counts + QStringLiteral(" because the connection to SQL Server '") +
+                      server + QStringLiteral("' was lost."),
+                  vx::app::vbExclamation);
+  vx::app::DoEvents();
   const bool back = ConnectServerDatabase(loginCredentials_, lngCurrentDatabaseID_) == ENU_SCR_SUCCESSFUL;
   if (stop.folderKind && back) {
     enumCurrentObjectType_ = stop.folderKind;
     RefillLists(stop.folderKind, lngCurrentDatabaseID_);
   }
-  vx::app::MsgBox((stop.encrypt ? QStringLiteral("Encryption") : QStringLiteral("The restore")) +
-                      QStringLiteral(" stopped after ") + counts + QStringLiteral(" because the connection to SQL Server '") +
-                      server + QStringLiteral("' was lost."),
-                  vx::app::vbExclamation);
   vx::app::DoEvents();
 }

@@ -183,9 +183,8 @@ TEST_P(ExplorerRunLostTest, EndsVisibly) {
 
   const QString stopped = QString(row.restore ? "The restore" : "Encryption") +
                           " stopped after 10 of 50 objects because the connection to SQL Server 'SIM1' was lost.";
-  QStringList expected{Prompts().value(0)};
+  QStringList expected{Prompts().value(0), stopped};
   if (row.away) expected << "Unable to connect to SQL Server 'SIM1'." << "Cannot connect to SQL Server 'SIM1'.";
-  expected << stopped;
   EXPECT_EQ(Prompts(), expected);
   EXPECT_EQ(steps.back().value, 10);
   EXPECT_TRUE(MainWindow()->prgProgress()->isHidden());
@@ -214,6 +213,21 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExplorerRunLostTest,
                          ::testing::Values(LostRow{"EncryptServerAway", false, true},
                                            LostRow{"RestoreServerBack", true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The Databases node's Refresh shows a database created since the server was
+// connected, read from the server, not from what the connection read before.
+TEST_F(ExplorerOutcomesTest, DatabasesRefreshShowsADatabaseCreatedSince) {
+  db = MakeServer();
+  OpenExplorer();
+  OpenFolder();
+  const int32_t later = vx::sqlsim::SimServer::Open("SIM1", SimFolder()).CreateDatabase("Warehouse");
+  Choose("ASIM1", "Refresh");
+  QTreeWidgetItem* node = Node(QStringLiteral("D%1:SSIM1").arg(later));
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(node->text(0), "Warehouse");
+  EXPECT_NE(Node(DatabaseKey()), nullptr);
+  EXPECT_TRUE(messages.empty());
+}
 
 // A folder's Refresh shows the objects made since, and the status text counts them.
 TEST_F(ExplorerOutcomesTest, RefreshCountsWhatTheListsShow) {

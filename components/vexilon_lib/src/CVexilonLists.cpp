@@ -9,7 +9,11 @@
 
 UDT_DATABASE_CONTAINER CVexilon::GetDatabases(vx::VbBool blnIgnoreSystemDatabases) {
   UDT_DATABASE_CONTAINER result;
-  for (const auto& db : Server().GetDatabases().Items()) {
+  // What the server holds now: a database created or dropped since the list was
+  // last read is shown as it is.
+  auto& databases = Server().GetDatabases();
+  databases.Refresh();
+  for (const auto& db : databases.Items()) {
     const std::string& name = db->Name();
     if (blnIgnoreSystemDatabases != 0 &&
         (name == "model" || name == "msdb" || name == "master" || name == "tempdb"))

@@ -1,5 +1,6 @@
 #include "sqlserver/Databases.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "ServerLink.h"
@@ -17,7 +18,15 @@ void Databases::Refresh(bool) {
   auto link = detail::Lock(link_);
   auto rs = link->Query("", "SELECT name, dbid FROM master.dbo.sysdatabases ORDER BY name");
   std::vector<std::shared_ptr<Database>> items;
-  for (const auto& row : rs.rows) items.push_back(std::make_shared<Database>(link_, row[1].AsInt32(), row[0].AsText()));
+  items.reserve(rs.rows.size());
+  for (const auto& row : rs.rows) {
+    const int32_t id = row[1].AsInt32();
+    const std::string name = row[0].AsText();
+    // A database still there keeps its object, with the collections read of it.
+    auto kept = std::find_if(items_.begin(), items_.end(),
+                             [&](const auto& d) { return d->ID() == id && d->Name() == name; });
+    items.push_back(kept != items_.end() ? *kept : std::make_shared<Database>(link_, id, name));
+  }
   items_ = std::move(items);
   loaded_ = true;
 }
