@@ -327,4 +327,39 @@ INSTANTIATE_TEST_SUITE_P(
                {"SET NOCOUNT ON SET LOCK_TIMEOUT 5000 SET ANSI_NULL_DFLT_ON ON SET XACT_ABORT ON", "ok"}}}),
     [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
 
+// Definitions and what hangs on objects; the rows of a group run in order on one server.
+INSTANTIATE_TEST_SUITE_P(
+    Ddl, SimAnswers,
+    ::testing::Values(
+        Group{"Permissions",
+              {{"CREATE TABLE dbo.t (a int, b int)", "ok"},
+               {"CREATE VIEW dbo.v AS SELECT a, b FROM dbo.t", "ok"},
+               {"CREATE PROCEDURE dbo.p AS SELECT 1", "ok"},
+               {"GRANT SELECT, UPDATE ON dbo.v TO plain_user WITH GRANT OPTION GRANT EXEC ON p TO public "
+                "DENY DELETE ON [dbo].[v] TO bob", "ok"},
+               {"SELECT protecttype FROM sysprotects WHERE id = OBJECT_ID('v') AND uid = USER_ID('plain_user') "
+                "AND action = 193", "204"},
+               {"SELECT COUNT(*) FROM sysprotects WHERE grantor = 1 AND (action = 224 AND uid = 0 AND columns IS NULL "
+                "OR action = 197 AND columns = 0x01 OR action = 196 AND protecttype = 206)", "3"},
+               {"REVOKE SELECT ON dbo.v FROM plain_user", "error 4611"},
+               {"DENY UPDATE ON dbo.v TO plain_user", "error 4611"},
+               {"REVOKE GRANT OPTION FOR SELECT ON dbo.v FROM plain_user CASCADE "
+                "SELECT protecttype FROM sysprotects WHERE action = 193", "205"},
+               {"DENY SELECT ON dbo.t TO public GRANT SELECT ON dbo.t TO public "
+                "SELECT protecttype FROM sysprotects WHERE id = OBJECT_ID('dbo.t')", "205"},
+               {"REVOKE ALL ON dbo.t FROM public SELECT COUNT(*) FROM sysprotects WHERE id = OBJECT_ID('dbo.t')", "0"},
+               {"GRANT EXECUTE ON dbo.v TO bob", "error 4606"},
+               {"GRANT SELECT ON dbo.v TO nobody", "error 4604"},
+               {"GRANT SELECT ON dbo.v TO db_datareader", "error 4617"},
+               {"GRANT SELECT ON dbo.nosuch TO public", "error 208"},
+               {"SETUSER 'plain_user' GRANT SELECT ON dbo.t TO bob", "error 4613"},
+               {"GRANT SELECT (a) ON dbo.v TO bob", "refused"},
+               {"GRANT CREATE TABLE TO bob", "refused"},
+               {"GRANT SELECT ON dbo.t TO bob AS db_owner", "refused"},
+               {"ALTER VIEW dbo.v AS SELECT a FROM dbo.t", "ok"},
+               {"SELECT COUNT(*) FROM sysprotects WHERE id = OBJECT_ID('dbo.v')", "3"},
+               {"DROP VIEW dbo.v SELECT COUNT(*) FROM sysprotects", "1"},
+               {"EXEC sp_dropuser 'plain_user' SELECT COUNT(*) FROM sysprotects", "1"}}}),
+    [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
+
 }  // namespace

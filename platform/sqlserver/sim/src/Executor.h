@@ -116,7 +116,7 @@ class Executor {
   void Drop(bool exec);
   void ExecProcedure(bool exec);
   void Print(bool exec);
-  void Skip(bool exec);  // GRANT/DENY/REVOKE: accepted, no effect
+  void Permission(bool exec);  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
   void Create(bool exec, bool first);
   void CreateTable(bool exec);
   void CreateDatabase(bool exec);

@@ -414,7 +414,8 @@ void Executor::Drop(bool exec) {
                                                                      "catalog."};
     if (*dbid == s_.currentDb_) throw SimError{3702, 16, "Cannot drop the database '" + name + "' because it is "
                                                                                               "currently in use."};
-    for (const char* t : {"objects", "comments", "users", "members", "databases"}) {
+    for (const char* t : {"objects", "comments", "users", "members", "protects", "indexes", "indexkeys", "bindings",
+                          "databases"}) {
       auto st = s_.Db().Prepare(std::string("DELETE FROM main.") + t + " WHERE dbid = ?");
       st.Bind(1, *dbid);
       st.Step();
@@ -452,7 +453,8 @@ void Executor::Drop(bool exec) {
           "(SELECT id FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR')",
           "DELETE FROM main.comments WHERE dbid = ?1 AND id = ?2",
           "DELETE FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR'",
-          "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2"}) {
+          "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2",
+          "DELETE FROM main.protects WHERE dbid = ?1 AND id = ?2"}) {
       auto del = db.Prepare(sql);
       del.Bind(1, dbid).Bind(2, obj->id);
       del.Step();

@@ -35,6 +35,9 @@ struct ObjectRow {
   bool shipped = false;
 };
 
+// The session's view `viewName` of the catalogue table `table` (lower case) of database `dbid`.
+std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid);
+
 class SimSession : public sqlserver::Session {
  public:
   // Opens a session; raises ComError as SessionFactory::Open documents.
