@@ -86,8 +86,9 @@ std::string TriggersOfQuery(int32_t parentId) {
 }
 
 std::string PermissionsQuery(int32_t id) {
-  return "SELECT P.action, P.protecttype, P.columns, U.name AS grantee FROM sysprotects P INNER JOIN sysusers U "
-         "ON P.uid = U.uid WHERE P.id = " +
+  // Bit 0 alone in the columns bitmap (or none) is the whole object.
+  return "SELECT P.action, P.protecttype, CASE WHEN P.columns IS NULL OR P.columns = 0x01 THEN 1 ELSE 0 END AS "
+         "allcolumns, U.name AS grantee FROM sysprotects P INNER JOIN sysusers U ON P.uid = U.uid WHERE P.id = " +
          std::to_string(id) + " ORDER BY U.name, P.action, P.protecttype";
 }
 

@@ -24,7 +24,7 @@ std::string SchemaVersionQuery(int32_t id);
 // owner, schema_ver), oldest first.
 std::string TriggersOfQuery(int32_t parentId);
 // The permissions granted or denied on an object (action, protecttype,
-// columns, grantee).
+// allcolumns: 1 when the row holds the whole object, grantee).
 std::string PermissionsQuery(int32_t id);
 // The names of a column set's columns by their ids (colid, name).
 std::string ColumnsQuery(int32_t id);

@@ -1,7 +1,5 @@
 #include "RestoreKeeps.h"
 
-#include <cctype>
-
 #include "AlterHeader.h"
 #include "CatalogueQueries.h"
 #include "EngineObjects.h"
@@ -36,13 +34,6 @@ const char* ActionWord(int32_t action) {
   return nullptr;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 std::string Qualified(const std::string& owner, const std::string& name) {
   return vx::sqlserver::Bracket(owner) + "." + vx::sqlserver::Bracket(name);
 }
@@ -63,24 +54,6 @@ std::optional<std::string> PermissionStatement(int32_t action, int32_t protectTy
                   vx::sqlserver::Bracket(grantee);
   if (protectType == 204) s += " WITH GRANT OPTION";
   return s + kGo;
-}
-
-bool CoversAllColumns(bool isNull, const std::string& columns) {
-  if (isNull) return true;
-  std::vector<int> bytes;
-  std::string hex = columns;
-  if (hex.size() > 1 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex = hex.substr(2);
-  bool isHex = !hex.empty() && hex.size() % 2 == 0;
-  for (char c : hex) isHex = isHex && HexDigit(c) >= 0;
-  if (isHex) {
-    for (size_t i = 0; i < hex.size(); i += 2) bytes.push_back(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1]));
-  } else {
-    for (char c : columns) bytes.push_back(static_cast<unsigned char>(c));
-  }
-  if (bytes.empty()) return true;
-  for (size_t i = 0; i < bytes.size(); ++i)
-    if (bytes[i] != (i == 0 ? 1 : 0)) return false;
-  return true;
 }
 
 std::string EncryptAgainScript(const std::string& owner, const std::string& name, const std::string& text,
@@ -180,8 +153,7 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
     vx::sqlserver::Recordset rs = CatalogueQuery(lngDatabaseID, vexilon::catalogue::PermissionsQuery(lngID));
     const std::string object = vexilon::Qualified(ownerName, objectName);
     for (; !rs.IsEOF(); rs.MoveNext()) {
-      const vx::sqlserver::Value& columns = rs.Field("columns");
-      const bool all = vexilon::CoversAllColumns(columns.IsNull(), columns.IsNull() ? "" : columns.AsText());
+      const bool all = rs.Field("allcolumns").AsInt32() == 1;
       const std::string grantee = rs.Field("grantee").AsText();
       const std::optional<std::string> statement = vexilon::PermissionStatement(
           rs.Field("action").AsInt32(), rs.Field("protecttype").AsInt32(), all, grantee, object);

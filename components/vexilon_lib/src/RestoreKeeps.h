@@ -36,10 +36,6 @@ struct Keeps {
 std::optional<std::string> PermissionStatement(int32_t action, int32_t protectType, bool allColumns,
                                                const std::string& grantee, const std::string& object);
 
-// True when a sysprotects columns value means the whole object: no value, or
-// only bit 0 set, whether it arrives as bytes or as hexadecimal text.
-bool CoversAllColumns(bool isNull, const std::string& columns);
-
 // The batches that encrypt again a trigger just created from its archived
 // text; empty when the text cannot be rewritten into an encrypting ALTER.
 std::string EncryptAgainScript(const std::string& owner, const std::string& name, const std::string& text,
