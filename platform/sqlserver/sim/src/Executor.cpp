@@ -307,6 +307,9 @@ void Executor::Set(bool exec) {
     if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
     else if (o == "ANSI_NULLS") s_.ansiNulls_ = on;
     else if (o == "NOCOUNT") s_.noCount_ = on;
+    else if (o == "ARITHABORT") s_.arithAbort_ = on;
+    else if (o == "ANSI_PADDING") s_.ansiPadding_ = on;
+    else if (o == "NUMERIC_ROUNDABORT") s_.numericRoundAbort_ = on;
   }
 }
 

@@ -71,9 +71,10 @@ CREATE TABLE members(dbid INTEGER NOT NULL, memberuid INTEGER NOT NULL, groupuid
   PRIMARY KEY(dbid, memberuid, groupuid));
 )SQL";
 
-// What hangs on objects: permissions, indexes of views and the objects a
-// schema-bound module references (refid 0 marks the module as schema-bound).
-// Files made before these tables existed get them when they are first opened.
+// What hangs on objects: permissions, indexes of views, and schema binding: the
+// modules bound (with a view's columns and why it cannot be indexed, "" when it
+// can) and the objects each references. Files made before these tables existed
+// get them when they are first opened.
 const char* kObjectSchema = R"SQL(
 CREATE TABLE IF NOT EXISTS protects(dbid INTEGER NOT NULL, id INTEGER NOT NULL, uid INTEGER NOT NULL,
   action INTEGER NOT NULL, protecttype INTEGER NOT NULL, columns BLOB, grantor INTEGER NOT NULL,
@@ -83,6 +84,8 @@ CREATE TABLE IF NOT EXISTS indexes(dbid INTEGER NOT NULL, id INTEGER NOT NULL, i
 CREATE TABLE IF NOT EXISTS indexkeys(dbid INTEGER NOT NULL, id INTEGER NOT NULL, indid INTEGER NOT NULL,
   keyno INTEGER NOT NULL, colname TEXT COLLATE SQLCI NOT NULL, descending INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY(dbid, id, indid, keyno));
+CREATE TABLE IF NOT EXISTS bound(dbid INTEGER NOT NULL, id INTEGER NOT NULL, columns TEXT, unindexable TEXT,
+  PRIMARY KEY(dbid, id));
 CREATE TABLE IF NOT EXISTS bindings(dbid INTEGER NOT NULL, id INTEGER NOT NULL, refid INTEGER NOT NULL,
   PRIMARY KEY(dbid, id, refid));
 CREATE INDEX IF NOT EXISTS bindings_by_ref ON bindings(dbid, refid);
@@ -90,8 +93,9 @@ CREATE INDEX IF NOT EXISTS bindings_by_ref ON bindings(dbid, refid);
 
 void AddObjectTables(sqlite::Database& db) {
   auto has = [&] {
-    auto st = db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'bindings'");
-    return st.Step();
+    auto st = db.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                         "('protects', 'indexes', 'indexkeys', 'bound', 'bindings')");
+    return st.Step() && st.Int(0) == 5;
   };
   if (has()) return;
   sqlite::Transaction tx(db);
