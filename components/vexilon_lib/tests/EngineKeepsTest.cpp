@@ -141,3 +141,22 @@ TEST_F(EngineKeeps, ARestoreAppliesThePermissionsAgainOrIsRolledBack) {
 }
 
 }  // namespace
+
+TEST_F(EngineKeeps, AnIndexedViewIsNeitherEncryptedNorRestored) {
+  Run("CREATE VIEW dbo.v_bound WITH SCHEMABINDING AS SELECT id FROM dbo.Orders\nGO\n"
+      "CREATE VIEW dbo.v_later WITH SCHEMABINDING AS SELECT id FROM dbo.Orders\nGO\n"
+      "SET ARITHABORT ON\nGO\nCREATE UNIQUE CLUSTERED INDEX ix_bound ON dbo.v_bound (id)\nGO\n");
+  ASSERT_EQ(Encrypt(Find("v_later"), true), vx::kTrue);
+  Run("SET ARITHABORT ON\nGO\nCREATE UNIQUE CLUSTERED INDEX ix_later ON dbo.v_later (id)\nGO\nCREATE INDEX ix_more ON dbo.v_later (id)\nGO\n");
+  const std::string read = Read(Find("v_bound")).strScript;
+  EXPECT_EQ(Encrypt(Find("v_bound"), true), vx::kFalse);
+  EXPECT_NE(LastLog().first.find("(ix_bound)"), std::string::npos) << LastLog().first;
+  EXPECT_EQ(Read(Find("v_bound")).strScript, read);
+  const int32_t id = IdOf("v_later");
+  EXPECT_EQ(Restore("v_later", ENU_OBT_VIEW), ENU_RES_FAILED);
+  EXPECT_NE(LastLog().first.find("(ix_later, ix_more)"), std::string::npos) << LastLog().first;
+  EXPECT_EQ(IdOf("v_later"), id);
+  EXPECT_TRUE(Archived(id));
+  EXPECT_EQ(Rows("SELECT name FROM sysindexes WHERE indid BETWEEN 1 AND 254 ORDER BY name"),
+            (std::vector<std::string>{"ix_bound", "ix_later", "ix_more"}));
+}
