@@ -1,5 +1,7 @@
 #include "RestoreKeeps.h"
 
+#include <algorithm>
+
 #include "AlterHeader.h"
 #include "CatalogueQueries.h"
 #include "EngineObjects.h"
@@ -133,8 +135,9 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
         v.createScript = text("CreateScript");
         v.createDate = rs.Field("CreateDate").ToDate();
         v.schemaVersion = rs.Field("SchemaVersion").ToLong();
-        v.quotedIdentifierOn = !rs.Field("QuotedIdentifierStatus").IsNull() && rs.Field("QuotedIdentifierStatus").ToBool();
-        v.ansiNullsOn = !rs.Field("AnsiNullsStatus").IsNull() && rs.Field("AnsiNullsStatus").ToBool();
+        auto on = [&](const char* field) { return !rs.Field(field).IsNull() && rs.Field(field).ToBool(); };
+        v.quotedIdentifierOn = on("QuotedIdentifierStatus");
+        v.ansiNullsOn = on("AnsiNullsStatus");
         kept.rowId = rs.Field("RowID").ToLong();
         if (v.schemaVersion < triggers.Field("schema_ver").AsInt32())
           return refuse(named + " has been altered since its text was archived, so it could not be created again "
@@ -158,9 +161,9 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
       const std::optional<std::string> statement = vexilon::PermissionStatement(
           rs.Field("action").AsInt32(), rs.Field("protecttype").AsInt32(), all, grantee, object);
       if (!statement)
-        return refuse("the permission (action " + rs.Field("action").AsText() + ", type " +
-                      rs.Field("protecttype").AsText() + ") held by " + grantee + " could not be applied again" +
-                      (all ? "" : ": it is held on single columns"));
+        return refuse("the permission with action " + rs.Field("action").AsText() + " and protect type " +
+                      rs.Field("protecttype").AsText() + " for " + grantee + " could not be applied again" +
+                      (all ? "" : " (it is held on single columns)"));
       keeps.permissions += *statement;
     }
   } catch (const vx::ComError& e) {
@@ -181,6 +184,9 @@ void CVexilon::MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseI
     const int32_t oldId = v.id;
     v.id = rs.Field("id").AsInt32();
     v.tableId = rs.Field("parent_obj").AsInt32();
+    // The row holds the text of the trigger as the server now has it.
+    vx::sqlserver::Recordset live = CatalogueQuery(lngDatabaseID, vexilon::catalogue::SchemaVersionQuery(v.id));
+    if (!live.IsEOF()) v.schemaVersion = std::max(v.schemaVersion, live.Field("schema_ver").AsInt32());
     connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
     calls::DeleteRow(connection, v.serverName, lngDatabaseID, oldId, kept.rowId);
   }

@@ -147,7 +147,8 @@ TEST_F(EngineKeeps, AnIndexedViewIsNeitherEncryptedNorRestored) {
       "CREATE VIEW dbo.v_later WITH SCHEMABINDING AS SELECT id FROM dbo.Orders\nGO\n"
       "SET ARITHABORT ON\nGO\nCREATE UNIQUE CLUSTERED INDEX ix_bound ON dbo.v_bound (id)\nGO\n");
   ASSERT_EQ(Encrypt(Find("v_later"), true), vx::kTrue);
-  Run("SET ARITHABORT ON\nGO\nCREATE UNIQUE CLUSTERED INDEX ix_later ON dbo.v_later (id)\nGO\nCREATE INDEX ix_more ON dbo.v_later (id)\nGO\n");
+  Run("SET ARITHABORT ON\nGO\nCREATE UNIQUE CLUSTERED INDEX ix_later ON dbo.v_later (id)\nGO\n"
+      "CREATE INDEX ix_more ON dbo.v_later (id)\nGO\n");
   const std::string read = Read(Find("v_bound")).strScript;
   EXPECT_EQ(Encrypt(Find("v_bound"), true), vx::kFalse);
   EXPECT_NE(LastLog().first.find("(ix_bound)"), std::string::npos) << LastLog().first;
