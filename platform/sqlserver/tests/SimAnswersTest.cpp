@@ -357,6 +357,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"GRANT CREATE TABLE TO bob", "refused"},
                {"GRANT SELECT ON dbo.t TO bob AS db_owner", "refused"},
                {"CREATE TRIGGER dbo.vt ON dbo.v INSTEAD OF INSERT AS SELECT 1", "ok"},
+               {"CREATE TRIGGER dbo.va ON dbo.v AFTER INSERT AS SELECT 1", "refused"},
                {"ALTER VIEW dbo.v AS SELECT a FROM dbo.t", "ok"},
                {"SELECT COUNT(*) FROM sysprotects WHERE id = OBJECT_ID('dbo.v')", "3"},
                {"SELECT COUNT(*) FROM sysobjects WHERE parent_obj = OBJECT_ID('dbo.v')", "1"},
