@@ -379,6 +379,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT INDEX_COL('dbo.bv', 2, 1)", "bee"},
                {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('dbo.bv'), 2, 1, 'IsDescending')", "1"},
                {"SELECT INDEXPROPERTY(OBJECT_ID('dbo.bv'), 'ix', 'IsClustered')", "1"},
+               {"SELECT INDEXPROPERTY(OBJECT_ID('dbo.bv'), 'nx', 'IsUnique')", "0"},
                {"SELECT OBJECTPROPERTY(OBJECT_ID('dbo.bv'), 'IsIndexed')", "1"},
                {"SELECT OBJECTPROPERTY(OBJECT_ID('dbo.plain'), 'IsSchemaBound')", "0"},
                {"SET ARITHABORT ON CREATE UNIQUE CLUSTERED INDEX ix2 ON dbo.bv (a)", "error 1902"},

@@ -97,6 +97,11 @@ void FnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (prop == "ISCLUSTERED") return sqlite3_result_int(ctx, st.Int(0) == 1 ? 1 : 0);
   if (prop == "ISUNIQUE") return sqlite3_result_int(ctx, (st.Int(1) & 2) != 0 ? 1 : 0);
   if (prop == "INDEXID") return sqlite3_result_int(ctx, st.Int(0));
+  // Options an index on a view cannot be given here, and statistics, which are not kept.
+  if (prop == "ISSTATISTICS" || prop == "ISAUTOSTATISTICS" || prop == "ISHYPOTHETICAL" || prop == "ISPADINDEX" ||
+      prop == "ISFULLTEXTKEY" || prop == "INDEXFILLFACTOR" || prop == "ISROWLOCKDISALLOWED" ||
+      prop == "ISPAGELOCKDISALLOWED")
+    return sqlite3_result_int(ctx, 0);
   Refuse(ctx, "INDEXPROPERTY '" + ArgText(argv[2]) + "'");
 }
 
