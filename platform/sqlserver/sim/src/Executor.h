@@ -142,6 +142,7 @@ class Executor {
     std::optional<ObjectName> table;  // triggers
     bool encrypted = false;
     bool schemaBound = false;
+    bool insteadOf = false;  // triggers
     std::vector<std::string> columns;  // a view's column list, when it has one
     size_t bodyStart = 0;
   };

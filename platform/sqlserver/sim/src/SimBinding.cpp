@@ -101,7 +101,8 @@ std::vector<int32_t> Executor::CheckReferences(const Header& h, int32_t dbid, in
     const std::string& last = r.parts.back();
     if (last.empty() || last[0] == '#' || r.parts.size() > 2) continue;  // temporary, in another database
     if (r.parts.size() == 2 && Upper(r.parts[0]) == "INFORMATION_SCHEMA") continue;
-    const std::optional<ObjectRow> obj = s_.ResolveName(r.parts);
+    std::optional<ObjectRow> obj = s_.ResolveName(r.parts);
+    if (!obj && r.parts.size() == 1) obj = s_.ResolveName({s_.UserName(dbid, ownerUid), last});  // the view's owner's
     if (!obj) {
       // The server's own tables are found in master; a function called is looked up when the view runs.
       if (!h.schemaBound && (r.call || Upper(last).rfind("SYS", 0) == 0)) continue;

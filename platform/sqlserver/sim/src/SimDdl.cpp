@@ -198,6 +198,7 @@ Executor::Header Executor::ParseTriggerHeader() {
   if (CurIs("FOR") || CurIs("AFTER")) {
     ++pos_;
   } else if (CurIs("INSTEAD")) {
+    h.insteadOf = true;
     ++pos_;
     Expect("OF");
   } else {
@@ -290,6 +291,7 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
     table = s_.ResolveName(h.table->parts);
     if (!table || (table->xtype != "U" && table->xtype != "V"))
       throw SimError{208, 16, "Invalid object name '" + h.table->text + "'."};
+    if (table->xtype == "V" && !h.insteadOf) throw Unsupported("A FOR or AFTER trigger on a view");
   }
   int32_t ownerUid;
   std::string ownerName = h.name.Owner();

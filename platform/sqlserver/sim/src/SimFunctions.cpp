@@ -64,24 +64,23 @@ void Refuse(sqlite3_context* ctx, const std::string& what) {
   sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
 }
 
-// The view's index `indid` (dbid, id of the current database); a table's indexes are not kept.
-bool IndexOfView(sqlite3_context* ctx, SimSession* s, int32_t id, const char* function) {
-  auto st = s->Db().Prepare("SELECT xtype FROM main.objects WHERE dbid = ? AND id = ?");
-  st.Bind(1, s->CurrentDb()).Bind(2, id);
-  if (!st.Step()) return false;
-  if (st.Text(0) == "U") Refuse(ctx, std::string(function) + " of a table's index");
-  return st.Text(0) == "V";
+// Whether object `id` of the current database is a view, whose indexes are kept;
+// for a table, whose indexes are not, the call is refused.
+bool IsView(sqlite3_context* ctx, SimSession* s, int32_t id, const char* function) {
+  const auto obj = s->ObjectById(s->CurrentDb(), id);
+  if (obj && obj->xtype == "U") Refuse(ctx, std::string(function) + " of a table's index");
+  else if (!obj || obj->xtype != "V") sqlite3_result_null(ctx);
+  return obj && obj->xtype == "V";
 }
 
 void FnIndexCol(sqlite3_context* ctx, int, sqlite3_value** argv) {
   SimSession* s = Self(ctx);
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  auto obj = s->ResolveName(SplitName(ArgText(argv[0])));
-  if (!obj || !IndexOfView(ctx, s, obj->id, "INDEX_COL")) {
-    if (!obj || obj->xtype != "U") sqlite3_result_null(ctx);
-    return;
-  }
-  auto st = s->Db().Prepare("SELECT colname FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
+  const auto obj =
+      sqlite3_value_type(argv[0]) == SQLITE_NULL ? std::nullopt : s->ResolveName(SplitName(ArgText(argv[0])));
+  if (!obj) return sqlite3_result_null(ctx);
+  if (!IsView(ctx, s, obj->id, "INDEX_COL")) return;
+  auto st = s->Db().Prepare(
+      "SELECT colname FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
   st.Bind(1, s->CurrentDb()).Bind(2, obj->id).Bind(3, sqlite3_value_int(argv[1])).Bind(4, sqlite3_value_int(argv[2]));
   if (!st.Step()) return sqlite3_result_null(ctx);
   ResultText(ctx, st.Text(0));
@@ -90,12 +89,7 @@ void FnIndexCol(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void FnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   SimSession* s = Self(ctx);
   const int32_t id = sqlite3_value_int(argv[0]);
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || !IndexOfView(ctx, s, id, "INDEXPROPERTY")) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || !s->ObjectById(s->CurrentDb(), id) ||
-        s->ObjectById(s->CurrentDb(), id)->xtype != "U")
-      sqlite3_result_null(ctx);
-    return;
-  }
+  if (!IsView(ctx, s, id, "INDEXPROPERTY")) return;
   auto st = s->Db().Prepare("SELECT indid, status FROM main.indexes WHERE dbid = ? AND id = ? AND name = ?");
   st.Bind(1, s->CurrentDb()).Bind(2, id).Bind(3, ArgText(argv[1]));
   if (!st.Step()) return sqlite3_result_null(ctx);
@@ -103,20 +97,22 @@ void FnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (prop == "ISCLUSTERED") return sqlite3_result_int(ctx, st.Int(0) == 1 ? 1 : 0);
   if (prop == "ISUNIQUE") return sqlite3_result_int(ctx, (st.Int(1) & 2) != 0 ? 1 : 0);
   if (prop == "INDEXID") return sqlite3_result_int(ctx, st.Int(0));
+  // Options an index on a view cannot be given here, and statistics, which are not kept.
+  if (prop == "ISSTATISTICS" || prop == "ISAUTOSTATISTICS" || prop == "ISHYPOTHETICAL" || prop == "ISPADINDEX" ||
+      prop == "ISFULLTEXTKEY" || prop == "INDEXFILLFACTOR" || prop == "ISROWLOCKDISALLOWED" ||
+      prop == "ISPAGELOCKDISALLOWED")
+    return sqlite3_result_int(ctx, 0);
   Refuse(ctx, "INDEXPROPERTY '" + ArgText(argv[2]) + "'");
 }
 
 void FnIndexKeyProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   SimSession* s = Self(ctx);
   const int32_t id = sqlite3_value_int(argv[0]);
-  if (!IndexOfView(ctx, s, id, "INDEXKEY_PROPERTY")) {
-    if (!s->ObjectById(s->CurrentDb(), id) || s->ObjectById(s->CurrentDb(), id)->xtype != "U")
-      sqlite3_result_null(ctx);
-    return;
-  }
+  if (!IsView(ctx, s, id, "INDEXKEY_PROPERTY")) return;
   const std::string prop = Upper(ArgText(argv[3]));
   if (prop != "ISDESCENDING") return Refuse(ctx, "INDEXKEY_PROPERTY '" + ArgText(argv[3]) + "'");
-  auto st = s->Db().Prepare("SELECT descending FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
+  auto st = s->Db().Prepare(
+      "SELECT descending FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
   st.Bind(1, s->CurrentDb()).Bind(2, id).Bind(3, sqlite3_value_int(argv[1])).Bind(4, sqlite3_value_int(argv[2]));
   if (!st.Step()) return sqlite3_result_null(ctx);
   sqlite3_result_int(ctx, st.Int(0));

@@ -15,7 +15,8 @@ constexpr int kUnique = 2, kClustered = 16;  // sysindexes.status
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t from = 0;
-  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) lines.push_back(text.substr(from, at - from));
+  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)
+    lines.push_back(text.substr(from, at - from));
   if (!text.empty()) lines.push_back(text.substr(from));
   return lines;
 }
@@ -87,7 +88,8 @@ void Executor::CreateIndex(bool exec) {
   const std::vector<std::string> columns = SplitLines(bound.IsNull(0) ? std::string() : bound.Text(0));
   const std::string unindexable = bound.IsNull(1) ? std::string() : bound.Text(1);
   if (unindexable == "1936")
-    throw SimError{1936, 16, "Cannot index the view '" + obj->name + "'. It contains one or more disallowed constructs."};
+    throw SimError{1936, 16,
+                   "Cannot index the view '" + obj->name + "'. It contains one or more disallowed constructs."};
   if (!unindexable.empty()) throw Unsupported(unindexable);
   std::vector<std::string> off;  // the view's own options, kept when it was created
   if (bound.Int(2) == 0) off.push_back("ANSI_NULLS");
@@ -117,11 +119,13 @@ void Executor::CreateIndex(bool exec) {
   }
   if (clustered && !clusteredName.empty())
     throw SimError{1902, 16, "Cannot create more than one clustered index on table '" + obj->name +
-                                 "'. Drop the existing clustered index '" + clusteredName + "' before creating another."};
+                                 "'. Drop the existing clustered index '" + clusteredName +
+                                 "' before creating another."};
   if (clustered && !unique)
     throw SimError{1941, 16, "Cannot create nonunique clustered index on view '" + obj->name + "'."};
   if (!clustered && clusteredName.empty())
-    throw SimError{1940, 16, "Cannot create index on view '" + obj->name + "'. It does not have a unique clustered index."};
+    throw SimError{1940, 16,
+                   "Cannot create index on view '" + obj->name + "'. It does not have a unique clustered index."};
   if (columns.empty()) throw Unsupported("An index on a view whose columns are not named");
   for (size_t k = 0; k < keys.size(); ++k) {
     const std::string u = Upper(keys[k].first);
@@ -174,7 +178,8 @@ void Executor::DropIndex(bool exec) {
       if (find.Step()) indid = find.Int(0);
     }
     if (!indid)
-      throw SimError{3703, 11, "Cannot drop the index '" + n.text + "', because it does not exist in the system catalog."};
+      throw SimError{3703, 11,
+                     "Cannot drop the index '" + n.text + "', because it does not exist in the system catalog."};
     if (obj->uid != s_.EffectiveUid(dbid) && !CanDoDdl(dbid))
       throw Unsupported("DROP INDEX by a user who neither owns the view nor may change the database");
     if (*indid == 1) {  // the clustered index takes the view's other indexes with it
