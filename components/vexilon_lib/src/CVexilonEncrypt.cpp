@@ -58,6 +58,8 @@ constexpr const char* kSourceKept = "; the archived source is kept";
 constexpr const char* kNumberedProcedure =
     "Encryption error: numbered procedures (name;1, name;2, ...) are not encrypted; nothing was changed";
 
+constexpr const char* kIndexedView = "Encryption error: the view has indexes (";
+
 // The scripts kept in the archive, in the order they are asked for.
 constexpr int32_t kDropWithHeader = 131073;
 constexpr int32_t kDrop = 1;
@@ -95,7 +97,7 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   const std::string serverName = server.Name();
   const std::string databaseName = DatabaseByID(lngDatabaseID)->Name();
   const std::string tableName =
-      kind.type == ENU_OBT_TRIGGER ? DatabaseByID(lngDatabaseID)->Tables().ItemByID(lngTableID)->Name() : "";
+      kind.type == ENU_OBT_TRIGGER ? vexilon::FindTriggerParent(*DatabaseByID(lngDatabaseID), lngTableID).name : "";
   const std::string ownerName = object->Owner();
   const std::string objectName = object->Name();
   auto log = [&](const std::string& message, const std::string& script) {
@@ -112,6 +114,18 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
     errorsExist_ = vx::kTrue;
     log(kNumberedProcedure, text);
     return vx::kFalse;
+  }
+
+  // ALTER VIEW drops the view's indexes, and they are kept nowhere: an
+  // indexed view is left as it is.
+  if (kind.type == ENU_OBT_VIEW) {
+    std::string indexes;
+    for (const std::string& name : ViewIndexes(lngDatabaseID, lngID)) indexes += (indexes.empty() ? "" : ", ") + name;
+    if (!indexes.empty()) {
+      errorsExist_ = vx::kTrue;
+      log(std::string(kIndexedView) + indexes + ") that ALTER VIEW would remove; nothing was changed", text);
+      return vx::kFalse;
+    }
   }
 
   std::string dropScriptHeader, dropScript, createScriptHeader, createScript;

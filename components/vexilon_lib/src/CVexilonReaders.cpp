@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "CatalogueQueries.h"
+#include "EngineObjects.h"
 #include "EngineText.h"
 #include "automation/DateText.h"
 #include "sqlserver/Database.h"
@@ -64,8 +65,9 @@ UDT_OBJECT CVexilon::ReadObject(int32_t lngDatabaseID, int32_t lngID, ENU_OBJECT
     }
     case ENU_OBT_TRIGGER: {
       auto db = DatabaseByID(lngDatabaseID);
-      db->Tables().ItemByID(o.lngTableID)->Triggers().Refresh();
-      text = db->Tables().ItemByID(o.lngTableID)->Triggers().ItemByID(lngID)->Text();
+      const vexilon::TriggerParent parent = vexilon::FindTriggerParent(*db, o.lngTableID);
+      parent.triggers->Refresh();
+      text = parent.triggers->ItemByID(lngID)->Text();
       break;
     }
   }
@@ -121,11 +123,12 @@ UDT_OBJECT CVexilon::GetSQLServerObject(int32_t lngDatabaseID, int32_t lngID, EN
     }
     case ENU_OBT_TRIGGER: {
       auto db = DatabaseByID(lngDatabaseID);
-      db->Tables().ItemByID(lngTableID)->Triggers().Refresh();
-      auto trigger = db->Tables().ItemByID(lngTableID)->Triggers().ItemByID(lngID);
+      const vexilon::TriggerParent parent = vexilon::FindTriggerParent(*db, lngTableID);
+      parent.triggers->Refresh();
+      auto trigger = parent.triggers->ItemByID(lngID);
       o.strObjectName = trigger->Name();
       o.strOwnerName = trigger->Owner();
-      o.strTableName = db->Tables().ItemByID(lngTableID)->Name();
+      o.strTableName = parent.name;
       fill(*trigger, false);
       break;
     }

@@ -14,6 +14,7 @@
 #include "ArchiveCalls.h"
 #include "EngineObjects.h"
 #include "EngineScripts.h"
+#include "RestoreKeeps.h"
 #include "archive/Connection.h"
 #include "archive/Parameter.h"
 #include "automation/ErrorNumbers.h"
@@ -98,7 +99,7 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     std::string name;
     if (type == ENU_OBT_TRIGGER) {
       vx::ComError ignored(0, "", "");
-      vexilon::Note([&] { name = DatabaseByID(lngDatabaseID)->Tables().ItemByID(table)->Name(); }, ignored);
+      vexilon::Note([&] { name = vexilon::FindTriggerParent(*DatabaseByID(lngDatabaseID), table).name; }, ignored);
     }
     return name;
   };
@@ -164,6 +165,22 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     return ENU_RES_ARCHIVE_VERSION_OLDER;
   }
 
+  // The drop takes with the object what hangs on it (a view's triggers, the
+  // permissions): that is put back after the create, in the same server
+  // transaction, or the object is not restored at all.
+  vexilon::Keeps keeps;
+  if (target.state == State::Encrypted) {
+    keeps = WhatTheDropTakes(lngDatabaseID, lngID, objectType, ownerName, objectName, *connection);
+    if (!keeps.refusal.empty()) {
+      connection->Close();
+      connection.reset();
+      errorsExist_ = vx::kTrue;
+      log(objectType, ownerName, objectName, keeps.refusal, serverScript, tableName);
+      return ENU_RES_FAILED;
+    }
+    serverScript += keeps.Script();
+  }
+
   connection->BeginTrans();
   calls::DeleteRow(*connection, serverName, lngDatabaseID, lngID, rowId);
 
@@ -199,6 +216,12 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     errorsExist_ = vx::kTrue;
     result = ENU_RES_FAILED;
   } else {
+    // The rows of the view's encrypted triggers follow them to their new ids;
+    // a row that cannot be moved stays where it was.
+    try {
+      MoveTriggerRows(keeps, lngDatabaseID, *connection);
+    } catch (const std::exception&) {
+    }
     // A failed archive commit leaves the object restored and its row in place.
     vexilon::Note([&] { connection->CommitTrans(); }, later);
   }

@@ -79,4 +79,26 @@ std::string SchemaVersionQuery(int32_t id) {
   return "SELECT DISTINCT A.id, A.schema_ver FROM sysobjects A WHERE A.id = " + std::to_string(id);
 }
 
+std::string TriggersOfQuery(int32_t parentId) {
+  return "SELECT A.id, A.name, A.schema_ver, B.name AS owner FROM sysobjects A INNER JOIN sysusers B ON A.uid = "
+         "B.uid WHERE A.parent_obj = " +
+         std::to_string(parentId) + " AND A.xtype = 'TR' ORDER BY A.id";
+}
+
+std::string PermissionsQuery(int32_t id) {
+  // Bit 0 alone in the columns bitmap (or none) is the whole object.
+  return "SELECT P.action, P.protecttype, CASE WHEN P.columns IS NULL OR P.columns = 0x01 THEN 1 ELSE 0 END AS "
+         "allcolumns, U.name AS grantee FROM sysprotects P INNER JOIN sysusers U ON P.uid = U.uid WHERE P.id = " +
+         std::to_string(id) + " ORDER BY U.name, P.action, P.protecttype";
+}
+
+std::string ColumnsQuery(int32_t id) {
+  return "SELECT colid, name FROM syscolumns WHERE id = " + std::to_string(id) + " ORDER BY colid";
+}
+
+std::string ViewIndexesQuery(int32_t id) {
+  return "SELECT name FROM sysindexes WHERE id = " + std::to_string(id) +
+         " AND indid BETWEEN 1 AND 254 AND (status & 64) = 0 ORDER BY indid";
+}
+
 }  // namespace vexilon::catalogue

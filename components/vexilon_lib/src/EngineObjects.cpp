@@ -30,9 +30,11 @@ std::shared_ptr<ProgrammableObject> FetchObject(vx::sqlserver::SQLServer& server
     case ENU_OBT_STORED_PROCEDURE:
       databases.ItemByID(databaseId)->StoredProcedures().Refresh();
       return databases.ItemByID(databaseId)->StoredProcedures().ItemByID(id);
-    case ENU_OBT_TRIGGER:
-      databases.ItemByID(databaseId)->Tables().ItemByID(tableId)->Triggers().Refresh();
-      return databases.ItemByID(databaseId)->Tables().ItemByID(tableId)->Triggers().ItemByID(id);
+    case ENU_OBT_TRIGGER: {
+      const TriggerParent parent = FindTriggerParent(*databases.ItemByID(databaseId), tableId);
+      parent.triggers->Refresh();
+      return parent.triggers->ItemByID(id);
+    }
     case ENU_OBT_VIEW:
       databases.ItemByID(databaseId)->Views().Refresh();
       return databases.ItemByID(databaseId)->Views().ItemByID(id);
@@ -44,6 +46,22 @@ std::shared_ptr<ProgrammableObject> FetchObject(vx::sqlserver::SQLServer& server
     }
   }
   throw vx::ComError(vx::err::kInvalidProcedureCall, "CVexilon", "Invalid procedure call or argument");
+}
+
+TriggerParent FindTriggerParent(vx::sqlserver::Database& database, int32_t parentId) {
+  try {
+    std::shared_ptr<vx::sqlserver::Table> table = database.Tables().ItemByID(parentId);
+    return {table->Name(), {table, &table->Triggers()}};
+  } catch (const vx::ComError& e) {
+    if (e.Number() != vx::err::kItemNotFound) throw;
+    try {
+      std::shared_ptr<vx::sqlserver::View> view = database.Views().ItemByID(parentId);
+      return {view->Name(), {view, &view->Triggers()}};
+    } catch (const vx::ComError& v) {
+      if (v.Number() != vx::err::kItemNotFound) throw;
+      throw e;
+    }
+  }
 }
 
 std::string FixProcedureText(const std::string& text) {

@@ -8,9 +8,13 @@
 
 #include "vexilon_global/Types.h"
 
+#include "sqlserver/ObjectCollection.h"
+
 namespace vx::sqlserver {
 class SQLServer;
+class Database;
 class ProgrammableObject;
+class Trigger;
 }  // namespace vx::sqlserver
 
 namespace vexilon {
@@ -19,6 +23,14 @@ namespace vexilon {
 std::shared_ptr<vx::sqlserver::ProgrammableObject> FetchObject(vx::sqlserver::SQLServer& server,
                                                                ENU_OBJECT_TYPES type, int32_t databaseId,
                                                                int32_t id, int32_t tableId);
+
+// What a trigger hangs on: a table, or a view for an INSTEAD OF trigger.
+struct TriggerParent {
+  std::string name;
+  std::shared_ptr<vx::sqlserver::ObjectCollection<vx::sqlserver::Trigger>> triggers;
+};
+// The table or view of that id (raises the table look-up's error when it is neither).
+TriggerParent FindTriggerParent(vx::sqlserver::Database& database, int32_t parentId);
 
 // Some generated procedures carry "-2147483648as insert RTblVersions", which
 // the server accepts but the rewrite would misread: the first one (in any case)

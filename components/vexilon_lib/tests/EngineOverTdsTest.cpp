@@ -41,6 +41,12 @@ class EngineOverTds : public EngineTest {
 };
 
 TEST_F(EngineOverTds, ADatabaseIsEncryptedWithItsArchiveAndRestoredByteForByte) {
+  // A view with an INSTEAD OF trigger and a permission: both outlive the view's restore.
+  auto served = vx::sqlsim::SimServer::Open("VEXDEMO", folder_ + "served");
+  served.RunScript("CREATE VIEW dbo.AccountNames AS SELECT AccountId, Name FROM dbo.Accounts\r\nGO\r\n"
+                   "CREATE TRIGGER dbo.AccountNamesInsert ON dbo.AccountNames INSTEAD OF INSERT AS SELECT 1\r\nGO\r\n"
+                   "GRANT SELECT ON dbo.AccountNames TO public\r\nGO\r\n",
+                   "Ledger");
   UDT_LOGIN_CREDENTIALS login{server_->Address(), ENU_LAT_SQLSERVER, "sa", "demo"};
   ASSERT_EQ(engine_.ConnectServer(login), ENU_SCR_SUCCESSFUL);
   const int32_t db = DatabaseId("Ledger");
@@ -86,6 +92,11 @@ TEST_F(EngineOverTds, ADatabaseIsEncryptedWithItsArchiveAndRestoredByteForByte) 
     ++back;
   }
   EXPECT_EQ(back, plain.size());
+  vx::sqlserver::Credentials sa{false, "sa", "demo"};
+  const auto grants = served.OpenSession(sa, "Ledger")->Execute(
+      "SELECT COUNT(*) FROM sysprotects WHERE id = OBJECT_ID('dbo.AccountNames') AND action = 193");
+  ASSERT_EQ(grants.FirstError(), nullptr);
+  EXPECT_EQ(grants.resultSets.at(0).rows.at(0).at(0).AsInt64(), 1);
 
   // The server goes away: a folder fill reports the lost connection, not "cannot connect".
   server_.reset();

@@ -143,3 +143,15 @@ TEST_F(ServerFiles, TextsKeptInTheEarlierFormAreCutAgainAndReadBackByteForByte) 
   }
   EXPECT_EQ(joined, text);
 }
+
+TEST_F(ServerFiles, AFileMadeBeforePermissionsAndIndexesWereKeptTakesThemWhenOpened) {
+  Run("CREATE TABLE dbo.t (a int)\nGO\n");
+  {
+    vx::sqlite::Database db(vx::sqlsim::ServerFilePath(serverName_), vx::sqlite::OpenMode::ReadWrite);
+    db.Exec("DROP TABLE protects; DROP TABLE indexes; DROP TABLE indexkeys; DROP TABLE bound; DROP TABLE bindings");
+  }
+  auto r = Batch("GRANT SELECT ON dbo.t TO public SELECT COUNT(*) FROM sysprotects, sysindexes");
+  ASSERT_FALSE(r.FirstError()) << r.FirstError()->text;
+  EXPECT_EQ(r.resultSets.at(0).rows.at(0).at(0).AsInt64(), 0);  // no index, so no pair
+  EXPECT_EQ(Batch("SELECT COUNT(*) FROM sysprotects").resultSets.at(0).rows.at(0).at(0).AsInt64(), 1);
+}

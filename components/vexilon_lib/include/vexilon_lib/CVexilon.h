@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/Recordset.h"
 #include "automation/OleDate.h"
@@ -26,6 +27,9 @@ class Database;
 class Recordset;
 class SessionFactory;
 }  // namespace vx::sqlserver
+namespace vexilon {
+struct Keeps;
+}  // namespace vexilon
 namespace vx::archive {
 class Connection;
 }
@@ -166,6 +170,17 @@ class CVexilon {
   // an archive that another process holds; never raises.
   void DeleteArchivedRows(const std::string& serverName, int32_t lngDatabaseID, int32_t lngID,
                           const std::function<bool(int32_t rowId, const std::string& script)>& drop) const;
+  // The indexes of a view, by name (statistics left out).
+  std::vector<std::string> ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const;
+  // Before a restore: what dropping the object would take with it (a view's
+  // triggers, the permissions on it) and the batches that put it back, or why
+  // it cannot be put back. Never raises.
+  vexilon::Keeps WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, int32_t objectType,
+                                  const std::string& ownerName, const std::string& objectName,
+                                  vx::archive::Connection& connection) const;
+  // After the restore committed on the server: the archive rows of the view's
+  // encrypted triggers follow them to their new ids.
+  void MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseID, vx::archive::Connection& connection) const;
 
  private:
   vx::VbBool errorsExist_ = vx::kFalse;

@@ -6,7 +6,7 @@ namespace vx::sqlserver {
 class Trigger : public ProgrammableObject {
  public:
   using ProgrammableObject::ProgrammableObject;
-  // Object id of the table the trigger belongs to.
+  // Object id of the table (or, for an INSTEAD OF trigger, the view) the trigger belongs to.
   int32_t ParentID() const { return info_.parentId; }
 
  protected:

@@ -197,7 +197,7 @@ void Executor::Dispatch(bool exec, bool first) {
   else if (w == "DROP") Drop(exec);
   else if (w == "EXEC" || w == "EXECUTE") ExecProcedure(exec);
   else if (w == "PRINT") Print(exec);
-  else if (w == "GRANT" || w == "DENY" || w == "REVOKE") Skip(exec);
+  else if (w == "GRANT" || w == "DENY" || w == "REVOKE") Permission(exec);
   else if (w == "CREATE" || w == "ALTER") Create(exec, first);
   else SyntaxError(pos_);
 }
@@ -307,6 +307,9 @@ void Executor::Set(bool exec) {
     if (o == "QUOTED_IDENTIFIER") s_.quotedIdentifier_ = on;
     else if (o == "ANSI_NULLS") s_.ansiNulls_ = on;
     else if (o == "NOCOUNT") s_.noCount_ = on;
+    else if (o == "ARITHABORT") s_.arithAbort_ = on;
+    else if (o == "ANSI_PADDING") s_.ansiPadding_ = on;
+    else if (o == "NUMERIC_ROUNDABORT") s_.numericRoundAbort_ = on;
   }
 }
 
@@ -439,10 +442,6 @@ void Executor::Print(bool exec) {
   std::string text;
   if (!rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull()) text = rs.rows[0][0].AsText();
   out_.Message({0, 0, 1, Tk(from).line, text});
-}
-
-void Executor::Skip(bool) {
-  pos_ = StatementEnd(pos_);
 }
 
 }  // namespace vx::sqlsim

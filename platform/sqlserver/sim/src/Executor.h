@@ -116,7 +116,7 @@ class Executor {
   void Drop(bool exec);
   void ExecProcedure(bool exec);
   void Print(bool exec);
-  void Skip(bool exec);  // GRANT/DENY/REVOKE: accepted, no effect
+  void Permission(bool exec);  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
   void Create(bool exec, bool first);
   void CreateTable(bool exec);
   void CreateDatabase(bool exec);
@@ -141,13 +141,45 @@ class Executor {
     ObjectName name;
     std::optional<ObjectName> table;  // triggers
     bool encrypted = false;
+    bool schemaBound = false;
+    bool insteadOf = false;  // triggers
+    std::vector<std::string> columns;  // a view's column list, when it has one
     size_t bodyStart = 0;
   };
   Header ParseProcedureHeader();
   Header ParseViewHeader();
   Header ParseFunctionHeader();
   Header ParseTriggerHeader();
-  void ParseOptions(const std::vector<std::string>& allowed, bool& encrypted);
+  void ParseOptions(const std::vector<std::string>& allowed, Header& h);
+
+  // schema binding (SimBinding.cpp)
+  struct Reference {
+    std::vector<std::string> parts;
+    std::string text;   // as written
+    bool call = false;  // a function called
+  };
+  // The objects a view's or function's body names: tables and views after FROM
+  // and JOIN, functions called with their owner.
+  std::vector<Reference> BodyReferences(size_t bodyStart) const;
+  // Checks the names a new view or function uses (4512, 1054, 208); returns the
+  // objects a schema-bound one binds to.
+  std::vector<int32_t> CheckReferences(const Header& h, int32_t dbid, int32_t ownerUid);
+  // Keeps what a view or function binds to, replacing what it bound before.
+  void RecordBinding(const Header& h, int32_t dbid, int32_t id, const std::vector<int32_t>& refs);
+  // Refuses to change or drop an object a schema-bound one references (3729).
+  void CheckNotReferenced(int32_t dbid, const ObjectRow& obj, const std::string& statement,
+                          const std::string& name);
+  // Removes an object's indexes and bindings (dropped, or a view altered: indexes only).
+  void ForgetIndexes(int32_t dbid, int32_t id);
+  void ForgetBinding(int32_t dbid, int32_t id);
+  // Why the schema-bound view [bodyStart, end) cannot be indexed ("1936" for the
+  // server's refusal, a description for what the simulator does not check), "" when it can.
+  std::string IndexVerdict(size_t bodyStart, int32_t ownerUid, const std::vector<Reference>& refs) const;
+  std::vector<std::string> ViewColumns(const Header& h) const;
+
+  // indexes of views (SimIndexes.cpp)
+  void CreateIndex(bool exec);
+  void DropIndex(bool exec);
   void ExpectBodyStart(const Header& h);
 
   void Message(int number, int severity, std::string text);

@@ -40,7 +40,7 @@ bool Executor::CanDoDdl(int32_t dbid) const {
   return uid == 1 || s_.IsMember(dbid, uid, "db_owner") || s_.IsMember(dbid, uid, "db_ddladmin");
 }
 
-void Executor::ParseOptions(const std::vector<std::string>& allowed, bool& encrypted) {
+void Executor::ParseOptions(const std::vector<std::string>& allowed, Header& h) {
   for (;;) {
     const Token& t = Cur();
     if (t.kind != Tok::Word) SyntaxError(pos_);
@@ -48,7 +48,8 @@ void Executor::ParseOptions(const std::vector<std::string>& allowed, bool& encry
       if (IsReservedWord(t.value)) SyntaxError(pos_);
       throw SimError{195, 15, "'" + t.text + "' is not a recognized option.", t.line};
     }
-    if (t.value == "ENCRYPTION") encrypted = true;
+    if (t.value == "ENCRYPTION") h.encrypted = true;
+    if (t.value == "SCHEMABINDING") h.schemaBound = true;
     ++pos_;
     if (!IsSymbol(pos_, ",")) break;
     ++pos_;
@@ -96,7 +97,7 @@ Executor::Header Executor::ParseProcedureHeader() {
   }
   if (CurIs("WITH")) {
     ++pos_;
-    ParseOptions({"RECOMPILE", "ENCRYPTION"}, h.encrypted);
+    ParseOptions({"RECOMPILE", "ENCRYPTION"}, h);
   }
   if (CurIs("FOR")) {
     ++pos_;
@@ -116,6 +117,7 @@ Executor::Header Executor::ParseViewHeader() {
     ++pos_;
     for (;;) {
       if (!IsIdentifier(pos_)) SyntaxError(pos_);
+      h.columns.push_back(Cur().kind == Tok::Word ? Cur().text : Cur().value);
       ++pos_;
       if (IsSymbol(pos_, ")")) break;
       if (!IsSymbol(pos_, ",")) SyntaxError(pos_);
@@ -125,7 +127,7 @@ Executor::Header Executor::ParseViewHeader() {
   }
   if (CurIs("WITH")) {
     ++pos_;
-    ParseOptions({"ENCRYPTION", "SCHEMABINDING", "VIEW_METADATA"}, h.encrypted);
+    ParseOptions({"ENCRYPTION", "SCHEMABINDING", "VIEW_METADATA"}, h);
   }
   Expect("AS");
   h.bodyStart = pos_;
@@ -171,7 +173,7 @@ Executor::Header Executor::ParseFunctionHeader() {
   }
   if (CurIs("WITH")) {
     ++pos_;
-    ParseOptions({"ENCRYPTION", "SCHEMABINDING"}, h.encrypted);
+    ParseOptions({"ENCRYPTION", "SCHEMABINDING"}, h);
   }
   if (CurIs("AS")) ++pos_;
   h.bodyStart = pos_;
@@ -191,11 +193,12 @@ Executor::Header Executor::ParseTriggerHeader() {
   h.table = ParseName();
   if (CurIs("WITH")) {
     ++pos_;
-    ParseOptions({"ENCRYPTION"}, h.encrypted);
+    ParseOptions({"ENCRYPTION"}, h);
   }
   if (CurIs("FOR") || CurIs("AFTER")) {
     ++pos_;
   } else if (CurIs("INSTEAD")) {
+    h.insteadOf = true;
     ++pos_;
     Expect("OF");
   } else {
@@ -243,6 +246,10 @@ void Executor::Create(bool exec, bool first) {
   } else if (!alter && CurIs("DATABASE")) {
     ++pos_;
     CreateDatabase(exec);
+  } else if (!alter && (CurIs("UNIQUE") || CurIs("CLUSTERED") || CurIs("NONCLUSTERED") || CurIs("INDEX"))) {
+    CreateIndex(exec);
+  } else if (alter && CurIs("TABLE")) {
+    throw Unsupported("ALTER TABLE");
   } else {
     SyntaxError(pos_);
   }
@@ -284,6 +291,7 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
     table = s_.ResolveName(h.table->parts);
     if (!table || (table->xtype != "U" && table->xtype != "V"))
       throw SimError{208, 16, "Invalid object name '" + h.table->text + "'."};
+    if (table->xtype == "V" && !h.insteadOf) throw Unsupported("A FOR or AFTER trigger on a view");
   }
   int32_t ownerUid;
   std::string ownerName = h.name.Owner();
@@ -300,6 +308,9 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
   } else {
     ownerUid = s_.EffectiveUid(dbid);
   }
+
+  const bool bindable = kind == "VIEW" || kind == "FUNCTION";
+  const std::vector<int32_t> references = bindable ? CheckReferences(h, dbid, ownerUid) : std::vector<int32_t>{};
 
   // The text kept is the batch as sent, an ALTER written as CREATE.
   std::string text(batch_);
@@ -351,7 +362,9 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
     if (table && obj->parent != table->id)
       throw SimError{2108, 16, "Cannot alter trigger '" + obj->name + "' on table '" + h.table->text +
                                    "' because this trigger does not belong to this table."};
+    if (bindable) CheckNotReferenced(dbid, *obj, "ALTER " + kind, h.name.text);
     id = obj->id;
+    if (kind == "VIEW") ForgetIndexes(dbid, id);  // altering a view drops its indexes
     auto upd = db.Prepare(
         "UPDATE main.objects SET schema_ver = schema_ver + 16, quoted_ident = ?, ansi_nulls = ? "
         "WHERE dbid = ? AND id = ?");
@@ -376,6 +389,8 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
     ins.Bind(8, h.encrypted ? 1 : 0);
     ins.Step();
   }
+
+  if (bindable) RecordBinding(h, dbid, id, references);
 
   // A procedure calling one that does not exist is still created, with a warning.
   if (kind == "PROCEDURE") {
@@ -414,11 +429,16 @@ void Executor::Drop(bool exec) {
                                                                      "catalog."};
     if (*dbid == s_.currentDb_) throw SimError{3702, 16, "Cannot drop the database '" + name + "' because it is "
                                                                                               "currently in use."};
-    for (const char* t : {"objects", "comments", "users", "members", "databases"}) {
+    for (const char* t : {"objects", "comments", "users", "members", "protects", "indexes", "indexkeys", "bound",
+                          "bindings", "databases"}) {
       auto st = s_.Db().Prepare(std::string("DELETE FROM main.") + t + " WHERE dbid = ?");
       st.Bind(1, *dbid);
       st.Step();
     }
+    return;
+  }
+  if (CurIs("INDEX")) {
+    DropIndex(exec);
     return;
   }
   if (!(CurIs("PROC") || CurIs("PROCEDURE") || CurIs("VIEW") || CurIs("FUNCTION") || CurIs("TRIGGER") ||
@@ -446,13 +466,17 @@ void Executor::Drop(bool exec) {
     if (obj->shipped && !s_.IsSysadminNow())
       throw SimError{3704, 16, "User does not have permission to perform this operation on " + LowerKind(kind) +
                                    " '" + n.text + "'."};
+    CheckNotReferenced(dbid, *obj, "DROP " + kind, n.text);
+    ForgetIndexes(dbid, obj->id);
+    ForgetBinding(dbid, obj->id);
     // One statement per key, so each deletion finds its rows through an index.
     for (const char* sql :
          {"DELETE FROM main.comments WHERE dbid = ?1 AND id IN "
           "(SELECT id FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR')",
           "DELETE FROM main.comments WHERE dbid = ?1 AND id = ?2",
           "DELETE FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR'",
-          "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2"}) {
+          "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2",
+          "DELETE FROM main.protects WHERE dbid = ?1 AND id = ?2"}) {
       auto del = db.Prepare(sql);
       del.Bind(1, dbid).Bind(2, obj->id);
       del.Step();

@@ -57,6 +57,67 @@ std::vector<std::string> SplitName(const std::string& s) {
   return parts;
 }
 
+// Raises the simulator's refusal of what it does not know.
+void Refuse(sqlite3_context* ctx, const std::string& what) {
+  const std::string m = "vx:" + std::to_string(kUnsupportedNumber) + ":" + what +
+                        " is not supported by the simulated server.";
+  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
+// Whether object `id` of the current database is a view, whose indexes are kept;
+// for a table, whose indexes are not, the call is refused.
+bool IsView(sqlite3_context* ctx, SimSession* s, int32_t id, const char* function) {
+  const auto obj = s->ObjectById(s->CurrentDb(), id);
+  if (obj && obj->xtype == "U") Refuse(ctx, std::string(function) + " of a table's index");
+  else if (!obj || obj->xtype != "V") sqlite3_result_null(ctx);
+  return obj && obj->xtype == "V";
+}
+
+void FnIndexCol(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  SimSession* s = Self(ctx);
+  const auto obj =
+      sqlite3_value_type(argv[0]) == SQLITE_NULL ? std::nullopt : s->ResolveName(SplitName(ArgText(argv[0])));
+  if (!obj) return sqlite3_result_null(ctx);
+  if (!IsView(ctx, s, obj->id, "INDEX_COL")) return;
+  auto st = s->Db().Prepare(
+      "SELECT colname FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
+  st.Bind(1, s->CurrentDb()).Bind(2, obj->id).Bind(3, sqlite3_value_int(argv[1])).Bind(4, sqlite3_value_int(argv[2]));
+  if (!st.Step()) return sqlite3_result_null(ctx);
+  ResultText(ctx, st.Text(0));
+}
+
+void FnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  SimSession* s = Self(ctx);
+  const int32_t id = sqlite3_value_int(argv[0]);
+  if (!IsView(ctx, s, id, "INDEXPROPERTY")) return;
+  auto st = s->Db().Prepare("SELECT indid, status FROM main.indexes WHERE dbid = ? AND id = ? AND name = ?");
+  st.Bind(1, s->CurrentDb()).Bind(2, id).Bind(3, ArgText(argv[1]));
+  if (!st.Step()) return sqlite3_result_null(ctx);
+  const std::string prop = Upper(ArgText(argv[2]));
+  if (prop == "ISCLUSTERED") return sqlite3_result_int(ctx, st.Int(0) == 1 ? 1 : 0);
+  if (prop == "ISUNIQUE") return sqlite3_result_int(ctx, (st.Int(1) & 2) != 0 ? 1 : 0);
+  if (prop == "INDEXID") return sqlite3_result_int(ctx, st.Int(0));
+  // Options an index on a view cannot be given here, and statistics, which are not kept.
+  if (prop == "ISSTATISTICS" || prop == "ISAUTOSTATISTICS" || prop == "ISHYPOTHETICAL" || prop == "ISPADINDEX" ||
+      prop == "ISFULLTEXTKEY" || prop == "INDEXFILLFACTOR" || prop == "ISROWLOCKDISALLOWED" ||
+      prop == "ISPAGELOCKDISALLOWED")
+    return sqlite3_result_int(ctx, 0);
+  Refuse(ctx, "INDEXPROPERTY '" + ArgText(argv[2]) + "'");
+}
+
+void FnIndexKeyProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  SimSession* s = Self(ctx);
+  const int32_t id = sqlite3_value_int(argv[0]);
+  if (!IsView(ctx, s, id, "INDEXKEY_PROPERTY")) return;
+  const std::string prop = Upper(ArgText(argv[3]));
+  if (prop != "ISDESCENDING") return Refuse(ctx, "INDEXKEY_PROPERTY '" + ArgText(argv[3]) + "'");
+  auto st = s->Db().Prepare(
+      "SELECT descending FROM main.indexkeys WHERE dbid = ? AND id = ? AND indid = ? AND keyno = ?");
+  st.Bind(1, s->CurrentDb()).Bind(2, id).Bind(3, sqlite3_value_int(argv[1])).Bind(4, sqlite3_value_int(argv[2]));
+  if (!st.Step()) return sqlite3_result_null(ctx);
+  sqlite3_result_int(ctx, st.Int(0));
+}
+
 void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   SimSession* s = Self(ctx);
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -71,6 +132,15 @@ void FnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   while (!x.empty() && x.back() == ' ') x.pop_back();
   bool module = x == "P" || x == "V" || x == "TR" || x == "FN" || x == "IF" || x == "TF";
   auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
+  if (prop == "ISINDEXED" || prop == "ISSCHEMABOUND") {
+    const bool indexed = prop == "ISINDEXED";
+    if (indexed && x == "U") return Refuse(ctx, "OBJECTPROPERTY 'IsIndexed' of a table");
+    if (indexed ? x != "V" : (x != "V" && x != "FN" && x != "IF" && x != "TF")) return sqlite3_result_null(ctx);
+    auto has = s->Db().Prepare(indexed ? "SELECT 1 FROM main.indexes WHERE dbid = ? AND id = ?"
+                                       : "SELECT 1 FROM main.bound WHERE dbid = ? AND id = ?");
+    has.Bind(1, s->CurrentDb()).Bind(2, id);
+    return yes(has.Step());
+  }
   if (prop == "ISMSSHIPPED") return yes(shipped != 0);
   if (prop == "ISEXTENDEDPROC") return yes(x == "X");
   if (prop == "ISPROCEDURE") return yes(x == "P");
@@ -232,6 +302,9 @@ void SimSession::RegisterFunctions() {
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
   };
   const F fns[] = {{"objectproperty", 2, FnObjectProperty},
+                   {"index_col", 3, FnIndexCol},
+                   {"indexproperty", 3, FnIndexProperty},
+                   {"indexkey_property", 4, FnIndexKeyProperty},
                    {"object_id", 1, FnObjectId},
                    {"object_name", 1, FnObjectName},
                    {"is_member", 1, FnIsMember},

@@ -315,6 +315,9 @@ void Executor::SystemProcedure(const std::string& name, const std::vector<std::o
     auto delm = db.Prepare("DELETE FROM main.members WHERE dbid = ? AND memberuid = ?");
     delm.Bind(1, dbid).Bind(2, *uid);
     delm.Step();
+    auto delp = db.Prepare("DELETE FROM main.protects WHERE dbid = ? AND uid = ?");  // the user's permissions go too
+    delp.Bind(1, dbid).Bind(2, *uid);
+    delp.Step();
   } else if (name == "SP_ADDROLE") {
     requireDbOwner();
     std::string role = Arg(args, 0);

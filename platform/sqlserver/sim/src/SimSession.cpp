@@ -102,9 +102,18 @@ int SimSession::VersionMajor() const {
   return st.Step() ? std::stoi(st.Text(0)) : 8;
 }
 
-static std::string ViewSql(const std::string& viewName, const char* table, int32_t dbid) {
+std::string CatalogViewSql(const std::string& viewName, const std::string& t, int32_t dbid) {
   std::string d = std::to_string(dbid);
-  std::string t(table);
+  if (t == "sysprotects")
+    return "CREATE TEMP VIEW " + viewName +
+           " AS SELECT id, uid, action, protecttype, columns, grantor FROM main.protects WHERE dbid = " + d;
+  if (t == "sysindexes")  // the indexes of views; the simulator keeps no data, so no pages and no rows
+    return "CREATE TEMP VIEW " + viewName +
+           " AS SELECT id, status, NULL AS first, indid, NULL AS root, 0 AS minlen, keycnt, 1 AS groupid, "
+           "0 AS dpages, 0 AS reserved, 0 AS used, 0 AS rowcnt, 0 AS rowmodctr, 0 AS xmaxlen, 0 AS maxirow, "
+           "0 AS OrigFillFactor, 0 AS StatVersion, 0 AS reserved2, NULL AS FirstIAM, 0 AS impid, 0 AS lockflags, "
+           "0 AS pgmodctr, NULL AS keys, name, NULL AS statblob, 0 AS maxlen, 0 AS rows "
+           "FROM main.indexes WHERE dbid = " + d;
   if (t == "sysobjects")
     return "CREATE TEMP VIEW " + viewName +
            " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, crdate, schema_ver, "
@@ -126,10 +135,10 @@ static std::string ViewSql(const std::string& viewName, const char* table, int32
 
 void SimSession::BindViews() {
   if (viewsDb_ == currentDb_) return;
-  static const char* tables[] = {"sysobjects", "syscomments", "sysusers", "sysmembers"};
+  static const char* tables[] = {"sysobjects", "syscomments", "sysusers", "sysmembers", "sysprotects", "sysindexes"};
   for (const char* t : tables) {
     db_.Exec(std::string("DROP VIEW IF EXISTS temp.") + t);
-    db_.Exec(ViewSql(t, t, currentDb_));
+    db_.Exec(CatalogViewSql(t, t, currentDb_));
   }
   viewsDb_ = currentDb_;
 }

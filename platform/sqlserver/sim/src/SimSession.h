@@ -35,6 +35,9 @@ struct ObjectRow {
   bool shipped = false;
 };
 
+// The session's view `viewName` of the catalogue table `table` (lower case) of database `dbid`.
+std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid);
+
 class SimSession : public sqlserver::Session {
  public:
   // Opens a session; raises ComError as SessionFactory::Open documents.
@@ -79,8 +82,10 @@ class SimSession : public sqlserver::Session {
   std::optional<int32_t> DatabaseId(const std::string& name) const;
   std::string DatabaseName(int32_t dbid) const;
   int TranCount() const { return tranCount_; }
-  // @@OPTIONS: ANSI_NULLS (32), QUOTED_IDENTIFIER (256), NOCOUNT (512).
-  int Options() const { return (ansiNulls_ ? 32 : 0) | (quotedIdentifier_ ? 256 : 0) | (noCount_ ? 512 : 0); }
+  // @@OPTIONS: ARITHABORT (64), ANSI_NULLS (32), QUOTED_IDENTIFIER (256), NOCOUNT (512).
+  int Options() const {
+    return (arithAbort_ ? 64 : 0) | (ansiNulls_ ? 32 : 0) | (quotedIdentifier_ ? 256 : 0) | (noCount_ ? 512 : 0);
+  }
   // The prepared look-up of OBJECTPROPERTY (xtype, shipped, quoted_ident, ansi_nulls, uid by dbid, id).
   sqlite::Statement& PropertyStatement();
   std::string ProductVersion() const;
@@ -105,6 +110,10 @@ class SimSession : public sqlserver::Session {
   bool quotedIdentifier_ = true;
   bool ansiNulls_ = true;
   bool noCount_ = false;
+  // What an index on a view needs besides the two above (ODBC's defaults; a client may change them).
+  bool arithAbort_ = false;
+  bool ansiPadding_ = true;
+  bool numericRoundAbort_ = false;
   int tranCount_ = 0;
   bool inSqliteTxn_ = false;
   bool rolledBackInBatch_ = false;  // a ROLLBACK ran in the current batch

@@ -71,6 +71,39 @@ CREATE TABLE members(dbid INTEGER NOT NULL, memberuid INTEGER NOT NULL, groupuid
   PRIMARY KEY(dbid, memberuid, groupuid));
 )SQL";
 
+// What hangs on objects: permissions, indexes of views, and schema binding: the
+// modules bound (with a view's columns and why it cannot be indexed, "" when it
+// can) and the objects each references. Files made before these tables existed
+// get them when they are first opened.
+const char* kObjectSchema = R"SQL(
+CREATE TABLE IF NOT EXISTS protects(dbid INTEGER NOT NULL, id INTEGER NOT NULL, uid INTEGER NOT NULL,
+  action INTEGER NOT NULL, protecttype INTEGER NOT NULL, columns BLOB, grantor INTEGER NOT NULL,
+  PRIMARY KEY(dbid, id, uid, action));
+CREATE TABLE IF NOT EXISTS indexes(dbid INTEGER NOT NULL, id INTEGER NOT NULL, indid INTEGER NOT NULL,
+  name TEXT COLLATE SQLCI NOT NULL, status INTEGER NOT NULL, keycnt INTEGER NOT NULL, PRIMARY KEY(dbid, id, indid));
+CREATE TABLE IF NOT EXISTS indexkeys(dbid INTEGER NOT NULL, id INTEGER NOT NULL, indid INTEGER NOT NULL,
+  keyno INTEGER NOT NULL, colname TEXT COLLATE SQLCI NOT NULL, descending INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(dbid, id, indid, keyno));
+CREATE TABLE IF NOT EXISTS bound(dbid INTEGER NOT NULL, id INTEGER NOT NULL, columns TEXT, unindexable TEXT,
+  PRIMARY KEY(dbid, id));
+CREATE TABLE IF NOT EXISTS bindings(dbid INTEGER NOT NULL, id INTEGER NOT NULL, refid INTEGER NOT NULL,
+  PRIMARY KEY(dbid, id, refid));
+CREATE INDEX IF NOT EXISTS bindings_by_ref ON bindings(dbid, refid);
+)SQL";
+
+void AddObjectTables(sqlite::Database& db) {
+  auto has = [&] {
+    auto st = db.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                         "('protects', 'indexes', 'indexkeys', 'bound', 'bindings')");
+    return st.Step() && st.Int(0) == 5;
+  };
+  if (has()) return;
+  sqlite::Transaction tx(db);
+  if (has()) return;
+  db.Exec(kObjectSchema);
+  tx.Commit();
+}
+
 struct SysObject {
   const char* name;
   int id;
@@ -168,7 +201,10 @@ sqlite::Database OpenServerFile(const std::string& path, bool create) {
       auto st = db.Prepare("SELECT value FROM server_info WHERE key = 'name'");
       if (!st.Step()) throw ComError(err::kServerUnreachable, "SQLServer", "no server name");
     }
-    if (!create) UpgradeCommentRows(db);
+    if (!create) {
+      UpgradeCommentRows(db);
+      AddObjectTables(db);
+    }
     return db;
   } catch (const ComError& e) {
     throw ComError(err::kServerUnreachable, "SQLServer",
@@ -192,6 +228,7 @@ void InitializeServer(sqlite::Database& db, const std::string& name, int version
   db.Exec("PRAGMA journal_mode = WAL");
   sqlite::Transaction tx(db);
   db.Exec(kSchema);
+  db.Exec(kObjectSchema);
   auto info = db.Prepare("INSERT INTO server_info(key, value) VALUES (?, ?)");
   auto put = [&](const char* k, const std::string& v) {
     info.Reset();

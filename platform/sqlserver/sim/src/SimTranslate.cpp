@@ -17,8 +17,8 @@ namespace vx::sqlsim {
 namespace {
 
 bool IsSystemTable(const std::string& upper) {
-  static const std::array<std::string_view, 6> t{"SYSOBJECTS", "SYSCOMMENTS", "SYSUSERS",
-                                                 "SYSMEMBERS", "SYSDATABASES", "SYSLOGINS"};
+  static const std::array<std::string_view, 8> t{"SYSOBJECTS", "SYSCOMMENTS", "SYSUSERS",  "SYSMEMBERS",
+                                                 "SYSDATABASES", "SYSLOGINS", "SYSPROTECTS", "SYSINDEXES"};
   return std::find(t.begin(), t.end(), upper) != t.end();
 }
 
@@ -33,9 +33,9 @@ bool IsTableHintWord(const std::string& upper) {
 
 // The server's system tables that the simulator does not keep.
 bool IsMissingSystemTable(const std::string& upper) {
-  static const std::array<std::string_view, 30> t{
-      "SYSCOLUMNS",   "SYSINDEXES",    "SYSTYPES",      "SYSDEPENDS",     "SYSPROCESSES",   "SYSFILES",
-      "SYSFILEGROUPS", "SYSCONSTRAINTS", "SYSREFERENCES", "SYSFOREIGNKEYS", "SYSPROTECTS",    "SYSPERMISSIONS",
+  static const std::array<std::string_view, 28> t{
+      "SYSCOLUMNS",   "SYSTYPES",      "SYSDEPENDS",     "SYSPROCESSES",   "SYSFILES",
+      "SYSFILEGROUPS", "SYSCONSTRAINTS", "SYSREFERENCES", "SYSFOREIGNKEYS", "SYSPERMISSIONS",
       "SYSINDEXKEYS", "SYSLOCKS",      "SYSPERFINFO",   "SYSSERVERS",     "SYSCONFIGURES",  "SYSCURCONFIGS",
       "SYSLANGUAGES", "SYSMESSAGES",   "SYSCHARSETS",   "SYSALTFILES",    "SYSDEVICES",     "SYSREMOTELOGINS",
       "SYSOLEDBUSERS", "SYSXLOGINS",   "SYSCACHEOBJECTS", "SYSPROPERTIES", "SYSFULLTEXTCATALOGS", "SYSOBJECTS_"};
@@ -223,7 +223,9 @@ std::string Executor::Translate(size_t from, size_t to) {
             exists.Bind(1, view);
             if (!exists.Step()) {
               std::string sql;
-              if (table == "sysobjects")
+              if (table == "sysprotects" || table == "sysindexes")
+                sql = CatalogViewSql(view, table, *dbid);
+              else if (table == "sysobjects")
                 sql = "CREATE TEMP VIEW " + view + " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, "
                       "crdate, schema_ver, status, category FROM main.objects WHERE dbid = " + d;
               else if (table == "syscomments")

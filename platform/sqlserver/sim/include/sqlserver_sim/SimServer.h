@@ -16,7 +16,13 @@
 // but the parameters of a procedure call, no temporary tables, no dynamic SQL),
 // its rows read as the client takes them; the collation ignores case (ASCII and
 // Latin-1 letters) and trailing blanks, and orders other letters by code point;
-// permissions are by role only (GRANT/DENY/REVOKE are accepted and ignored);
+// permissions are by role only: GRANT, DENY and REVOKE on objects are kept in
+// sysprotects (dropped with the object, kept by ALTER) but never checked, and
+// column and statement permissions are refused; indexes are kept for
+// schema-bound views only (sysindexes, INDEX_COL, INDEXPROPERTY): an index on a
+// table, index options and views the simulator cannot judge indexable are
+// refused; a view's tables must exist, and what a schema-bound view or function
+// references cannot be altered or dropped;
 // nested roles, application roles, aliases and sysdepends are not kept; one lock
 // covers a whole server file, taken at a transaction's first write (a writer
 // waits for another writer as long as SET LOCK_TIMEOUT lets it, by default with
