@@ -221,12 +221,12 @@ TEST_P(ExplorerDatabaseLostTest, EndsQuietlyAndMarksTheServer) {
   onStep = nullptr;
   std::filesystem::rename(file + ".away", file);
   EXPECT_TRUE(errorReports.empty()) << errorReports.front().toStdString();
-  // The server's two messages as it stays away, then where the run stopped.
+  // Where the run stopped, then the server's two messages as it stays away.
   ASSERT_EQ(messages.size(), 4u);
-  EXPECT_EQ(messages[1].prompt, "Unable to connect to SQL Server 'SIM1'.");
-  EXPECT_EQ(messages[2].prompt, "Cannot connect to SQL Server 'SIM1'.");
-  EXPECT_EQ(Last(), std::string(GetParam().restore ? "The restore" : "Encryption") +
-                        " stopped after 2 of 5 objects because the connection to SQL Server 'SIM1' was lost.");
+  EXPECT_EQ(messages[1].prompt, QString(GetParam().restore ? "The restore" : "Encryption") +
+                                    " stopped after 2 of 5 objects because the connection to SQL Server 'SIM1' was lost.");
+  EXPECT_EQ(messages[2].prompt, "Unable to connect to SQL Server 'SIM1'.");
+  EXPECT_EQ(Last(), "Cannot connect to SQL Server 'SIM1'.");
   EXPECT_NE(Explorer().NodeByKey("ISIM1"), nullptr);
   EXPECT_EQ(steps.back().value, 2);
   EXPECT_TRUE(MainWindow()->prgProgress()->isHidden());
