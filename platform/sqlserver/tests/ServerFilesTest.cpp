@@ -145,7 +145,7 @@ TEST_F(ServerFiles, TextsKeptInTheEarlierFormAreCutAgainAndReadBackByteForByte) 
 }
 
 TEST_F(ServerFiles, AFileMadeBeforePermissionsAndIndexesWereKeptTakesThemWhenOpened) {
-  Run("CREATE TABLE dbo.t (a int)\nGO\n");
+  Run("CREATE TABLE dbo.t (a int)\nGO\nCREATE VIEW dbo.bv WITH ENCRYPTION, SCHEMABINDING AS SELECT a FROM dbo.t\nGO\n");
   {
     vx::sqlite::Database db(vx::sqlsim::ServerFilePath(serverName_), vx::sqlite::OpenMode::ReadWrite);
     db.Exec("DROP TABLE protects; DROP TABLE indexes; DROP TABLE indexkeys; DROP TABLE bound; DROP TABLE bindings");
@@ -154,4 +154,8 @@ TEST_F(ServerFiles, AFileMadeBeforePermissionsAndIndexesWereKeptTakesThemWhenOpe
   ASSERT_FALSE(r.FirstError()) << r.FirstError()->text;
   EXPECT_EQ(r.resultSets.at(0).rows.at(0).at(0).AsInt64(), 0);  // no index, so no pair
   EXPECT_EQ(Batch("SELECT COUNT(*) FROM sysprotects").resultSets.at(0).rows.at(0).at(0).AsInt64(), 1);
+  // A schema-bound view made before is known as one, and refused an index rather than told it is not bound.
+  EXPECT_EQ(Batch("SELECT OBJECTPROPERTY(OBJECT_ID('dbo.bv'), 'IsSchemaBound')").resultSets.at(0).rows.at(0).at(0)
+                .AsInt64(), 1);
+  EXPECT_EQ(ErrorOf("SET ARITHABORT ON CREATE UNIQUE CLUSTERED INDEX ix ON dbo.bv (a)"), 50000);
 }

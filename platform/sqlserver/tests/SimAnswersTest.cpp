@@ -376,6 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SET ARITHABORT ON CREATE UNIQUE CLUSTERED INDEX ix ON dbo.bv (a) CREATE INDEX nx ON bv (bee DESC)", "ok"},
                {"SELECT COUNT(*) FROM sysindexes WHERE id = OBJECT_ID('dbo.bv') AND (indid = 1 AND status = 18 AND "
                 "name = 'ix' OR indid = 2 AND status = 0 AND keycnt = 1)", "2"},
+               {"SELECT name, * FROM sysindexes WHERE indid = 2", "nx"},
                {"SELECT INDEX_COL('dbo.bv', 2, 1)", "bee"},
                {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('dbo.bv'), 2, 1, 'IsDescending')", "1"},
                {"SELECT INDEXPROPERTY(OBJECT_ID('dbo.bv'), 'ix', 'IsClustered')", "1"},

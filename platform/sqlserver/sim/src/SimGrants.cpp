@@ -29,7 +29,7 @@ const char* ActionName(int action) {
 
 // The actions an object of that type takes permissions for.
 std::vector<int> ActionsOf(const std::string& xtype) {
-  if (xtype == "U" || xtype == "V") return {kSelect, kInsert, kUpdate, kDelete, kReferences};
+  if (xtype == "U" || xtype == "V" || xtype == "S") return {kSelect, kInsert, kUpdate, kDelete, kReferences};
   if (xtype == "P" || xtype == "X") return {kExecute};
   if (xtype == "FN") return {kExecute, kReferences};
   if (xtype == "IF" || xtype == "TF") return {kSelect, kReferences};

@@ -19,9 +19,9 @@
 // permissions are by role only: GRANT, DENY and REVOKE on objects are kept in
 // sysprotects (dropped with the object, kept by ALTER) but never checked, and
 // column and statement permissions are refused; indexes are kept for
-// schema-bound views only (sysindexes, INDEX_COL, INDEXPROPERTY): an index on a
-// table, index options and views the simulator cannot judge indexable are
-// refused; a view's tables must exist, and what a schema-bound view or function
+// schema-bound views only (sysindexes holds no rows for tables; INDEX_COL,
+// INDEXPROPERTY): an index on a table, index options and views the simulator
+// cannot judge indexable are refused; a view's tables must exist, and what a schema-bound view or function
 // references cannot be altered or dropped;
 // nested roles, application roles, aliases and sysdepends are not kept; one lock
 // covers a whole server file, taken at a transaction's first write (a writer
