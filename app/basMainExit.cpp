@@ -218,18 +218,20 @@ bool CompactDb() {
     if (!Exists(archive) || !Exists(folder + vx::archive::kWorkgroupFileName)) return true;
     // A copy left by an earlier exit that stopped half-way.
     if (Exists(copy) && ::unlink(copy.c_str()) != 0) RaiseFileError("Cannot remove the old copy", copy, kNotCompacted);
+    // The checked copy takes the archive's place while the archive layer still
+    // holds the archive, so that no other process writes to it in between.
     try {
       vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
-                                   strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
+                                   strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;", [&] {
+                                     if (::rename(copy.c_str(), archive.c_str()) == 0) return;
+                                     const int e = errno;
+                                     ::unlink(copy.c_str());
+                                     errno = e;
+                                     RaiseFileError("Cannot replace", archive);
+                                   });
     } catch (const ComError& e) {
       // The archive layer has removed its half-made copy; the archive is untouched.
       throw ComError(e.Number(), e.Source(), e.Description() + kNotCompacted);
-    }
-    if (::rename(copy.c_str(), archive.c_str()) != 0) {
-      const int e = errno;
-      ::unlink(copy.c_str());
-      errno = e;
-      RaiseFileError("Cannot replace", archive, kNotCompacted);
     }
     SyncFolder(folder);
     return true;

@@ -225,4 +225,19 @@ TEST(ArchiveShare, TwoProcessesTakingTurnsLoseNoAcknowledgedRow) {
   }
 }
 
+// Compaction's copy takes the archive's place while this process still holds
+// the archive: a call of another process meanwhile is refused, not lost.
+TEST(ArchiveShare, AnotherProcessCannotWriteWhileTheCompactedCopyReplacesTheArchive) {
+  ArchiveFolder f;
+  OtherProcess other(f.User());
+  std::string during;
+  vx::archive::CompactDatabase(f.Admin(), vx::archive::CompactTargetConnectionString(f.Folder()), [&] {
+    during = other.Add();
+    fs::rename(f.Path("Vexilon.tmp"), f.Path("Vexilon.dat"));
+  });
+  EXPECT_NE(during.find("already open"), std::string::npos) << during;
+  EXPECT_EQ(other.Add(), "added");
+  EXPECT_EQ(ServersIn(f.User()), "FromOther1");
+}
+
 }  // namespace
