@@ -223,6 +223,8 @@ bool CompactDb() {
     try {
       vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
                                    strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;", [&] {
+                                     // A start meanwhile finds the copy held too.
+                                     HoldSingleInstanceAlso(copy);
                                      if (::rename(copy.c_str(), archive.c_str()) == 0) return;
                                      const int e = errno;
                                      ::unlink(copy.c_str());
