@@ -70,7 +70,8 @@ bool CSingleInstance::Acquire() {
     AskOtherToActivate();
     return false;
   } else {
-    // No archive file to lock (start-up then says why it cannot start).
+    // No archive file this process may lock, a missing or a read-only one
+    // (start-up then says why it cannot start): the program folder stands in.
     const QByteArray path = QFile::encodeName(lockPath_);
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return true;  // no place for a lock: run unguarded rather than not at all
