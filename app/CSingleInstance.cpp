@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "archive/ArchiveFiles.h"
+
 namespace {
 
 QString RuntimeFolder() {
@@ -21,17 +23,33 @@ QString RuntimeFolder() {
   return folder;
 }
 
+QString BaseName(const QByteArray& id) {
+  return QStringLiteral("vexilon-") +
+         QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16));
+}
+
 }  // namespace
 
 CSingleInstance::CSingleInstance(const QString& programFolder, QObject* parent) : QObject(parent) {
   QString folder = QFileInfo(programFolder).canonicalFilePath();
   if (folder.isEmpty()) folder = QDir::cleanPath(programFolder);
-  const QByteArray id = QString::number(::getuid()).toUtf8() + ':' + folder.toUtf8();
-  const QString name =
-      QStringLiteral("vexilon-") + QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha1).toHex().left(16));
-  const QString base = RuntimeFolder() + QLatin1Char('/') + name;
-  lockPath_ = base + QStringLiteral(".lock");
-  serverPath_ = base + QStringLiteral(".socket");
+  archivePath_ = QFile::encodeName(QDir::cleanPath(programFolder) + QLatin1Char('/') +
+                                   QString::fromLatin1(vx::archive::kArchiveFileName))
+                     .toStdString();
+  const QString runtime = RuntimeFolder() + QLatin1Char('/');
+  const QByteArray user = QString::number(::getuid()).toUtf8() + ':';
+  lockPath_ = runtime + BaseName(user + folder.toUtf8()) + QStringLiteral(".lock");
+  // The socket is named after the archive file when there is one, so that every
+  // path to it finds the same socket.
+  const std::string archive = vx::archive::FileIdentity(archivePath_);
+  const QString name = archive.empty() ? BaseName(user + folder.toUtf8())
+                                       : BaseName(user + "archive:" + QByteArray::fromStdString(archive));
+  serverPath_ = runtime + name + QStringLiteral(".socket");
+}
+
+void CSingleInstance::HoldAlso(const std::string& file) {
+  vx::archive::RunLock::Outcome outcome{};
+  if (auto lock = vx::archive::RunLock::Take(file, outcome)) runLocks_.push_back(std::move(lock));
 }
 
 CSingleInstance::~CSingleInstance() {
@@ -40,19 +58,30 @@ CSingleInstance::~CSingleInstance() {
     delete server_;
   }
   if (lockFd_ >= 0) ::close(lockFd_);
+  runLocks_.clear();
 }
 
 bool CSingleInstance::Acquire() {
-  if (lockFd_ >= 0) return true;
-  const QByteArray path = QFile::encodeName(lockPath_);
-  const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return true;  // no place for a lock: run unguarded rather than not at all
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (lockFd_ >= 0 || !runLocks_.empty()) return true;
+  vx::archive::RunLock::Outcome outcome{};
+  if (auto lock = vx::archive::RunLock::Take(archivePath_, outcome)) {
+    runLocks_.push_back(std::move(lock));
+  } else if (outcome == vx::archive::RunLock::Outcome::Held) {
     AskOtherToActivate();
     return false;
+  } else {
+    // No archive file this process may lock, a missing or a read-only one
+    // (start-up then says why it cannot start): the program folder stands in.
+    const QByteArray path = QFile::encodeName(lockPath_);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return true;  // no place for a lock: run unguarded rather than not at all
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      AskOtherToActivate();
+      return false;
+    }
+    lockFd_ = fd;
   }
-  lockFd_ = fd;
   // A socket file left by a killed instance is stale: the lock proves no one listens.
   QLocalServer::removeServer(serverPath_);
   server_ = new QLocalServer;

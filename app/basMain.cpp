@@ -269,6 +269,10 @@ void ReleaseProgram() {
 
 void ReleaseSingleInstance() { g_instance.reset(); }
 
+void HoldSingleInstanceAlso(const std::string& file) {
+  if (g_instance) g_instance->HoldAlso(file);
+}
+
 const std::string& ProgramFolder() { return g_folder; }
 const std::string& strDbConnectionString() { return g_user; }
 const std::string& strDbAdminConnectionString() { return g_admin; }

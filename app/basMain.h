@@ -50,6 +50,9 @@ void SetEndProcess(std::function<void(int exitCode)> endProcess);
 void ReleaseProgram();
 // Lets go of the single-instance lock and socket (the last act before the end).
 void ReleaseSingleInstance();
+// The single-instance guard holds `file` too until it is released (the copy
+// that replaces the archive at exit).
+void HoldSingleInstanceAlso(const std::string& file);
 // SIGTERM, SIGINT and SIGHUP lead to ExitApp through the event loop (held
 // back while a batch runs).
 void InstallTerminationHandler();

@@ -218,20 +218,35 @@ bool CompactDb() {
     if (!Exists(archive) || !Exists(folder + vx::archive::kWorkgroupFileName)) return true;
     // A copy left by an earlier exit that stopped half-way.
     if (Exists(copy) && ::unlink(copy.c_str()) != 0) RaiseFileError("Cannot remove the old copy", copy, kNotCompacted);
+    // An archive reached through a symbolic link is replaced where it lies; the
+    // link stays (a copy beside it on another file system cannot be moved there,
+    // and the archive then stays as it was).
+    std::string target = archive;
+    struct stat link {};
+    if (::lstat(archive.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+      char* resolved = ::realpath(archive.c_str(), nullptr);
+      if (!resolved) RaiseFileError("Cannot resolve", archive, kNotCompacted);
+      target = resolved;
+      std::free(resolved);
+    }
+    // The checked copy takes the archive's place while the archive layer still
+    // holds the archive, so that no other process writes to it in between.
     try {
       vx::archive::CompactDatabase(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
-                                   strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
+                                   strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;", [&] {
+                                     // A start meanwhile finds the copy held too.
+                                     HoldSingleInstanceAlso(copy);
+                                     if (::rename(copy.c_str(), target.c_str()) == 0) return;
+                                     const int e = errno;
+                                     ::unlink(copy.c_str());
+                                     errno = e;
+                                     RaiseFileError("Cannot replace", target);
+                                   });
     } catch (const ComError& e) {
       // The archive layer has removed its half-made copy; the archive is untouched.
       throw ComError(e.Number(), e.Source(), e.Description() + kNotCompacted);
     }
-    if (::rename(copy.c_str(), archive.c_str()) != 0) {
-      const int e = errno;
-      ::unlink(copy.c_str());
-      errno = e;
-      RaiseFileError("Cannot replace", archive, kNotCompacted);
-    }
-    SyncFolder(folder);
+    SyncFolder(target.substr(0, target.rfind('/') + 1));
     return true;
   } catch (...) {
     ReportError("basMain", "CompactDb", 0, true);

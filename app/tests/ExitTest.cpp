@@ -59,6 +59,20 @@ TEST_F(ExitTest, ACopyLeftByAnEarlierExitIsRemovedFirst) {
   EXPECT_EQ(ServersInArchive(), 1);
 }
 
+TEST_F(ExitTest, AnArchiveThatIsASymbolicLinkIsCompactedWhereItLiesAndTheLinkStays) {
+  const std::string elsewhere = ProgramFolder() + "../elsewhere/Vexilon.dat";
+  fs::create_directories(ProgramFolder() + "../elsewhere");
+  fs::rename(File("Vexilon.dat"), elsewhere);
+  fs::create_symlink(elsewhere, File("Vexilon.dat"));
+  vx::app::ExitApp();
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+  EXPECT_TRUE(fs::is_symlink(File("Vexilon.dat")));
+  EXPECT_NE(Bytes(elsewhere), before_);  // the compacted copy
+  EXPECT_EQ(Bytes(File("Vexilon.bak")), before_);
+  EXPECT_EQ(ServersInArchive(), 1);
+}
+
 TEST_F(ExitTest, AMissingWorkgroupFileSkipsCompaction) {
   fs::remove(File("Vexilon.sec"));
   vx::app::ExitApp();

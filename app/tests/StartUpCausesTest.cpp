@@ -216,6 +216,73 @@ TEST_P(StartUpCauseTest, SaysTheTrueCauseAndWritesNothing) {
 INSTANTIATE_TEST_SUITE_P(Causes, StartUpCauseTest, ::testing::ValuesIn(kCauses),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A second start on the archive of a running instance ends, however it reaches
+// the file; a start on another archive runs beside it.
+struct SecondStart {
+  const char* name;
+  // Prepares the second start's way to the archive of `first` (the first
+  // instance's program folder, with its "/"); returns that start's program folder.
+  std::function<std::string(const std::string& first)> reach;
+  const char* runtime;  // the second start's own $XDG_RUNTIME_DIR, or null
+  StartUpResult result;
+};
+
+const SecondStart kSecondStarts[] = {
+    {"SameFolder", [](const std::string& first) { return first; }, nullptr, StartUpResult::OtherInstanceActivated},
+    {"FolderThroughASymbolicLink",
+     [](const std::string& first) {
+       fs::create_directory_symlink(fs::path(first).parent_path(), first + "../linked");
+       return first + "../linked/";
+     },
+     nullptr, StartUpResult::OtherInstanceActivated},
+    {"ArchiveASymbolicLink",
+     [](const std::string& first) {
+       fs::create_directories(first + "../other");
+       fs::create_symlink(first + "Vexilon.dat", first + "../other/Vexilon.dat");
+       return first + "../other/";
+     },
+     nullptr, StartUpResult::OtherInstanceActivated},
+    {"ArchiveAHardLink",
+     [](const std::string& first) {
+       fs::create_directories(first + "../other");
+       fs::create_hard_link(first + "Vexilon.dat", first + "../other/Vexilon.dat");
+       return first + "../other/";
+     },
+     nullptr, StartUpResult::OtherInstanceActivated},
+    {"AnotherRuntimeFolder", [](const std::string& first) { return first; }, "runtime-other",
+     StartUpResult::OtherInstanceActivated},
+    {"ACopyOfTheArchive",
+     [](const std::string& first) {
+       fs::create_directories(first + "../other");
+       fs::copy_file(first + "Vexilon.dat", first + "../other/Vexilon.dat");
+       return first + "../other/";
+     },
+     nullptr, StartUpResult::Started},
+};
+
+void PrintTo(const SecondStart& second, std::ostream* os) { *os << second.name; }
+
+class SecondStartTest : public StartUpCausesTest, public ::testing::WithParamInterface<SecondStart> {};
+
+TEST_P(SecondStartTest, EndsOnTheSameArchiveAndRunsOnAnother) {
+  const SecondStart& second = GetParam();
+  ASSERT_EQ(vx::app::StartUp(), StartUpResult::Started);
+  const std::string folder = second.reach(ProgramFolder());
+  const std::string runtime = second.runtime ? ProgramFolder() + "../" + second.runtime : "";
+  if (!runtime.empty()) fs::create_directories(runtime);
+  const QByteArray archive = Bytes(File("Vexilon.dat"));
+  const Outcome outcome = StartInChild([&] {
+    ::setenv("VEXILON_PROGRAM_DIR", folder.c_str(), 1);
+    if (!runtime.empty()) ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  });
+  EXPECT_EQ(outcome.result, static_cast<int>(second.result));
+  EXPECT_TRUE(outcome.messages.empty());
+  EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reaches, SecondStartTest, ::testing::ValuesIn(kSecondStarts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A start killed at any of its syncs (the archive's switch to its log, the
 // upgrade of an older archive, the settings, the workgroup file) never leaves a
 // sound archive refused: the next start rolls back what SQLite must roll back,

@@ -12,6 +12,7 @@
 #include <QMdiArea>
 
 #include "CSingleInstance.h"
+#include "archive/RunLock.h"
 #include "archive_template/WorkgroupResource.h"
 #include "basMain.h"
 #include "frmApplication.h"
@@ -153,18 +154,17 @@ TEST_F(StartUpTest, ASecondStartBringsTheFirstToTheFrontBeforeItsSplash) {
 
 TEST_F(StartUpTest, ALockLeftByAKilledInstanceDoesNotBlockTheNextStart) {
   const CSingleInstance names(QString::fromStdString(ProgramFolder()));
-  const std::string lock = names.LockPath().toStdString();
   std::ofstream(names.ServerPath().toStdString()) << "stale socket";
   const pid_t child = ::fork();
   if (child == 0) {
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0600);
-    ::flock(fd, LOCK_EX);
-    ::raise(SIGKILL);
+    vx::archive::RunLock::Outcome outcome{};
+    auto lock = vx::archive::RunLock::Take(File("Vexilon.dat"), outcome);
+    if (lock) ::raise(SIGKILL);
+    ::_exit(1);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFSIGNALED(status));
-  ASSERT_TRUE(fs::exists(lock));
   EXPECT_EQ(vx::app::StartUp(), StartUpResult::Started);
 }
 

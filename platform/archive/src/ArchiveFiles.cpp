@@ -94,6 +94,11 @@ void CreateWorkgroup(const std::string& path) {
 }
 
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString) {
+  CompactDatabase(sourceConnectionString, destinationConnectionString, nullptr);
+}
+
+void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString,
+                     const std::function<void()>& replace) {
   const ConnectionString src = ConnectionString::Parse(sourceConnectionString);
   const ConnectionString dst = ConnectionString::Parse(destinationConnectionString);
   const std::string srcPath = src.DataSource(), dstPath = dst.DataSource();
@@ -172,6 +177,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     throw;
   }
   ::chmod(dstPath.c_str(), 0600);
+  if (replace) replace();
 }
 
 void CheckArchiveSound(const std::string& path) {

@@ -177,7 +177,7 @@ struct Connection::Impl {
       } catch (...) {
       }
     }
-    detail::ReturnIdleConnection(path, device, inode, key, std::move(db));
+    detail::ReturnIdleConnection(path, device, inode, key, std::move(db), lock->File());
     lock.reset();
   }
 

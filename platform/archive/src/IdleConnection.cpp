@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "ArchiveDescriptor.h"
 #include "sqlite/Database.h"
 
 namespace vx::archive::detail {
@@ -23,6 +24,7 @@ struct Idle {
   std::string key;
   dev_t device = 0;
   ino_t inode = 0;
+  std::shared_ptr<ArchiveDescriptor> file;  // let go after db (members end in reverse order)
   std::unique_ptr<vx::sqlite::Database> db;
   Clock::time_point returned;
 };
@@ -45,8 +47,11 @@ State& S() {
 // meeting it locked while the log is folded.
 void CloseKept() {
   if (!S().kept) return;
+  const std::shared_ptr<ArchiveDescriptor> file = S().kept->file;
+  if (file) file->TakeLetGoLock();
   S().kept->db.reset();
-  S().kept.reset();
+  if (file) file->ReleaseLetGoLock();
+  S().kept.reset();  // and with it the file's descriptor, after the connection
 }
 
 // Lets the idle connection go once it has been idle for kIdleSeconds; a call
@@ -118,9 +123,9 @@ std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path
 }
 
 void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, const std::string& key,
-                          std::unique_ptr<vx::sqlite::Database> db) {
+                          std::unique_ptr<vx::sqlite::Database> db, std::shared_ptr<ArchiveDescriptor> file) {
   InstallHandlers();
-  Idle idle{path, key, device, inode, std::move(db), Clock::now()};
+  Idle idle{path, key, device, inode, std::move(file), std::move(db), Clock::now()};
   // Only a connection with nothing left open, on the file the path still names.
   if (!idle.db || !sqlite3_get_autocommit(idle.db->Handle()) || !SameFile(idle, path, key)) return;
   std::lock_guard<std::mutex> guard(S().mutex);

@@ -23,6 +23,8 @@ class Database;
 
 namespace vx::archive::detail {
 
+class ArchiveDescriptor;
+
 // How long an idle connection is kept after its call ended.
 inline constexpr double kIdleSeconds = 1.0;
 
@@ -35,8 +37,11 @@ std::unique_ptr<vx::sqlite::Database> TakeIdleConnection(const std::string& path
 // Hands back a call's connection, opened on the file `path` named then
 // (`device`, `inode`), when the call ends: kept idle when it has no transaction
 // open, the path still names that file and none is kept yet; closed otherwise.
+// `file` is kept with it and let go only after it is closed: the process's
+// descriptor of the file, which must stay open while the connection's locks
+// are held (ArchiveDescriptor.h).
 void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, const std::string& key,
-                          std::unique_ptr<vx::sqlite::Database> db);
+                          std::unique_ptr<vx::sqlite::Database> db, std::shared_ptr<ArchiveDescriptor> file);
 
 // Closes the idle connection kept on `path`, if any, at once. When no call has
 // the file open, closing it folds the log into the file and removes the log

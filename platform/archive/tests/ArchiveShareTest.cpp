@@ -1,14 +1,19 @@
 // The archive between calls, seen from two processes: free for the other one,
 // whole in the file alone once it rests, and a file replaced while it rests is
 // the one used.
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,7 +64,7 @@ std::string ServersInCopyOf(const ArchiveFolder& f) {
 // command; between commands it runs none.
 class OtherProcess {
  public:
-  explicit OtherProcess(const std::string& connection) {
+  explicit OtherProcess(const std::string& connection, const std::string& tag = "FromOther") {
     if (::pipe(toChild_) != 0 || ::pipe(fromChild_) != 0) return;
     pid_ = ::fork();
     if (pid_ != 0) return;
@@ -69,7 +74,7 @@ class OtherProcess {
       try {
         if (command == 'a') {
           Connection c(connection);
-          AddServer(c, "FromOther" + std::to_string(++added_));
+          AddServer(c, tag + std::to_string(++added_));
           answer = "added";
         } else {
           answer = ServersIn(connection);
@@ -91,6 +96,13 @@ class OtherProcess {
   }
   std::string Add() { return Ask('a'); }
   std::string Servers() { return Ask('s'); }
+  // Ends the process as a kill ends it, between two calls.
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
 
  private:
   std::string Ask(char command) {
@@ -152,6 +164,80 @@ TEST(ArchiveShare, BetweenCallsTheFileIsFreeForOthersAndAloneHoldsTheArchiveAsIt
   std::this_thread::sleep_until(lastCall + kRestAfter);
   ExpectTheFileAlone(f);
   EXPECT_EQ(ServersInCopyOf(f), "FromOther1,FromOther3");
+}
+
+// Two processes taking turns around the time an idle connection is let go,
+// and a writer killed beside a reader: every row a call acknowledged is in the
+// archive afterwards, and the file passes its check.
+struct Turn {
+  char process;  // 'A' or 'B'
+  double at;     // seconds from the start
+  char what;     // 'a' adds a row, 'r' reads, 'k' kills the process
+};
+struct Turns {
+  const char* name;
+  std::vector<Turn> turns;
+};
+
+std::vector<Turn> Alternating(double gap) {
+  std::vector<Turn> turns;
+  for (int i = 0; i < 6; ++i) turns.push_back({i % 2 ? 'B' : 'A', gap * i, 'a'});
+  return turns;
+}
+
+TEST(ArchiveShare, TwoProcessesTakingTurnsLoseNoAcknowledgedRow) {
+  const Turns rows[] = {
+      {"every 0.3 s", Alternating(0.3)},
+      {"every 1 s", Alternating(1.0)},
+      {"every 1.3 s", Alternating(1.3)},
+      {"the second writer's turns between the first's", {{'A', 0, 'a'}, {'B', 0.5, 'a'}, {'B', 1.2, 'a'}, {'A', 1.3, 'a'}}},
+      {"a reader beside a writer killed after its call",
+       {{'A', 0, 'a'}, {'B', 0.5, 'r'}, {'A', 1.2, 'a'}, {'A', 1.7, 'k'}}},
+  };
+  for (const Turns& row : rows) {
+    SCOPED_TRACE(row.name);
+    ArchiveFolder f;
+    OtherProcess a(f.User(), "A"), b(f.User(), "B");
+    std::set<std::string> acknowledged;
+    int added[2] = {0, 0};
+    const auto start = Clock::now();
+    for (const Turn& t : row.turns) {
+      std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(t.at)));
+      OtherProcess& p = t.process == 'A' ? a : b;
+      if (t.what == 'k') {
+        p.Kill();
+      } else if (t.what == 'r') {
+        EXPECT_EQ(p.Servers().find("error"), std::string::npos);
+      } else if (p.Add() == "added") {
+        acknowledged.insert(std::string(1, t.process) + std::to_string(++added[t.process == 'B']));
+      }
+    }
+    a.Kill();
+    b.Kill();
+    EXPECT_EQ(acknowledged.size(), std::count_if(row.turns.begin(), row.turns.end(),
+                                                 [](const Turn& t) { return t.what == 'a'; }));
+    std::stringstream names(ServersIn(f.User()));
+    std::set<std::string> found;
+    for (std::string name; std::getline(names, name, ',');) found.insert(name);
+    EXPECT_EQ(found, acknowledged);
+    EXPECT_NO_THROW(vx::archive::CheckArchiveSound(f.Path("Vexilon.dat")));
+  }
+}
+
+// Compaction's copy takes the archive's place while this process still holds
+// the archive: a call of another process meanwhile is refused, not lost.
+TEST(ArchiveShare, AnotherProcessCannotWriteWhileTheCompactedCopyReplacesTheArchive) {
+  ArchiveFolder f;
+  OtherProcess other(f.User());
+  std::string during;
+  vx::archive::CompactDatabase(f.Admin(), vx::archive::CompactTargetConnectionString(f.Folder()), [&] {
+    during = other.Add();
+    fs::rename(f.Path("Vexilon.tmp"), f.Path("Vexilon.dat"));
+  });
+  EXPECT_NE(during.find("already open"), std::string::npos) << during;
+  EXPECT_EQ(other.Add(), "added");
+  EXPECT_EQ(ServersIn(f.User()), "FromOther1");
 }
 
 }  // namespace

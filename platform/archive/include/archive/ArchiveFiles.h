@@ -1,6 +1,7 @@
 #pragma once
 // The archive's files: creating an empty archive and its workgroup file (the
 // build's template), and compaction into a checked, encrypted copy.
+#include <functional>
 #include <string>
 
 namespace vx::archive {
@@ -51,6 +52,11 @@ void CloseArchive(const std::string& path);
 // the one CreateArchive writes have pages of 1 KB; both open) and is marked for
 // the write-ahead log, so that its first use changes nothing in it.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
+// The same, and then `replace` runs (it moves the copy over the archive) while
+// this process still holds the archive: no other process writes to it between
+// the check of the copy and its taking the archive's place.
+void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString,
+                     const std::function<void()>& replace);
 
 // The connection strings of an archive folder, in the program's forms.
 std::string UserConnectionString(const std::string& folderWithSlash);
