@@ -52,7 +52,9 @@ std::shared_ptr<ProcessLock> ProcessLock::Acquire(const std::string& path) {
     const int e = errno;
     ::close(fd);
     if (e == EWOULDBLOCK) RaiseHeld(path);
-    throw ComError(err::kUnspecified, "Archive", "Could not lock '" + path + "': " + std::strerror(e));
+    // Only a lock held by another process makes the archive "already open".
+    throw ComError(err::kPermissionDenied, "Archive",
+                   "The archive database '" + path + "' cannot be locked: " + std::strerror(e) + ".");
   }
   std::shared_ptr<ProcessLock> lock(new ProcessLock(fd, key));
   Held()[key] = lock;
