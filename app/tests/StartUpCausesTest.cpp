@@ -5,9 +5,13 @@
 // sync, or a user other than root stays with the child.
 #include <signal.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +23,23 @@
 #include "basMain.h"
 #include "support/FaultyDisk.h"
 #include "support/ChildStart.h"
+
+namespace {
+
+// A lock refused for another reason than another process holding it (as on a
+// file system without locks): flock of the file with this inode fails, ENOLCK.
+std::atomic<ino_t> g_unlockableFile{0};
+
+}  // namespace
+
+extern "C" int flock(int fd, int operation) noexcept {
+  struct stat st {};
+  if (g_unlockableFile != 0 && ::fstat(fd, &st) == 0 && st.st_ino == g_unlockableFile) {
+    errno = ENOLCK;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
 
 namespace {
 
@@ -121,6 +142,15 @@ const Cause kCauses[] = {
      [](const std::string&) {}, StartUpResult::ArchiveUnusable,
      [](const std::string& p) {
        return kStop + "The archive database '" + p + "Vexilon.dat' cannot be opened: it is a directory, not a file.";
+     }},
+    {"ArchiveCannotBeLocked", false, [](auto&, const std::string&) {},
+     [](const std::string& p) {
+       struct stat st {};
+       if (::stat((p + "Vexilon.dat").c_str(), &st) == 0) g_unlockableFile = st.st_ino;
+     },
+     StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p + "Vexilon.dat' cannot be locked: No locks available.";
      }},
     {"DiskFullWhileTheLogIsTakenIn", false, [](StartUpCausesTest& t, const std::string&) { t.LeaveRowsInTheLog(); },
      [](const std::string& p) {
