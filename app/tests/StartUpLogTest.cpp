@@ -97,16 +97,19 @@ TEST_F(StartUpLogTest, ALogOfANewRoundOverOlderFramesIsTakenIn) {
 struct LogDamage {
   const char* name;
   Damage damage;
+  bool indexKept;     // the log's index "-shm" is left beside it
   const char* cause;  // how the message begins to say why
 };
 
 void PrintTo(const LogDamage& d, std::ostream* os) { *os << d.name; }
 
 const LogDamage kLogDamages[] = {
-    {"Header", Damage::Header, "its header is damaged"},
-    {"Emptied", Damage::Empty, "it is empty, though its index"},
-    {"Halved", Damage::Halved, "only 0 of the "},
-    {"MiddleBlock", Damage::MiddleBlock, "only 0 of the "},
+    {"Header", Damage::Header, true, "its header is damaged"},
+    {"Emptied", Damage::Empty, true, "it is empty, though its index"},
+    {"Halved", Damage::Halved, true, "only 0 of the "},
+    {"MiddleBlock", Damage::MiddleBlock, true, "only 0 of the "},
+    {"HeaderWithoutIndex", Damage::Header, false, "its header is damaged"},
+    {"MiddleBlockWithoutIndex", Damage::MiddleBlock, false, "its page "},
 };
 
 class DamagedLogStartUpTest : public StartUpLogTest, public ::testing::WithParamInterface<LogDamage> {};
@@ -121,6 +124,7 @@ TEST_P(DamagedLogStartUpTest, StopsNamingTheLogAndChangesNoFile) {
   fs::copy_file(dat, File("Vexilon.bak"));
   LeaveRowsInTheLog();
   shell_test::DamageBytes(dat + "-wal", d.damage);
+  if (!d.indexKept) fs::remove(dat + "-shm");
   const QByteArray archive = Bytes(dat), log = Bytes(dat + "-wal"), backup = Bytes(File("Vexilon.bak"));
   const Outcome start = StartInChild([] {});
   EXPECT_EQ(start.result, static_cast<int>(StartUpResult::ArchiveUnusable));

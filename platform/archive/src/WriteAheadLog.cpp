@@ -206,22 +206,25 @@ std::optional<std::string> LostLogPages(const std::string& path) {
   if (size < 0) return std::nullopt;
   const LogHeader header = ReadLogHeader(log, size);
   const FrameScan scan = header.valid ? ScanFrames(log, size, header) : FrameScan{};
-  // The index left by the run that wrote the log lists committed frames that
-  // the file has not taken in: the log must still hold every one of them.
-  if (index.valid && index.lastCommitted > index.inFile) {
+  // The index left by the run that wrote the log knows its committed frames and
+  // how many of them the file has taken in: the log must still hold the rest.
+  if (index.valid) {
+    if (index.lastCommitted <= index.inFile) return std::nullopt;
     const bool sameRound = header.valid && std::memcmp(header.salt, index.salt, sizeof header.salt) == 0;
     const uint32_t readable = sameRound ? scan.committed : 0;
-    if (readable < index.lastCommitted) {
-      const std::string listed = std::to_string(index.lastCommitted) + " committed pages";
-      if (size == 0) return "it is empty, though its index '" + indexPath + "' lists " + listed + " in it";
-      if (!header.valid && !header.allZero) return "its header is damaged";
-      return "only " + std::to_string(readable) + " of the " + listed + " that its index '" + indexPath +
-             "' lists in it can be read";
-    }
+    if (readable >= index.lastCommitted) return std::nullopt;
+    const std::string listed = std::to_string(index.lastCommitted) + " committed pages";
+    if (size == 0) return "it is empty, though its index '" + indexPath + "' lists " + listed + " in it";
+    if (!header.valid && !header.allZero) return "its header is damaged";
+    return "only " + std::to_string(readable) + " of the " + listed + " that its index '" + indexPath +
+           "' lists in it can be read";
   }
   // Without an index: a header that was written and is damaged hides every
   // page of the log; a failing page followed by a commit of the same round was
-  // damaged after it was written.
+  // damaged after it was written. (With an index this last is no sign: a
+  // commit of a transaction that spilled pages into the log early rewrites
+  // some of them in place, before their checksums, after its commit frame; a
+  // kill between the two leaves that transaction, never acknowledged, so.)
   if (!header.valid && !header.allZero) return "its header is damaged";
   if (scan.committedAfter)
     return "its page " + std::to_string(scan.firstFailing) + " is damaged, and committed pages follow it";
