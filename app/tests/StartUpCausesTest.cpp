@@ -3,15 +3,16 @@
 // Nothing is written to the archive or its backup, nor beside the backup. Each
 // start runs in a child process, so that a disk that fails on cue, a kill at a
 // sync, or a user other than root stays with the child.
-#include <grp.h>
 #include <signal.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,99 +22,34 @@
 #include "archive/Connection.h"
 #include "basMain.h"
 #include "support/FaultyDisk.h"
-#include "support/ShellTestSupport.h"
+#include "support/ChildStart.h"
+
+namespace {
+
+// A lock refused for another reason than another process holding it (as on a
+// file system without locks): flock of the file with this inode fails, ENOLCK.
+std::atomic<ino_t> g_unlockableFile{0};
+
+}  // namespace
+
+extern "C" int flock(int fd, int operation) noexcept {
+  struct stat st {};
+  if (g_unlockableFile != 0 && ::fstat(fd, &st) == 0 && st.st_ino == g_unlockableFile) {
+    errno = ENOLCK;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
 
 namespace {
 
 namespace fs = std::filesystem;
 using vx::app::StartUpResult;
 
-constexpr int kUnprivileged = 65534;  // nobody
-constexpr int kUnreachable = 77;      // the child cannot reach the test folders as another user
+using shell_test::kUnreachable;
+using shell_test::Outcome;
 
-// What a start in a child process came to.
-struct Outcome {
-  bool killed = false;
-  int result = -1;  // a StartUpResult
-  std::vector<ui_test::AskedMessage> messages;
-};
-
-class StartUpCausesTest : public shell_test::ShellTest {
- protected:
-  // Runs `before` and a start in a child; the child may drop to another user.
-  Outcome StartInChild(const std::function<void()>& before, bool asOtherUser = false) {
-    vx::archive::CloseArchive(File("Vexilon.dat"));
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::close(pipeFds[0]);
-      if (asOtherUser && ::geteuid() == 0) {
-        // The test's folders (program, runtime, settings) become the user's.
-        for (const std::string& top : {ProgramFolder() + "..", ConfigFolder()})
-          for (const auto& entry : fs::recursive_directory_iterator(top))
-            if (::lchown(entry.path().c_str(), kUnprivileged, kUnprivileged) != 0) ::_exit(kUnreachable);
-        if (::lchown((ProgramFolder() + "..").c_str(), kUnprivileged, kUnprivileged) != 0 ||
-            ::lchown(ConfigFolder().c_str(), kUnprivileged, kUnprivileged) != 0 ||
-            ::lchown((ConfigFolder() + "..").c_str(), kUnprivileged, kUnprivileged) != 0 || ::setgroups(0, nullptr) != 0 ||
-            ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0)
-          ::_exit(kUnreachable);
-        if (::access(ProgramFolder().c_str(), R_OK | W_OK | X_OK) != 0 ||
-            ::access(ConfigFolder().c_str(), R_OK | W_OK | X_OK) != 0)
-          ::_exit(kUnreachable);
-      }
-      before();
-      const int32_t result = static_cast<int32_t>(vx::app::StartUp());
-      std::string out(reinterpret_cast<const char*>(&result), sizeof result);
-      for (const auto& m : messages) {
-        const std::string prompt = m.prompt.toStdString();
-        const int32_t style = m.style, size = static_cast<int32_t>(prompt.size());
-        out.append(reinterpret_cast<const char*>(&style), sizeof style);
-        out.append(reinterpret_cast<const char*>(&size), sizeof size);
-        out += prompt;
-      }
-      [[maybe_unused]] const auto written = ::write(pipeFds[1], out.data(), out.size());
-      ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string in;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) in.append(buffer, std::size_t(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    Outcome outcome;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kUnreachable) {
-      outcome.result = kUnreachable;
-      return outcome;
-    }
-    outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    std::size_t at = 0;
-    auto take = [&](int32_t& v) {
-      std::memcpy(&v, in.data() + at, sizeof v);
-      at += sizeof v;
-    };
-    if (in.size() >= sizeof(int32_t)) take(outcome.result);
-    while (at + 2 * sizeof(int32_t) <= in.size()) {
-      int32_t style = 0, size = 0;
-      take(style);
-      take(size);
-      outcome.messages.push_back({QString::fromStdString(in.substr(at, std::size_t(size))), style});
-      at += std::size_t(size);
-    }
-    return outcome;
-  }
-
-
- public:
-  void LeaveRowsInTheLog() { ASSERT_TRUE(FillArchiveAndKill()); }
-
- protected:
-  int64_t RegisteredServers() {
-    vx::archive::Connection c(vx::app::strDbConnectionString());
-    return c.OpenRecordset("qryCountSQLServers").Field("SQLServerCount").ToLong();
-  }
-};
+class StartUpCausesTest : public shell_test::ChildStartTest {};
 
 struct Cause {
   const char* name;
@@ -162,6 +98,60 @@ const Cause kCauses[] = {
               "damaged.\r\n\r\nA good backup of the archive is kept in '" + p +
               "Vexilon.bak'. Vexilon has changed neither file.";
      }},
+    {"TruncatedArchiveOf4KBPages", false,
+     [](StartUpCausesTest& t, const std::string& p) {
+       t.CompactArchive();
+       fs::resize_file(p + "Vexilon.dat", fs::file_size(p + "Vexilon.dat") / 2);
+     },
+     [](const std::string&) {}, StartUpResult::ArchiveDamaged,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p +
+              "Vexilon.dat' is damaged: database disk image is malformed.\r\n\r\nA good backup of it is kept in '" + p +
+              "Vexilon.bak': to go back to it, replace '" + p +
+              "Vexilon.dat' with a copy of the backup. Vexilon has changed neither file.";
+     }},
+    {"AnotherArchivesLog", false,
+     [](auto&, const std::string& p) {
+       // A log of another archive (its own salt, so its own page keys),
+       // taken while that archive was open.
+       const std::string other = p + "../Other.dat";
+       vx::archive::CreateArchive(other);
+       sqlite3* db = nullptr;
+       sqlite3_open(other.c_str(), &db);
+       const std::string sql = std::string("PRAGMA key = \"") + vx::archive::detail::kArchiveKey +
+                               "\"; PRAGMA journal_mode = WAL; CREATE TABLE notes(t); INSERT INTO notes "
+                               "VALUES(randomblob(3000));";
+       sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+       vx::archive::CloseArchive(p + "Vexilon.dat");
+       fs::copy_file(other + "-wal", p + "Vexilon.dat-wal");
+       sqlite3_close(db);
+     },
+     [](const std::string&) {}, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The log '" + p + "Vexilon.dat-wal' of the archive database '" + p +
+              "Vexilon.dat' cannot be read: its pages do not open with the archive database's key, though the "
+              "archive database alone opens and passes its check: it is another archive's log, or it is damaged. "
+              "Rows committed to it may be in it alone, so the archive database and its log are left as they were.";
+     }},
+    {"ArchiveIsADirectory", false,
+     [](auto&, const std::string& p) {
+       vx::archive::CloseArchive(p + "Vexilon.dat");
+       fs::remove(p + "Vexilon.dat");
+       fs::create_directory(p + "Vexilon.dat");
+     },
+     [](const std::string&) {}, StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p + "Vexilon.dat' cannot be opened: it is a directory, not a file.";
+     }},
+    {"ArchiveCannotBeLocked", false, [](auto&, const std::string&) {},
+     [](const std::string& p) {
+       struct stat st {};
+       if (::stat((p + "Vexilon.dat").c_str(), &st) == 0) g_unlockableFile = st.st_ino;
+     },
+     StartUpResult::ArchiveUnusable,
+     [](const std::string& p) {
+       return kStop + "The archive database '" + p + "Vexilon.dat' cannot be locked: No locks available.";
+     }},
     {"DiskFullWhileTheLogIsTakenIn", false, [](StartUpCausesTest& t, const std::string&) { t.LeaveRowsInTheLog(); },
      [](const std::string& p) {
        static shell_test::FaultyDisk disk;
@@ -193,6 +183,7 @@ TEST_P(StartUpCauseTest, SaysTheTrueCauseAndWritesNothing) {
   fs::copy_file(File("Vexilon.dat"), File("Vexilon.bak"));
   cause.prepare(*this, p);
   const QByteArray archive = Bytes(File("Vexilon.dat")), backup = Bytes(File("Vexilon.bak"));
+  const QByteArray log = Bytes(File("Vexilon.dat-wal"));
   const Outcome outcome = StartInChild([&] { cause.inChild(p); }, cause.asOtherUser);
   if (outcome.result == kUnreachable) GTEST_SKIP() << "an unprivileged user cannot reach the test's folders here";
   ::chmod(p.c_str(), 0700);
@@ -203,6 +194,7 @@ TEST_P(StartUpCauseTest, SaysTheTrueCauseAndWritesNothing) {
   EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
   EXPECT_FALSE(fs::exists(File("Vexilon.bak-wal")));
   EXPECT_FALSE(fs::exists(File("Vexilon.bak-shm")));
+  EXPECT_EQ(Bytes(File("Vexilon.dat-wal")), log);
   if (!fs::exists(File("Vexilon.dat-wal")) || fs::is_directory(File("Vexilon.dat-wal")))
     EXPECT_EQ(Bytes(File("Vexilon.dat")), archive);
   else if (cause.name == std::string("DiskFullWhileTheLogIsTakenIn") ||

@@ -16,6 +16,9 @@ struct Faults {
   int failCode = SQLITE_OK;
   std::atomic<int> killAt{0};
   std::atomic<int> syncs{0};
+  std::string killWritePath;
+  int killAtWrite = 0;
+  int writes = 0;
 };
 Faults g_faults;
 sqlite3_vfs* g_real = nullptr;
@@ -40,6 +43,8 @@ int Write(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
   {
     std::lock_guard<std::mutex> guard(g_faults.mutex);
     if (g_faults.failCode != SQLITE_OK && *Of(f)->path == g_faults.failPath) return g_faults.failCode;
+    if (g_faults.killAtWrite > 0 && *Of(f)->path == g_faults.killWritePath && ++g_faults.writes == g_faults.killAtWrite)
+      ::raise(SIGKILL);
   }
   return RealMethods(f)->xWrite(Of(f)->Real(), b, n, o);
 }
@@ -94,6 +99,7 @@ FaultyDisk::FaultyDisk() {
 
 FaultyDisk::~FaultyDisk() {
   g_faults.killAt = 0;
+  KillAtWriteTo("", 0);
   FailWritesTo("", SQLITE_OK);
   sqlite3_vfs_register(g_real, 1);
   sqlite3_vfs_unregister(&g_vfs);
@@ -108,6 +114,13 @@ void FaultyDisk::FailWritesTo(const std::string& path, int code) {
 void FaultyDisk::KillAtSync(int n) {
   g_faults.syncs = 0;
   g_faults.killAt = n;
+}
+
+void FaultyDisk::KillAtWriteTo(const std::string& path, int n) {
+  std::lock_guard<std::mutex> guard(g_faults.mutex);
+  g_faults.killWritePath = path;
+  g_faults.writes = 0;
+  g_faults.killAtWrite = n;
 }
 
 }  // namespace shell_test

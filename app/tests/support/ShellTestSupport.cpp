@@ -39,6 +39,7 @@ void ShellTest::TearDown() {
 }
 
 QByteArray ShellTest::Bytes(const std::string& path) {
+  if (!std::filesystem::is_regular_file(path)) return {};
   std::ifstream in(path, std::ios::binary);
   return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
 }
@@ -109,6 +110,10 @@ std::string LeaveCopyCutShort(const std::string& folder, const std::string& tag)
 void DamageFile(const std::string& path, Damage damage) {
   // As it lies on the disk between two runs: the file alone, its log folded in.
   vx::archive::CloseArchive(path);
+  DamageBytes(path, damage);
+}
+
+void DamageBytes(const std::string& path, Damage damage) {
   const auto size = std::filesystem::file_size(path);
   switch (damage) {
     case Damage::Halved: std::filesystem::resize_file(path, size / 2); return;

@@ -19,7 +19,7 @@ class ShellTest : public ui_test::UiTest {
   void TearDown() override;
 
   std::string File(const char* name) const { return ProgramFolder() + name; }
-  static QByteArray Bytes(const std::string& path);
+  static QByteArray Bytes(const std::string& path);  // empty for no file, or not a file
   static int Mode(const std::string& path);  // permission bits, -1 when missing
   // Runs events until `done` holds or `ms` have passed.
   static bool WaitFor(const std::function<bool()>& done, int ms = 3000);
@@ -42,6 +42,8 @@ class ShellTest : public ui_test::UiTest {
 // first 64 bytes overwritten, one 4 KiB block in its middle overwritten.
 enum class Damage { Halved, Empty, Header, MiddleBlock };
 void DamageFile(const std::string& path, Damage damage);
+// The same damage done to any file, as it lies (the archive's log among them).
+void DamageBytes(const std::string& path, Damage damage);
 const char* DamageName(Damage damage);
 // How the archive check describes the file so damaged: damaged (it opens with
 // the key but its pages fail) or not an archive (empty, or its first page gone).

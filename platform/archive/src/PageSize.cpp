@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "WriteAheadLog.h"
+
 namespace vx::archive::detail {
 namespace {
 
@@ -28,23 +30,36 @@ std::string UriPath(const std::string& path) {
 // Whether the file's first page decrypts (and passes its check) with pages of
 // `pageSize`. The file is opened immutable: SQLite then reads the file alone,
 // as it lies, without locks and without looking for a journal or a log, so a
-// try with the wrong size can neither roll back nor fold anything.
+// try with the wrong size can neither roll back nor fold anything. A first
+// page that does not decrypt is "not a database"; one that decrypts in a file
+// shorter than it says is "corrupt", and of this size.
 bool FirstPageDecrypts(const std::string& path, const std::string& key, int pageSize) {
   sqlite3* db = nullptr;
   const std::string uri = "file:" + UriPath(path) + "?immutable=1";
   bool ok = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK &&
             sqlite3_key(db, key.data(), static_cast<int>(key.size())) == SQLITE_OK;
   const std::string size = "PRAGMA cipher_page_size = " + std::to_string(pageSize);
-  ok = ok && sqlite3_exec(db, size.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-       sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK;
+  ok = ok && sqlite3_exec(db, size.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (ok) {
+    const int rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    ok = rc == SQLITE_OK || (rc & 0xFF) == SQLITE_CORRUPT;
+  }
   sqlite3_close(db);
   return ok;
 }
 
 }  // namespace
 
-int ArchivePageSize(const std::string& path, const std::string& key) {
+int FilePageSize(const std::string& path, const std::string& key) {
   return FirstPageDecrypts(path, key, kCompactedPageSize) ? kCompactedPageSize : 0;
+}
+
+int ArchivePageSize(const std::string& path, const std::string& key) {
+  switch (LogPageSize(path + "-wal")) {
+    case kCompactedPageSize: return kCompactedPageSize;
+    case 1024: return 0;
+    default: return FilePageSize(path, key);
+  }
 }
 
 std::unique_ptr<vx::sqlite::Database> OpenArchiveFile(const std::string& path, vx::sqlite::OpenMode mode,

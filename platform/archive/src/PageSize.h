@@ -13,10 +13,18 @@ namespace vx::archive::detail {
 // The page size of the copy that compaction writes.
 inline constexpr int kCompactedPageSize = 4096;
 
-// The page size to open the archive file with: kCompactedPageSize when its
-// first page decrypts with it, otherwise 0 (SQLCipher's default of 1 KB, that
-// of every archive before). Looks at the file alone, writes nothing, takes no
-// lock and reads no log or journal beside it.
+// The page size of the archive file alone: kCompactedPageSize when its first
+// page decrypts with it (also when the file is then found too short: it is of
+// that size, and damaged), otherwise 0 (SQLCipher's default of 1 KB, that of
+// every archive before). Writes nothing, takes no lock and reads no log or
+// journal beside it.
+int FilePageSize(const std::string& path, const std::string& key);
+
+// The page size to open the archive with: that of its write-ahead log when one
+// with a sound header lies beside it, else FilePageSize. A fold of the log cut
+// short may have left the file's first page ahead of the rest of the file, so
+// that the file alone does not open; the log, which then still holds every
+// page of the fold, gives the size the file was written with.
 int ArchivePageSize(const std::string& path, const std::string& key);
 
 // Opens the archive file with its own page size.

@@ -14,7 +14,10 @@ std::shared_ptr<ProcessLock> ProcessLock::Acquire(const std::string& path) {
   auto file = ArchiveDescriptor::Hold(path);
   const int e = file->TakeProcessLock();
   if (e == EWOULDBLOCK) RaiseHeld(path);
-  if (e != 0) throw ComError(err::kUnspecified, "Archive", "Could not lock '" + path + "': " + std::strerror(e));
+  // Only a lock held by another process makes the archive "already open".
+  if (e != 0)
+    throw ComError(err::kPermissionDenied, "Archive",
+                   "The archive database '" + path + "' cannot be locked: " + std::strerror(e) + ".");
   return std::shared_ptr<ProcessLock>(new ProcessLock(std::move(file)));
 }
 

@@ -13,6 +13,7 @@
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
 #include "PageSize.h"
+#include "WriteAheadLog.h"
 #include "automation/ComError.h"
 #include "automation/ErrorNumbers.h"
 #include "sqlite/Database.h"
@@ -29,6 +30,16 @@ namespace {
 
 [[noreturn]] void RaiseNotAnArchive(const std::string& path, const std::string& cause) {
   throw ComError(err::kArchiveNotAnArchive, "Archive", "The file '" + path + "' is not a Vexilon archive: " + cause + ".");
+}
+
+// A log beside the archive that holds committed rows it cannot give back, or
+// that is not the archive's own: reading it into the file, or removing it,
+// would lose those rows without a word.
+[[noreturn]] void RaiseLogUnreadable(const std::string& path, const std::string& cause) {
+  throw ComError(err::kArchiveLogUnreadable, "Archive",
+                 "The log '" + path + "-wal' of the archive database '" + path + "' cannot be read: " + cause +
+                     ". Rows committed to it may be in it alone, so the archive database and its log are left as "
+                     "they were.");
 }
 
 [[noreturn]] void RaiseCannotOpen(const std::string& path, const std::string& cause) {
@@ -135,10 +146,10 @@ bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
 
 // Opens the file read only and judges it: the archive's tables, SQLite's
 // integrity check, and every row of every table read.
-void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
+void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode, int pageSize) {
   std::optional<vx::sqlite::Database> db;
   try {
-    db.emplace(path, mode, key, 250, ArchivePageSize(path, key));
+    db.emplace(path, mode, key, 250, pageSize);
   } catch (const vx::sqlite::SqliteError& e) {
     if (Busy(e.Code())) RaiseHeld(path);
     if (e.Code() == SQLITE_NOTADB)
@@ -178,10 +189,13 @@ void KeepPagesRead(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -524
 
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of) {
   struct stat st {};
-  const bool known = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool found = ::stat(path.c_str(), &st) == 0;
+  const bool known = found && S_ISREG(st.st_mode);
+  if (found && S_ISDIR(st.st_mode)) RaiseCannotOpen(path, "it is a directory, not a file");
+  if (found && !known) RaiseCannotOpen(path, "it is not a file");
   if (known && st.st_size == 0) RaiseNotAnArchive(path, "the file is empty");
   if (of == SoundnessOf::Copy) {
-    JudgeRows(path, key, vx::sqlite::OpenMode::Immutable);
+    JudgeRows(path, key, vx::sqlite::OpenMode::Immutable, FilePageSize(path, key));
     return;
   }
   if (known) {
@@ -207,10 +221,36 @@ void CheckSound(const std::string& path, const std::string& key, SoundnessOf of)
                     e.Code());
     }
   }
+  // Before the log is read: a log that has lost committed pages (SQLite would
+  // drop them without a word, and the fold below would then remove the log)
+  // stops the check, and the archive and its log stay as they are. The index
+  // beside the log is read through a descriptor of the check's own, closed
+  // again; closing it must not undo a lock of a connection of this process, so
+  // the idle one goes first (no call runs while the archive is checked).
+  CloseIdleConnection(path);
+  if (const auto lost = LostLogPages(path)) RaiseLogUnreadable(path, *lost);
   // Judged as it is, read only. Without a log the file alone is read and nothing
   // is made beside it; with one, the log's pages are read as the file's.
   const bool logged = NonEmpty(path + "-wal");
-  JudgeRows(path, key, logged ? vx::sqlite::OpenMode::ReadOnly : vx::sqlite::OpenMode::Immutable);
+  if (!logged) {
+    JudgeRows(path, key, vx::sqlite::OpenMode::Immutable, FilePageSize(path, key));
+  } else {
+    try {
+      JudgeRows(path, key, vx::sqlite::OpenMode::ReadOnly, ArchivePageSize(path, key));
+    } catch (const ComError& e) {
+      if (e.Number() != err::kArchiveNotADatabase && e.Number() != err::kArchiveNotAnArchive) throw;
+      // The file with its log fails, the file alone may not: the log's pages
+      // do not belong to the file (another archive's log), or are damaged.
+      try {
+        JudgeRows(path, key, vx::sqlite::OpenMode::Immutable, FilePageSize(path, key));
+      } catch (const ComError&) {
+        throw e;
+      }
+      RaiseLogUnreadable(path,
+                         "its pages do not open with the archive database's key, though the archive database alone "
+                         "opens and passes its check: it is another archive's log, or it is damaged");
+    }
+  }
   struct stat read {};
   const bool unchanged = known && ::stat(path.c_str(), &read) == 0 && read.st_ino == st.st_ino &&
                          read.st_size == st.st_size && read.st_mtim.tv_sec == st.st_mtim.tv_sec &&

@@ -39,6 +39,9 @@ inline constexpr int32_t kArchiveNotADatabase = static_cast<int32_t>(0x800300FBu
 // The archive check's word for a file that does not open with the archive's key
 // or holds no archive (kArchiveNotADatabase there means damaged).
 inline constexpr int32_t kArchiveNotAnArchive = static_cast<int32_t>(0x800300FAu);
+// The archive check's word for a log beside the archive that lost committed
+// pages, or whose pages are not the archive's.
+inline constexpr int32_t kArchiveLogUnreadable = static_cast<int32_t>(0x800300F9u);
 inline constexpr int32_t kArchiveAuthentication = static_cast<int32_t>(0x80040E4Du); // account or password refused
 inline constexpr int32_t kArchiveQuery = static_cast<int32_t>(0x80040E14u);          // a stored query failed
 inline constexpr int32_t kArchiveNoQuery = static_cast<int32_t>(0x80040E37u);        // no stored query of that name
