@@ -124,6 +124,8 @@ std::string Executor::Translate(size_t from, size_t to) {
   };
   // `alias = expression` in a select list: the alias is written after the expression.
   std::map<size_t, std::string> aliases;
+  // after a LIKE's pattern: what kind of text it compares
+  std::map<size_t, std::string> likeKinds;
   auto isComparison = [&](size_t k) {
     return IsSymbol(k, "=") || IsSymbol(k, "<>") || IsSymbol(k, "!=") || IsSymbol(k, "<") || IsSymbol(k, ">") ||
            IsSymbol(k, "<=") || IsSymbol(k, ">=") || IsSymbol(k, "!<") || IsSymbol(k, "!>");
@@ -369,6 +371,17 @@ std::string Executor::Translate(size_t from, size_t to) {
           if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
             emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
           else if (t.value == "USER" && !IsSymbol(i + 1, "(") && !IsSymbol(i + 1, ".")) emit("user_name()");
+          else if (t.value == "COLLATE" && i > from) {
+            CheckCollation(i);  // the server's own collation: the operand keeps it
+            ++i;
+          } else if (t.value == "LIKE") {
+            // like() is told whether the value's trailing blanks count, unless ESCAPE takes its place
+            emit(t.text);
+            size_t patternEnd = i;
+            const std::string kind = LikeKind(i, from, to, patternEnd);
+            if (patternEnd > i && !IsWord(patternEnd + 1, "ESCAPE"))
+              likeKinds[patternEnd] = std::string(" ESCAPE '\x01") + kind + "'";
+          }
           else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
             if (IsWord(i + 2, "PERCENT") || IsWord(i + 2, "WITH")) throw Unsupported("TOP ... " + Tk(i + 2).value);
             limit = " LIMIT " + Tk(i + 1).text;
@@ -382,6 +395,7 @@ std::string Executor::Translate(size_t from, size_t to) {
     // the end of an operand: its divisor checks close before its chain's call does
     closeDivisors(i + 1);
     if (auto s = suffix_.find(i); s != suffix_.end()) out += s->second;
+    if (auto l = likeKinds.find(i); l != likeKinds.end()) out += l->second;
     if (auto a = aliases.find(i); a != aliases.end()) out += a->second;
   }
   closeDivisors(to + 1);
