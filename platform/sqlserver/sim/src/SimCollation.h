@@ -18,6 +18,11 @@ char16_t FoldUnit(char16_t c, bool& known);
 // The first character of `text` FoldUnit does not know, or 0 when it knows them all.
 char16_t UnknownUnit(std::u16string_view text);
 
+// Text as a varchar holds it, in the collation's code page 1252: a character
+// outside it becomes '?' where the server has nothing like it in the code page;
+// false, with the character, for one the server may replace by one that looks alike.
+bool CodePageText(std::u16string& text, char16_t& unknown);
+
 // What COLLATE <name> means to the simulator.
 enum class CollationName {
   Default,      // the server's collation: SQL_Latin1_General_CP1_CI_AS, database_default

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "Lexer.h"
+#include "SimCollation.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -184,6 +185,26 @@ char CodePageByte(char16_t c) {
   return '?';
 }
 
+}  // namespace
+
+bool CodePageText(std::u16string& text, char16_t& unknown) {
+  for (char16_t& c : text) {
+    if (CodePageByte(c) != '?' || c == u'?') continue;
+    // Scripts code page 1252 has nothing near to become '?'; others may take a
+    // letter that looks alike ('\u0141' -> 'L'), which the simulator does not know.
+    const bool far = (c >= 0x0370 && c < 0x0400) ? false
+                     : (c >= 0x0400 && c < 0x1000) || (c >= 0x2E80 && c < 0xA000) || (c >= 0xAC00 && c < 0xD800);
+    if (!far) {
+      unknown = c;
+      return false;
+    }
+    c = u'?';
+  }
+  return true;
+}
+
+namespace {
+
 // The rightmost `width` bytes of a big-endian integer.
 std::string IntBytes(int64_t v, int width) {
   std::string b;
@@ -298,6 +319,17 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
           if (c == 0) return Unsupported(ctx, "Converting the byte 0x00 to varchar");
           u += CodePageChar(c);
         }
+      }
+      return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
+    }
+    if (tt.base[0] != 'N') {
+      // varchar holds code page 1252: characters outside it become '?'
+      std::u16string u = sqlserver::Utf8ToUtf16(Text(v));
+      char16_t unknown = 0;
+      if (!CodePageText(u, unknown)) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unknown));
+        return Unsupported(ctx, std::string("Converting the character U+") + code + " to " + Lower(b));
       }
       return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
     }
