@@ -66,7 +66,7 @@ SimSession::SimSession(std::string serverName, const std::string& path, const sq
     dbid = 1;  // the default database is gone: master, as the server does
   }
   currentDb_ = *dbid;
-  SessionRegistry::Add(serverName_, this);
+  spid_ = SessionRegistry::Add(serverName_, this);
 }
 
 SimSession::~SimSession() { Close(); }

@@ -347,7 +347,7 @@ std::string Executor::Translate(size_t from, size_t to) {
           else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
           else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
           else if (t.value == "@@OPTIONS") emit("vx_options()");
-          else if (t.value == "@@SPID") emit("51");
+          else if (t.value == "@@SPID") emit(std::to_string(s_.Spid()));
           else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
           else if (const int p = ParameterIndex(t.value); p >= 0)
             emit(IsBinaryType((*s_.parameters_)[static_cast<size_t>(p)].sqlType)
