@@ -102,19 +102,23 @@ int SimSession::VersionMajor() const {
   return st.Step() ? std::stoi(st.Text(0)) : 8;
 }
 
-static std::string ViewSql(const std::string& viewName, const char* table, int32_t dbid) {
-  std::string d = std::to_string(dbid);
-  std::string t(table);
-  if (t == "sysobjects")
+std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid) {
+  const std::string d = std::to_string(dbid);
+  // sysobjects and syscomments with SQL Server 2000's columns in its order; the server
+  // keeps status as an int, the file as the unsigned number of its bits
+  if (table == "sysobjects")
     return "CREATE TEMP VIEW " + viewName +
-           " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, crdate, schema_ver, "
-           "schema_ver AS base_schema_ver, status, category, 0 AS info, 0 AS sysstat, crdate AS refdate "
+           " AS SELECT name, id, xtype, uid, 0 AS info, "
+           "CASE WHEN status > 2147483647 THEN status - 4294967296 ELSE status END AS status, "
+           "schema_ver AS base_schema_ver, 0 AS replinfo, parent_obj, crdate, 0 AS ftcatid, schema_ver, "
+           "0 AS stats_schema_ver, xtype AS type, 0 AS userstat, 0 AS sysstat, 0 AS indexdel, crdate AS refdate, "
+           "0 AS version, 0 AS deltrig, 0 AS instrig, 0 AS updtrig, 0 AS seltrig, category, 0 AS cache "
            "FROM main.objects WHERE dbid = " + d;
-  if (t == "syscomments")
+  if (table == "syscomments")
     return "CREATE TEMP VIEW " + viewName +
-           " AS SELECT id, number, colid, status, ctext, text, encrypted, compressed, texttype, 0 AS language "
+           " AS SELECT id, number, colid, status, ctext, texttype, 0 AS language, encrypted, compressed, text "
            "FROM main.comments WHERE dbid = " + d;
-  if (t == "sysusers")
+  if (table == "sysusers")
     return "CREATE TEMP VIEW " + viewName +
            " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, isntuser, issqlrole, "
            "CASE WHEN issqlrole = 1 THEN uid ELSE 0 END AS gid, 0 AS altuid, "
@@ -129,7 +133,7 @@ void SimSession::BindViews() {
   static const char* tables[] = {"sysobjects", "syscomments", "sysusers", "sysmembers"};
   for (const char* t : tables) {
     db_.Exec(std::string("DROP VIEW IF EXISTS temp.") + t);
-    db_.Exec(ViewSql(t, t, currentDb_));
+    db_.Exec(CatalogViewSql(t, t, currentDb_));
   }
   viewsDb_ = currentDb_;
 }

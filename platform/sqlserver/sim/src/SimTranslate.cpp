@@ -220,22 +220,10 @@ std::string Executor::Translate(size_t from, size_t to) {
                                           s_.DatabaseName(*dbid) + "'."};
             std::string view = "vx_" + std::to_string(*dbid) + "_" + table;
             // created on demand; the session's views of other databases stay until it ends
-            std::string d = std::to_string(*dbid);
             auto exists = s_.Db().Prepare("SELECT 1 FROM sqlite_temp_master WHERE name = ?");
             exists.Bind(1, view);
             if (!exists.Step()) {
-              std::string sql;
-              if (table == "sysobjects")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, "
-                      "crdate, schema_ver, status, category FROM main.objects WHERE dbid = " + d;
-              else if (table == "syscomments")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT id, number, colid, status, ctext, text, encrypted, "
-                      "compressed, texttype FROM main.comments WHERE dbid = " + d;
-              else if (table == "sysusers")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, "
-                      "isntuser, issqlrole FROM main.users WHERE dbid = " + d;
-              else
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT memberuid, groupuid FROM main.members WHERE dbid = " + d;
+              const std::string sql = CatalogViewSql(view, table, *dbid);
               s_.Db().Exec(sql);
             }
             emit(view);
