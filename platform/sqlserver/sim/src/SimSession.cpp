@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "Executor.h"
+#include "SimParameters.h"
 #include "SimRegistry.h"
 #include "SimStore.h"
 #include "automation/ComError.h"
@@ -215,7 +216,18 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     const std::vector<sqlserver::Parameter>*& slot;
     ~Bound() { slot = nullptr; }
   } bound{parameters_};
+  // Parameters sent as another type than the statement declares are converted first.
+  std::vector<sqlserver::Parameter> converted;
   parameters_ = &parameters;
+  if (std::any_of(parameters.begin(), parameters.end(), [](const auto& p) { return !p.sentType.empty(); })) {
+    converted = parameters;
+    for (sqlserver::Parameter& p : converted)
+      if (auto failed = ConvertParameter(db_.Handle(), p)) {
+        result.Message(*failed);
+        return;
+      }
+    parameters_ = &converted;
+  }
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(batch, quotedIdentifier_);
