@@ -121,6 +121,7 @@ class Executor {
   void If(bool exec);
   void Drop(bool exec);
   void ExecProcedure(bool exec);
+  void ExecuteSql(bool exec);  // EXEC sp_executesql (SimExecuteSql.cpp)
   void Print(bool exec);
   void Skip(bool exec);  // GRANT/DENY/REVOKE: accepted, no effect
   void Create(bool exec, bool first);

@@ -123,6 +123,7 @@ class SimSession : public sqlserver::Session {
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
   int spid_ = 51;
+  int nestedStatements_ = 0;  // EXEC sp_executesql running inside a batch
 };
 
 }  // namespace vx::sqlsim
