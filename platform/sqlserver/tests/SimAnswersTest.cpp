@@ -351,6 +351,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CASE WHEN N'abc  ' LIKE 'abc' THEN 1 ELSE 0 END", "0"},
                {"SELECT CASE WHEN 'abc  ' LIKE N'abc' THEN 1 ELSE 0 END", "0"},
                {"SELECT CASE WHEN 'abc  ' NOT LIKE 'abc%' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN 'axyzc' LIKE 'a%[x-z]c' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'ab%' LIKE 'ab%%' ESCAPE '%' THEN 1 ELSE 0 END", "1"},
                {"SELECT COUNT(*) FROM sysobjects WHERE xtype LIKE 'S ' AND name = 'sysobjects'", "1"},
                {"SELECT COUNT(*) FROM sysobjects WHERE name LIKE N'SYSOBJECTS '", "0"},
                {"SELECT CASE WHEN x LIKE 'a' THEN 1 ELSE 0 END FROM (SELECT 'a ' AS x) t", "refused"},

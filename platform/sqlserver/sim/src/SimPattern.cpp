@@ -36,56 +36,67 @@ char16_t Fold(char16_t c) {
 bool IsLetter(char16_t c) { return c >= u'a' && c <= u'z'; }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
+// Matches by the one-pass method for wildcards: on a mismatch it goes back to the
+// last % and lets it take one more character, so a pattern of many % costs at
+// most the product of the lengths.
 class Matcher {
  public:
   Matcher(const std::u16string& pattern, const std::u16string& value, char16_t esc, bool hasEsc, bool padded)
-      : p_(pattern), s_(value), esc_(esc), hasEsc_(hasEsc), padded_(padded) {}
-  bool Matches() { return At(0, 0); }
-  // A range [x-y] met a character whose place in the collation's order the simulator does not know.
-  bool UnknownRange() const { return unknownRange_; }
-
- private:
-  bool At(size_t pi, size_t si) {
-    while (pi < p_.size()) {
-      const char16_t c = p_[pi];
-      if (hasEsc_ && c == esc_ && pi + 1 < p_.size()) {
-        if (si >= s_.size() || Fold(s_[si]) != Fold(p_[pi + 1])) return false;
-        pi += 2;
-        ++si;
-        continue;
-      }
-      if (c == u'%') {
+      : p_(pattern), s_(value), esc_(esc), hasEsc_(hasEsc) {
+    blanksFrom_ = s_.size();
+    if (padded)
+      while (blanksFrom_ > 0 && s_[blanksFrom_ - 1] == u' ') --blanksFrom_;
+  }
+  bool Matches() {
+    const size_t none = std::u16string::npos;
+    size_t pi = 0, si = 0, starP = none, starS = 0;
+    for (;;) {
+      if (pi < p_.size() && p_[pi] == u'%' && !(hasEsc_ && esc_ == u'%' && pi + 1 < p_.size())) {
         while (pi < p_.size() && p_[pi] == u'%') ++pi;
         if (pi == p_.size()) return true;
-        for (size_t k = si; k <= s_.size(); ++k)
-          if (At(pi, k)) return true;
-        return false;
-      }
-      if (si >= s_.size()) return false;
-      if (c == u'_') {
-        ++pi;
-        ++si;
+        starP = pi;
+        starS = si;
         continue;
       }
-      if (c == u'[') {
-        const size_t close = p_.find(u']', pi + 1);
-        if (close != std::u16string::npos && close > pi + 1) {
-          if (!InSet(pi + 1, close, Fold(s_[si]))) return false;
-          pi = close + 1;
+      if (pi == p_.size()) {
+        if (si >= blanksFrom_) return true;  // the rest of the value, if any, is blanks that do not count
+      } else if (si < s_.size()) {
+        size_t used = 1;
+        if (One(pi, Fold(s_[si]), used)) {
+          pi += used;
           ++si;
           continue;
         }
       }
-      if (Fold(c) != Fold(s_[si])) return false;
-      ++pi;
-      ++si;
+      if (starP == none || starS >= s_.size()) return false;
+      pi = starP;
+      si = ++starS;
     }
-    if (!padded_) return si == s_.size();
-    while (si < s_.size() && s_[si] == u' ') ++si;
-    return si == s_.size();
+  }
+  // A range [x-y] met a character whose place in the collation's order the simulator does not know.
+  bool UnknownRange() const { return unknownRange_; }
+
+ private:
+  // Whether the pattern element at pi matches x (folded); `used` is its length.
+  bool One(size_t pi, char16_t x, size_t& used) {
+    const char16_t c = p_[pi];
+    used = 1;
+    if (hasEsc_ && c == esc_ && pi + 1 < p_.size()) {
+      used = 2;
+      return Fold(p_[pi + 1]) == x;
+    }
+    if (c == u'_') return true;
+    if (c == u'[') {
+      const size_t close = p_.find(u']', pi + 1);
+      if (close != std::u16string::npos && close > pi + 1) {
+        used = close + 1 - pi;
+        return InSet(pi + 1, close, x);
+      }
+    }
+    return Fold(c) == x;
   }
 
-  // Whether x (folded) is one of the set between `first` and `close`.
+  // Whether x (folded) is one of the set between k and `close`.
   bool InSet(size_t k, size_t close, char16_t x) {
     const bool negate = p_[k] == u'^' && close > k + 1;
     if (negate) ++k;
@@ -107,7 +118,8 @@ class Matcher {
   const std::u16string& p_;
   const std::u16string& s_;
   char16_t esc_;
-  bool hasEsc_, padded_;
+  bool hasEsc_;
+  size_t blanksFrom_ = 0;  // where the value's blanks that do not count begin
   bool unknownRange_ = false;
 };
 
