@@ -193,7 +193,8 @@ bool CodePageText(std::u16string& text, char16_t& unknown) {
     // Scripts code page 1252 has nothing near to become '?'; others may take a
     // letter that looks alike ('\u0141' -> 'L'), which the simulator does not know.
     const bool far = (c >= 0x0370 && c < 0x0400) ? false
-                     : (c >= 0x0400 && c < 0x1000) || (c >= 0x2E80 && c < 0xA000) || (c >= 0xAC00 && c < 0xD800);
+                     : (c >= 0x0400 && c < 0x1000) || (c >= 0x2E80 && c < 0xA000) || (c >= 0xAC00 && c < 0xD800) ||
+                           c == 0xFFFD;
     if (!far) {
       unknown = c;
       return false;
