@@ -385,6 +385,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CAST(N'\xC5\x81' AS varchar(5))", "refused"},
                {"SELECT CAST(N'\xE4\xB8\xAD' AS nvarchar(5))", "\xE4\xB8\xAD"},
                {"SELECT 'x\xD0\x96'", "x?"},
+               {"SELECT CASE WHEN '\xD0\x96' = N'?' THEN 1 ELSE 0 END", "1"},
                {"SELECT COUNT(*) FROM sysobjects WHERE name = 'sys\xD0\x96'", "0"},
                {"SELECT 1 AS '\xD0\x96'", "1", "\xD0\x96"},
                {"SELECT '\xC5\x81'", "refused"}}},

@@ -299,7 +299,7 @@ std::string Executor::Translate(size_t from, size_t to) {
           const bool alias = i > from && (IsWord(i - 1, "AS") || before.kind == Tok::Number ||
                                           before.kind == Tok::String || before.kind == Tok::Variable ||
                                           IsSymbol(i - 1, ")") || IsWord(i - 1, "END") || IsWord(i - 1, "NULL") ||
-                                          (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT")));
+                                          (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT") && !IsWord(i - 1, "WHEN")));
           // An argument of a function is a value to it, not a comparison: a collation
           // there would only keep SQLite from finding the call's result once.
           if (alias) lit = Literal(t.value);  // a name, not a varchar
