@@ -29,8 +29,18 @@ char Executor::OperandKind(size_t a, size_t b) const {
     return p >= 0 ? KindOfType((*s_.parameters_)[static_cast<size_t>(p)].sqlType) : '?';
   }
   if (!IsIdentifier(b - 1)) return '?';
-  // the catalogue's text columns: names and text are nvarchar, object types char(2)
+  // the catalogue's text columns: names and text are nvarchar, object types char(2),
+  // unless the batch gives that name to a column of its own (a derived table's)
   const std::string column = Lower(t.kind == Tok::Word ? t.text : t.value);
+  for (size_t k = 1; k + 1 < tokens_.size(); ++k) {
+    const Token& n = tokens_[k];
+    if (!IsIdentifier(k) || Lower(n.kind == Tok::Word ? n.text : n.value) != column) continue;
+    const Token& before = tokens_[k - 1];
+    const bool named = IsWord(k - 1, "AS") || before.kind == Tok::String || before.kind == Tok::Number ||
+                       IsSymbol(k - 1, ")") || IsWord(k - 1, "END") ||
+                       (IsSymbol(k + 1, "=") && (IsWord(k - 1, "SELECT") || IsSymbol(k - 1, ",")));
+    if (named) return '?';
+  }
   if (column == "name" || column == "text" || column == "dbname" || column == "loginname") return 'N';
   if (column == "xtype" || column == "type") return 'V';
   return '?';
