@@ -174,6 +174,7 @@ class Executor {
   std::vector<bool> planned_;
   std::string fromClause_;  // the FROM clause of the statement being translated
   int translateDepth_ = 0;
+  mutable int renamedColumns_ = -1;  // catalogue text columns the batch names itself (SimLike.cpp)
 };
 
 }  // namespace vx::sqlsim

@@ -32,15 +32,22 @@ char Executor::OperandKind(size_t a, size_t b) const {
   // the catalogue's text columns: names and text are nvarchar, object types char(2),
   // unless the batch gives that name to a column of its own (a derived table's)
   const std::string column = Lower(t.kind == Tok::Word ? t.text : t.value);
-  for (size_t k = 1; k + 1 < tokens_.size(); ++k) {
-    const Token& n = tokens_[k];
-    if (!IsIdentifier(k) || Lower(n.kind == Tok::Word ? n.text : n.value) != column) continue;
-    const Token& before = tokens_[k - 1];
-    const bool named = IsWord(k - 1, "AS") || before.kind == Tok::String || before.kind == Tok::Number ||
-                       IsSymbol(k - 1, ")") || IsWord(k - 1, "END") ||
-                       (IsSymbol(k + 1, "=") && (IsWord(k - 1, "SELECT") || IsSymbol(k - 1, ",")));
-    if (named) return '?';
+  static const char* const kColumns[] = {"name", "text", "dbname", "loginname", "xtype", "type"};
+  if (renamedColumns_ < 0) {  // once per batch: which of them it names itself
+    renamedColumns_ = 0;
+    for (size_t k = 1; k + 1 < tokens_.size(); ++k) {
+      if (!IsIdentifier(k)) continue;
+      const Token& n = tokens_[k];
+      const Token& before = tokens_[k - 1];
+      const bool named = IsWord(k - 1, "AS") || before.kind == Tok::String || before.kind == Tok::Number ||
+                         IsSymbol(k - 1, ")") || IsWord(k - 1, "END") ||
+                         (IsSymbol(k + 1, "=") && (IsWord(k - 1, "SELECT") || IsSymbol(k - 1, ",")));
+      for (int c = 0; named && c < 6; ++c)
+        if (Lower(n.kind == Tok::Word ? n.text : n.value) == kColumns[c]) renamedColumns_ |= 1 << c;
+    }
   }
+  for (int c = 0; c < 6; ++c)
+    if (column == kColumns[c] && (renamedColumns_ & (1 << c))) return '?';
   if (column == "name" || column == "text" || column == "dbname" || column == "loginname") return 'N';
   if (column == "xtype" || column == "type") return 'V';
   return '?';

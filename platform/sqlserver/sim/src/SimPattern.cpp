@@ -138,9 +138,9 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   size_t width = 0;  // of a char(n) value, padded with blanks
   if (argc == 3) {
     const std::u16string e = Units(argv[2]);
-    if (e.size() >= 2 && e[0] == 0x01) {
+    if (e == u"\x01N" || e == u"\x01V" || e == u"\x01V2" || e == u"\x01?") {
       kind = static_cast<char>(e[1]);
-      width = e.size() == 3 ? static_cast<size_t>(e[2] - u'0') : 0;
+      width = e.size() == 3 ? 2 : 0;
     } else if (e.size() != 1) {
       return Fail(ctx, 506, "The invalid escape character \"" + sqlserver::Utf16ToUtf8(e) +
                                 "\" was specified in a LIKE predicate.");
