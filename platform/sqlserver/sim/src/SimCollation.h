@@ -18,10 +18,17 @@ char16_t FoldUnit(char16_t c, bool& known);
 // The first character of `text` FoldUnit does not know, or 0 when it knows them all.
 char16_t UnknownUnit(std::u16string_view text);
 
-// Text as a varchar holds it, in the collation's code page 1252: a character
-// outside it becomes '?' where the server has nothing like it in the code page;
-// false, with the character, for one the server may replace by one that looks alike.
+// The collation's code page 1252: the character of a byte, the byte of a
+// character ('?' for one it does not have).
+char16_t CodePageChar(unsigned char b);
+char CodePageByte(char16_t c);
+// Text as a varchar holds it, in the code page: a character outside it becomes
+// '?' where the server has nothing like it in the code page; false, with the
+// character, for one the server may replace by one that looks alike.
 bool CodePageText(std::u16string& text, char16_t& unknown);
+// UTF-8 text as a string without N holds it; refuses (SimError) a character
+// CodePageText does not know.
+std::string VarcharText(const std::string& text);
 
 // What COLLATE <name> means to the simulator.
 enum class CollationName {

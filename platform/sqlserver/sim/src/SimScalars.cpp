@@ -168,44 +168,6 @@ std::string FitText(std::string text, const Target& t) {
   return sqlserver::Utf16ToUtf8(u);
 }
 
-// Code page 1252 at 0x80-0x9F, as the server's collation reads a varchar's bytes;
-// the five bytes it leaves undefined stand for the control characters of their number.
-constexpr char16_t kCodePageHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char16_t CodePageChar(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kCodePageHigh[b - 0x80] : char16_t{b}; }
-
-// A character's byte in code page 1252, '?' for one it does not have.
-char CodePageByte(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return static_cast<char>(c);
-  for (int k = 0; k < 32; ++k)
-    if (kCodePageHigh[k] == c) return static_cast<char>(0x80 + k);
-  return '?';
-}
-
-}  // namespace
-
-bool CodePageText(std::u16string& text, char16_t& unknown) {
-  for (char16_t& c : text) {
-    if (CodePageByte(c) != '?' || c == u'?') continue;
-    // Scripts code page 1252 has nothing near to become '?'; others may take a
-    // letter that looks alike ('\u0141' -> 'L'), which the simulator does not know.
-    const bool far = (c >= 0x0370 && c < 0x0400) ? false
-                     : (c >= 0x0400 && c < 0x1000) || (c >= 0x2E80 && c < 0xA000) || (c >= 0xAC00 && c < 0xD800) ||
-                           c == 0xFFFD;
-    if (!far) {
-      unknown = c;
-      return false;
-    }
-    c = u'?';
-  }
-  return true;
-}
-
-namespace {
-
 // The rightmost `width` bytes of a big-endian integer.
 std::string IntBytes(int64_t v, int width) {
   std::string b;

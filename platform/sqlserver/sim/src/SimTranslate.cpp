@@ -3,7 +3,6 @@
 // simulator's own, and what it does not do refused by name.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 
 #include "Executor.h"
@@ -11,7 +10,6 @@
 #include "SimStore.h"
 #include "SimTypes.h"
 #include "SimCollation.h"
-#include "sqlserver/Utf16.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -63,20 +61,6 @@ std::string Literal(const std::string& value) {
   for (size_t at; (at = value.find('\0', from)) != std::string::npos; from = at + 1)
     out += sqlite::QuoteLiteral(value.substr(from, at - from)) + " || char(0) || ";
   return out + sqlite::QuoteLiteral(value.substr(from)) + ")";
-}
-
-// A string without N holds code page 1252, as a varchar does: a character outside it becomes '?'.
-std::string VarcharLiteral(const std::string& value) {
-  if (std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return value;
-  std::u16string u = sqlserver::Utf8ToUtf16(value);
-  char16_t unknown = 0;
-  if (!CodePageText(u, unknown)) {
-    char code[8];
-    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unknown));
-    throw Unsupported(std::string("The character U+") + code + " in a string without N");
-  }
-  return sqlserver::Utf16ToUtf8(u);
 }
 
 }  // namespace
@@ -258,7 +242,7 @@ std::string Executor::Translate(size_t from, size_t to) {
     if (!handled) {
       switch (t.kind) {
         case Tok::String: {
-          std::string lit = Literal(t.national ? t.value : VarcharLiteral(t.value));
+          std::string lit = Literal(t.national ? t.value : VarcharText(t.value));
           // Compared with a number or a datetime, a string is converted to its type, as the server does.
           size_t otherFrom = 0, otherTo = 0;
           const bool afterBetween = i > from + 1 && IsWord(i - 1, "BETWEEN");
