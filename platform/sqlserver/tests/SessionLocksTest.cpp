@@ -70,4 +70,18 @@ TEST_F(SessionLocks, AWriterWaitsForAnotherAsLongAsTheServersDefaultLetsIt) {
   EXPECT_NE(ObjectId("Waited"), 0);
 }
 
+// Each connection has its own @@SPID, the lowest one from 51 up that is free.
+TEST_F(SessionLocks, EachSessionHasItsOwnSpidAndAClosedOnesIsGivenAgain) {
+  auto spid = [](vx::sqlserver::Session& s) {
+    return s.Execute("SELECT @@SPID").resultSets.at(0).rows.at(0).at(0).AsInt64();
+  };
+  auto first = server_->OpenSession(Login("sa"), "Sales");
+  auto second = server_->OpenSession(Login("plain_login"), "Sales");
+  const int64_t a = spid(*first), b = spid(*second);
+  EXPECT_GE(a, 51);
+  EXPECT_NE(a, b);
+  first.reset();
+  EXPECT_EQ(spid(*server_->OpenSession(Login("sa"), "Sales")), a);
+}
+
 }  // namespace

@@ -422,3 +422,103 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// 4,000 letters matched against a pattern of 31 %: answered at once, not after the
+// ages a match that tries every split would take.
+const char* ManyPercents() {
+  static std::string s;
+  if (s.empty()) {
+    s = "SELECT CASE WHEN '" + std::string(4000, 'a') + "' LIKE '";
+    for (int i = 0; i < 30; ++i) s += "%a";
+    s += "%b' THEN 1 ELSE 0 END";
+  }
+  return s.c_str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings2, SimAnswers,
+    ::testing::Values(
+        Group{"Collation",
+              {{"SELECT CHARINDEX(N'\xC3\x89', N'caf\xC3\xA9')", "4"},
+               {"SELECT CHARINDEX(N'\xD0\x96', N'\xD0\xB0\xD0\xB6')", "2"},
+               {"SELECT REPLACE(N'\xC3\x89T\xC3\x89', N'\xC3\xA9', N'e')", "eTe"},
+               {"SELECT CASE WHEN N'\xC3\x85SA' LIKE N'\xC3\xA5s%' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN N'\xEF\xBC\xA1' LIKE N'a' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN N'\xC3\xA9' LIKE N'e' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN N'stra\xC3\x9F" "e' LIKE N'%ss%' THEN 1 ELSE 0 END", "refused"},
+               {"SELECT CHARINDEX(N'\xC3\xA6', N'aether')", "refused"},
+               {"SELECT CASE WHEN N'\xC3\xA9' LIKE N'[a-z]' THEN 1 ELSE 0 END", "refused"},
+               {"SELECT CASE WHEN 'abc  ' LIKE 'abc' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'abc ' LIKE 'abc ' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'abc ' LIKE 'abc  ' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN 'abc' LIKE 'abc ' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN N'abc  ' LIKE 'abc' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN 'abc  ' LIKE N'abc' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN 'abc  ' NOT LIKE 'abc%' THEN 1 ELSE 0 END", "0"},
+               {"SELECT CASE WHEN 'axyzc' LIKE 'a%[x-z]c' THEN 1 ELSE 0 END", "1"},
+               {"SELECT CASE WHEN 'ab%' LIKE 'ab%%' ESCAPE '%' THEN 1 ELSE 0 END", "1"},
+               {ManyPercents(), "0"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE xtype LIKE 'S ' AND name = 'sysobjects'", "1"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE name LIKE N'SYSOBJECTS '", "0"},
+               {"SELECT CASE WHEN x LIKE 'a' THEN 1 ELSE 0 END FROM (SELECT 'a ' AS x) t", "refused"},
+               {"SELECT CASE WHEN name LIKE 'a' THEN 1 ELSE 0 END FROM (SELECT 'a ' AS name) t", "refused"},
+               {"SELECT COUNT(*) FROM (SELECT name, xtype FROM sysobjects) t WHERE xtype LIKE 'S ' AND name = 'sysusers'",
+                "1"},
+               {"SELECT CASE WHEN 'a' COLLATE SQL_Latin1_General_CP1_CI_AS = 'A' THEN 1 ELSE 0 END", "1"},
+               {"SELECT name FROM sysobjects WHERE name = 'sysusers' ORDER BY name COLLATE database_default",
+                "sysusers"},
+               {"SELECT 'a' COLLATE nosuch", "error 448"},
+               {"SELECT 'a' COLLATE Latin1_General_BIN2", "error 448"},
+               {"SELECT CASE WHEN 'a' COLLATE Latin1_General_CS_AS = 'A' THEN 1 ELSE 0 END", "refused"},
+               {"SELECT CASE WHEN 'a' = 'A' COLLATE SQL_Latin1_General_CP1_CS_AS THEN 1 ELSE 0 END", "refused"},
+               {"SELECT SUBSTRING('abc', 5, 2) + '|'", "|"},
+               {"SELECT SUBSTRING(0x0102, 3, 1)", ""},
+               {"SELECT SUBSTRING('abc', 3, 2147483647)", "c"},
+               {"SELECT CAST(N'\xE4\xB8\xAD' AS varchar)", "?"},
+               {"SELECT CAST(N'\xE4\xB8\xAD\xC3\xA9\xE2\x82\xAC' AS char(4)) + '|'", "?\xC3\xA9\xE2\x82\xAC |"},
+               {"SELECT CONVERT(varchar(5), N'\xD0\x96')", "?"},
+               {"SELECT CAST(N'\xC5\x81' AS varchar(5))", "refused"},
+               {"SELECT CAST(N'\xE4\xB8\xAD' AS nvarchar(5))", "\xE4\xB8\xAD"},
+               {"SELECT 'x\xD0\x96'", "x?"},
+               {"SELECT CASE WHEN '\xD0\x96' = N'?' THEN 1 ELSE 0 END", "1"},
+               {"SELECT COUNT(*) FROM sysobjects WHERE name = 'sys\xD0\x96'", "0"},
+               {"SELECT 1 AS '\xD0\x96'", "1", "\xD0\x96"},
+               {"SELECT '\xC5\x81'", "refused"}}},
+        Group{"Catalogue",
+              {{"SELECT * FROM sysobjects WHERE name = 'sysobjects'", "sysobjects", "name"},
+               {"SELECT * FROM Sales..sysobjects WHERE name = 'sysobjects'", "sysobjects", "name"},
+               {"SELECT o.* FROM sysobjects o WHERE name = 'syscomments'", "syscomments", "name"},
+               {"SELECT * FROM syscomments WHERE 1 = 0", "no row", "id"},
+               {"SELECT * FROM sysusers", "refused"},
+               {"SELECT u.* FROM master.dbo.sysusers u", "refused"},
+               {"IF EXISTS (SELECT * FROM sysusers WHERE name = 'dbo') PRINT 'yes'", "print:yes"},
+               {"SELECT CASE WHEN status < 0 THEN 1 ELSE 0 END FROM sysobjects WHERE name = 'sysobjects'", "1"},
+               {"SELECT CASE WHEN @@SPID >= 51 THEN 1 ELSE 0 END", "1"}}},
+        Group{"TypedParameters",
+              {{"{call sp_executesql(N'SELECT @d', N'@d datetime', ?)}", "datetime 2024-02-09 13:05:07.000",
+                nullptr, SQL_VARCHAR, "2024-02-09 13:05:07"},
+               {"EXEC sp_executesql N'SELECT @d', N'@d datetime', @d = '2024-02-09 13:05:07'",
+                "datetime 2024-02-09 13:05:07.000"},
+               {"EXEC sp_executesql N'SELECT @s + ''|''', N'@s varchar(2)', 'abc'", "ab|"},
+               {"EXEC sp_executesql N'SELECT @s + ''|''', N'@s char(4) OUTPUT', 'ab'", "ab  |"},
+               {"EXEC sp_executesql N'SELECT @s', N'@s varchar', 'abc'", "a"},
+               {"EXEC sp_executesql N'SELECT @s', N'@s varchar(4)', N'\xE4\xB8\xADx'", "?x"},
+               {"{call sp_executesql(N'SELECT @i + 1', N'@i int', ?)}", "error 8114", nullptr, SQL_VARCHAR, "abc"},
+               {"EXEC sp_executesql N'SELECT @i + 1', N'@i int', @i = '41'", "42"},
+               {"EXEC sp_executesql N'SELECT @i', N'@i tinyint', 300", "error 8114"},
+               {"EXEC sp_executesql N'SELECT @d', N'@d datetime', 'not a date'", "error 8114"},
+               {"EXEC sp_executesql N'SELECT @s + ''|''', N'@s varchar(10)', 42", "42|"},
+               {"EXEC sp_executesql N'SELECT @s + ''|''', N'@s varchar(1)', 42", "refused"},
+               {"EXEC sp_executesql N'SELECT @m', N'@m money', 1", "refused"},
+               {"EXEC sp_executesql N'SELECT @b', N'@b varbinary(2)', 'ab'", "refused"},
+               {"EXEC sp_executesql N'SELECT @a', N'@a int', @b = 1", "error 8145"},
+               {"EXEC sp_executesql N'SELECT 1', N'', 1", "error 8144"},
+               {"EXEC sp_executesql N'SELECT CASE WHEN @s LIKE ''a'' THEN 1 ELSE 0 END', N'@s varchar(5)', 'a  '",
+                "1"},
+               {"EXEC sp_executesql N'SELECT CASE WHEN @s LIKE ''a'' THEN 1 ELSE 0 END', N'@s nvarchar(5)', 'a  '",
+                "0"}}}),
+    [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
+
+}  // namespace

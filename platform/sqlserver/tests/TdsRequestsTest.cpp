@@ -151,6 +151,22 @@ INSTANTIATE_TEST_SUITE_P(
                  return out + Client::Transcript(st.h, SQLExecDirect(st.h, (SQLCHAR*)sql, SQL_NTS));
                },
                "row:Tally|7;"},
+        // A call of sp_executesql itself: the values are converted to the declared types.
+        RpcRow{"ExecuteSqlConvertsToDeclaredTypes",
+               [](SQLHDBC dbc) {
+                 Statement st(dbc);
+                 char sql[41] = "SELECT @s + '|', @i + 1", declared[41] = "@s varchar(2), @i int", s[41] = "abc",
+                      i[41] = "41";
+                 SQLLEN lengths[4] = {SQL_NTS, SQL_NTS, SQL_NTS, SQL_NTS};
+                 char* values[4] = {sql, declared, s, i};
+                 for (SQLUSMALLINT k = 0; k < 4; ++k) st.BindText(k + 1, values[k], lengths[k]);
+                 const char* call = "{call sp_executesql(?, ?, ?, ?)}";
+                 std::string out = Client::Transcript(st.h, SQLExecDirect(st.h, (SQLCHAR*)call, SQL_NTS));
+                 SQLFreeStmt(st.h, SQL_CLOSE);
+                 std::snprintf(i, sizeof i, "x");
+                 return out + Client::Transcript(st.h, SQLExecDirect(st.h, (SQLCHAR*)call, SQL_NTS));
+               },
+               "row:ab||42;error:Error converting data type nvarchar to int.;"},
         // SQLPrepare, then SQLExecute twice: sp_prepexec, then sp_execute on its handle.
         RpcRow{"PrepExecThenExecute",
                [](SQLHDBC dbc) {

@@ -85,6 +85,9 @@ struct Parameter {
   // The value's type as the server declares it ("datetime", "varbinary(8000)",
   // "int"), "" where the caller does not know it.
   std::string sqlType;
+  // The type the value was sent as when the statement declares the parameter as
+  // another (sp_executesql): the server converts it to sqlType. "" when it has sqlType.
+  std::string sentType;
 };
 
 // Login of a new session. Trusted: the current operating-system user's Windows

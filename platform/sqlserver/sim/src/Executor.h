@@ -101,6 +101,12 @@ class Executor {
   std::string TranslateCall(size_t& i, size_t to);
   void CheckViewBody(size_t bodyStart) const;
   void CheckSelectList(size_t from, size_t to) const;
+  // LIKE and COLLATE (SimLike.cpp): the kind of text a LIKE at `like` compares ("N"
+  // Unicode, "V" not, "V2" char(2), "?" not known) and its pattern's last token; a COLLATE at i
+  // that names the server's collation passes, another is refused (448, or by name).
+  char OperandKind(size_t a, size_t b) const;
+  std::string LikeKind(size_t like, size_t from, size_t to, size_t& patternEnd) const;
+  void CheckCollation(size_t i) const;
 
   // statements
   void Pass(bool exec);
@@ -115,6 +121,7 @@ class Executor {
   void If(bool exec);
   void Drop(bool exec);
   void ExecProcedure(bool exec);
+  void ExecuteSql(bool exec);  // EXEC sp_executesql (SimExecuteSql.cpp)
   void Print(bool exec);
   void Permission(bool exec);  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
   void Create(bool exec, bool first);
@@ -199,6 +206,7 @@ class Executor {
   std::vector<bool> planned_;
   std::string fromClause_;  // the FROM clause of the statement being translated
   int translateDepth_ = 0;
+  mutable int renamedColumns_ = -1;  // catalogue text columns the batch names itself (SimLike.cpp)
 };
 
 }  // namespace vx::sqlsim

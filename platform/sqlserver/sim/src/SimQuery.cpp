@@ -157,6 +157,21 @@ class Query : public sqlserver::RowCursor {
   bool peeked_ = false;
 };
 
+// The type of a catalogue view's column that the file does not keep ("info"),
+// "" for another name.
+std::string FillerType(const std::string& column) {
+  static const char* const kSmallint[] = {"info", "ftcatid", "userstat", "sysstat", "indexdel", "cache",
+                                          "language", "altuid", "gid"};
+  static const char* const kInt[] = {"status",  "replinfo", "stats_schema_ver", "version", "deltrig",
+                                     "instrig", "updtrig",  "seltrig", "islogin", "isntname", "isntgroup",
+                                     "isaliased"};
+  for (const char* c : kSmallint)
+    if (column == c) return "smallint";
+  for (const char* c : kInt)
+    if (column == c) return "int";
+  return {};
+}
+
 }  // namespace
 
 int Executor::ParameterIndex(const std::string& upperName) const {
@@ -194,6 +209,23 @@ void Executor::StreamQuery(const std::string& sql, size_t from, size_t to) {
   const auto types = SelectListTypes(from, to);
   if (types.size() == q.Columns().size())
     for (size_t c = 0; c < types.size(); ++c) q.Declare(c, types[c]);
+  // `*` over the catalogue: the columns the file does not keep have the server's types;
+  // sysusers, whose columns the simulator does not all keep, is refused
+  bool star = false, users = false;
+  int depth = 0;
+  for (size_t k = from; k < to; ++k) {
+    if (IsSymbol(k, "(")) ++depth;
+    else if (IsSymbol(k, ")")) --depth;
+    else if (depth == 0 && IsSymbol(k, "*") &&
+             (IsWord(k - 1, "SELECT") || IsSymbol(k - 1, ",") || IsSymbol(k - 1, ".") || IsWord(k - 1, "DISTINCT") ||
+              IsWord(k - 2, "TOP")))
+      star = true;
+    else if (IsIdentifier(k) && Lower(Tk(k).kind == Tok::Word ? Tk(k).text : Tk(k).value) == "sysusers")
+      users = true;
+  }
+  if (star && users) throw Unsupported("SELECT * from sysusers");
+  if (star)
+    for (size_t c = 0; c < q.Columns().size(); ++c) q.Declare(c, FillerType(q.Columns()[c].name));
   // An expression without an alias has no name, as the server sends it.
   const auto items = SelectListItems(from, to);
   if (items.size() == q.Columns().size())

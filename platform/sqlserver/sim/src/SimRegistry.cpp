@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "Lexer.h"
 #include "SimSession.h"
@@ -13,22 +14,34 @@ std::mutex& Mutex() {
   static std::mutex m;
   return m;
 }
-std::multimap<std::string, SimSession*>& Sessions() {
-  static std::multimap<std::string, SimSession*> s;
+struct Live {
+  SimSession* session;
+  int spid;
+};
+std::multimap<std::string, Live>& Sessions() {
+  static std::multimap<std::string, Live> s;
   return s;
 }
+constexpr int kFirstUserSpid = 51;
 }  // namespace
 
-void SessionRegistry::Add(const std::string& serverName, SimSession* session) {
+int SessionRegistry::Add(const std::string& serverName, SimSession* session) {
   std::lock_guard lock(Mutex());
-  Sessions().emplace(Upper(serverName), session);
+  const std::string key = Upper(serverName);
+  std::set<int> taken;
+  auto range = Sessions().equal_range(key);
+  for (auto it = range.first; it != range.second; ++it) taken.insert(it->second.spid);
+  int spid = kFirstUserSpid;
+  while (taken.count(spid)) ++spid;
+  Sessions().emplace(key, Live{session, spid});
+  return spid;
 }
 
 void SessionRegistry::Remove(SimSession* session) {
   std::lock_guard lock(Mutex());
   auto& s = Sessions();
   for (auto it = s.begin(); it != s.end();) {
-    if (it->second == session) it = s.erase(it);
+    if (it->second.session == session) it = s.erase(it);
     else ++it;
   }
 }
@@ -36,7 +49,7 @@ void SessionRegistry::Remove(SimSession* session) {
 void SessionRegistry::BreakAll(const std::string& serverName) {
   std::lock_guard lock(Mutex());
   auto range = Sessions().equal_range(Upper(serverName));
-  for (auto it = range.first; it != range.second; ++it) it->second->Break();
+  for (auto it = range.first; it != range.second; ++it) it->second.session->Break();
 }
 
 }  // namespace vx::sqlsim

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "Lexer.h"
+#include "SimCollation.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -167,23 +168,6 @@ std::string FitText(std::string text, const Target& t) {
   return sqlserver::Utf16ToUtf8(u);
 }
 
-// Code page 1252 at 0x80-0x9F, as the server's collation reads a varchar's bytes;
-// the five bytes it leaves undefined stand for the control characters of their number.
-constexpr char16_t kCodePageHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char16_t CodePageChar(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kCodePageHigh[b - 0x80] : char16_t{b}; }
-
-// A character's byte in code page 1252, '?' for one it does not have.
-char CodePageByte(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return static_cast<char>(c);
-  for (int k = 0; k < 32; ++k)
-    if (kCodePageHigh[k] == c) return static_cast<char>(0x80 + k);
-  return '?';
-}
-
 // The rightmost `width` bytes of a big-endian integer.
 std::string IntBytes(int64_t v, int width) {
   std::string b;
@@ -298,6 +282,17 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
           if (c == 0) return Unsupported(ctx, "Converting the byte 0x00 to varchar");
           u += CodePageChar(c);
         }
+      }
+      return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
+    }
+    if (tt.base[0] != 'N') {
+      // varchar holds code page 1252: characters outside it become '?'
+      std::u16string u = sqlserver::Utf8ToUtf16(Text(v));
+      char16_t unknown = 0;
+      if (!CodePageText(u, unknown)) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unknown));
+        return Unsupported(ctx, std::string("Converting the character U+") + code + " to " + Lower(b));
       }
       return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
     }

@@ -40,6 +40,9 @@ void Executor::ExecProcedure(bool exec) {
   if (Cur().kind == Tok::Variable && IsSymbol(pos_ + 1, "=")) pos_ += 2;  // @ret =
   if (IsSymbol(pos_, "(")) throw Unsupported("EXEC of a string");
   ObjectName name = ParseName();
+  if (Upper(name.Name()) == "SP_EXECUTESQL" && (name.parts.size() == 1 || Upper(name.Owner()) == "DBO" ||
+                                                 name.Owner().empty()))
+    return ExecuteSql(exec);
   std::vector<std::optional<std::string>> args;
   std::vector<std::string> argNames;  // "@name" of an argument given by name, "" by position
   size_t end = StatementEnd(pos_);

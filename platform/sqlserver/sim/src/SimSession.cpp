@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "Executor.h"
+#include "SimParameters.h"
 #include "SimRegistry.h"
 #include "SimStore.h"
 #include "automation/ComError.h"
@@ -66,7 +67,7 @@ SimSession::SimSession(std::string serverName, const std::string& path, const sq
     dbid = 1;  // the default database is gone: master, as the server does
   }
   currentDb_ = *dbid;
-  SessionRegistry::Add(serverName_, this);
+  spid_ = SessionRegistry::Add(serverName_, this);
 }
 
 SimSession::~SimSession() { Close(); }
@@ -102,28 +103,33 @@ int SimSession::VersionMajor() const {
   return st.Step() ? std::stoi(st.Text(0)) : 8;
 }
 
-std::string CatalogViewSql(const std::string& viewName, const std::string& t, int32_t dbid) {
-  std::string d = std::to_string(dbid);
-  if (t == "sysprotects")
+std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid) {
+  const std::string d = std::to_string(dbid);
+  // sysobjects and syscomments with SQL Server 2000's columns in its order; the server
+  // keeps status as an int, the file as the unsigned number of its bits
+  if (table == "sysprotects")
     return "CREATE TEMP VIEW " + viewName +
            " AS SELECT id, uid, action, protecttype, columns, grantor FROM main.protects WHERE dbid = " + d;
-  if (t == "sysindexes")  // the indexes of views; the simulator keeps no data, so no pages and no rows
+  if (table == "sysindexes")  // the indexes of views; the simulator keeps no data, so no pages and no rows
     return "CREATE TEMP VIEW " + viewName +
            " AS SELECT id, status, NULL AS first, indid, NULL AS root, 0 AS minlen, keycnt, 1 AS groupid, "
            "0 AS dpages, 0 AS reserved, 0 AS used, 0 AS rowcnt, 0 AS rowmodctr, 0 AS xmaxlen, 0 AS maxirow, "
            "0 AS OrigFillFactor, 0 AS StatVersion, 0 AS reserved2, NULL AS FirstIAM, 0 AS impid, 0 AS lockflags, "
            "0 AS pgmodctr, NULL AS keys, name, NULL AS statblob, 0 AS maxlen, 0 AS rows "
            "FROM main.indexes WHERE dbid = " + d;
-  if (t == "sysobjects")
+  if (table == "sysobjects")
     return "CREATE TEMP VIEW " + viewName +
-           " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, crdate, schema_ver, "
-           "schema_ver AS base_schema_ver, status, category, 0 AS info, 0 AS sysstat, crdate AS refdate "
+           " AS SELECT name, id, xtype, uid, 0 AS info, "
+           "CASE WHEN status > 2147483647 THEN status - 4294967296 ELSE status END AS status, "
+           "schema_ver AS base_schema_ver, 0 AS replinfo, parent_obj, crdate, 0 AS ftcatid, schema_ver, "
+           "0 AS stats_schema_ver, xtype AS type, 0 AS userstat, 0 AS sysstat, 0 AS indexdel, crdate AS refdate, "
+           "0 AS version, 0 AS deltrig, 0 AS instrig, 0 AS updtrig, 0 AS seltrig, category, 0 AS cache "
            "FROM main.objects WHERE dbid = " + d;
-  if (t == "syscomments")
+  if (table == "syscomments")
     return "CREATE TEMP VIEW " + viewName +
-           " AS SELECT id, number, colid, status, ctext, text, encrypted, compressed, texttype, 0 AS language "
+           " AS SELECT id, number, colid, status, ctext, texttype, 0 AS language, encrypted, compressed, text "
            "FROM main.comments WHERE dbid = " + d;
-  if (t == "sysusers")
+  if (table == "sysusers")
     return "CREATE TEMP VIEW " + viewName +
            " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, isntuser, issqlrole, "
            "CASE WHEN issqlrole = 1 THEN uid ELSE 0 END AS gid, 0 AS altuid, "
@@ -220,7 +226,18 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     const std::vector<sqlserver::Parameter>*& slot;
     ~Bound() { slot = nullptr; }
   } bound{parameters_};
+  // Parameters sent as another type than the statement declares are converted first.
+  std::vector<sqlserver::Parameter> converted;
   parameters_ = &parameters;
+  if (std::any_of(parameters.begin(), parameters.end(), [](const auto& p) { return !p.sentType.empty(); })) {
+    converted = parameters;
+    for (sqlserver::Parameter& p : converted)
+      if (auto failed = ConvertParameter(db_.Handle(), p)) {
+        result.Message(*failed);
+        return;
+      }
+    parameters_ = &converted;
+  }
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(batch, quotedIdentifier_);

@@ -82,6 +82,8 @@ class SimSession : public sqlserver::Session {
   std::optional<int32_t> DatabaseId(const std::string& name) const;
   std::string DatabaseName(int32_t dbid) const;
   int TranCount() const { return tranCount_; }
+  // The session's server process id (@@SPID).
+  int Spid() const { return spid_; }
   // @@OPTIONS: ARITHABORT (64), ANSI_NULLS (32), QUOTED_IDENTIFIER (256), NOCOUNT (512).
   int Options() const {
     return (arithAbort_ ? 64 : 0) | (ansiNulls_ ? 32 : 0) | (quotedIdentifier_ ? 256 : 0) | (noCount_ ? 512 : 0);
@@ -129,6 +131,8 @@ class SimSession : public sqlserver::Session {
   std::string stateDbName_;
   std::unique_ptr<sqlite::Statement> propertyStatement_;  // finalized before db_ closes
   bool open_ = true;
+  int spid_ = 51;
+  int nestedStatements_ = 0;  // EXEC sp_executesql running inside a batch
 };
 
 }  // namespace vx::sqlsim

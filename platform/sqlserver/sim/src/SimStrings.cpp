@@ -1,10 +1,11 @@
 // String functions as the server computes them: lengths and positions count
-// UTF-16 code units, comparisons follow the server's collation (case-insensitive,
-// letters beyond ASCII by code point), LIKE knows [...], [^...] and ESCAPE, and
-// AVG and SUM of integers are integers.
+// UTF-16 code units, CHARINDEX and REPLACE find text as the server's collation
+// compares it (SimCollation.cpp), and AVG and SUM of integers are integers.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
+#include "SimCollation.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -26,11 +27,25 @@ void ResultUnits(sqlite3_context* ctx, const std::u16string& u) {
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
-char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t Fold(char16_t c) {
+  bool known = true;
+  return FoldUnit(c, known);
+}
 
 void Fail(sqlite3_context* ctx, int number, const std::string& text) {
   const std::string m = "vx:" + std::to_string(number) + ":" + text;
   sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
+// Refuses `what` when a character of `text` compares by rules the simulator does not keep.
+bool Comparable(sqlite3_context* ctx, const std::u16string& text, const char* what) {
+  const char16_t c = UnknownUnit(text);
+  if (c == 0) return true;
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+  Fail(ctx, kUnsupportedNumber,
+       std::string(what) + " of text with the character U+" + code + " is not supported by the simulated server.");
+  return false;
 }
 
 bool AnyNull(int argc, sqlite3_value** argv) {
@@ -51,7 +66,9 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void Part(sqlite3_context* ctx, sqlite3_value* v, int64_t start, int64_t length) {
   const bool blob = sqlite3_value_type(v) == SQLITE_BLOB;
   const int64_t size = blob ? sqlite3_value_bytes(v) : static_cast<int64_t>(Units(v).size());
-  int64_t from = start < 0 ? 0 : start, to = start + length;
+  // a start past the end gives an empty value
+  int64_t from = start < 0 ? 0 : start > size ? size : start;
+  int64_t to = start < 0 || length <= size - start ? start + length : size;  // no overflow either way
   if (to > size) to = size;
   if (to < from) to = from;
   if (blob) {
@@ -97,14 +114,16 @@ size_t FindCi(const std::u16string& hay, const std::u16string& needle, size_t fr
 void FnCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const int64_t start = argc == 3 ? sqlite3_value_int64(argv[2]) : 1;
-  const std::u16string hay = Units(argv[1]);
-  const size_t at = FindCi(hay, Units(argv[0]), static_cast<size_t>(start < 1 ? 0 : start - 1));
+  const std::u16string hay = Units(argv[1]), needle = Units(argv[0]);
+  if (!Comparable(ctx, needle, "CHARINDEX") || !Comparable(ctx, hay, "CHARINDEX")) return;
+  const size_t at = FindCi(hay, needle, static_cast<size_t>(start < 1 ? 0 : start - 1));
   sqlite3_result_int64(ctx, at == std::u16string::npos ? 0 : static_cast<int64_t>(at) + 1);
 }
 
 void FnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const std::u16string s = Units(argv[0]), find = Units(argv[1]), with = Units(argv[2]);
+  if (!Comparable(ctx, s, "REPLACE") || !Comparable(ctx, find, "REPLACE")) return;
   std::u16string out;
   size_t from = 0;
   for (size_t at; (at = FindCi(s, find, from)) != std::u16string::npos; from = at + find.size())
@@ -126,72 +145,6 @@ void FnCase(sqlite3_context* ctx, int, sqlite3_value** argv, bool upper) {
 }
 void FnUpper(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, true); }
 void FnLower(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, false); }
-
-// LIKE as the server matches: % any run, _ one character, [abc] [a-c] [^abc] one
-// of a set, and the escape character making the next one literal.
-bool Match(const std::u16string& p, size_t pi, const std::u16string& s, size_t si, char16_t esc, bool hasEsc) {
-  while (pi < p.size()) {
-    char16_t c = p[pi];
-    if (hasEsc && c == esc && pi + 1 < p.size()) {
-      if (si >= s.size() || Fold(s[si]) != Fold(p[pi + 1])) return false;
-      pi += 2;
-      ++si;
-      continue;
-    }
-    if (c == u'%') {
-      while (pi < p.size() && p[pi] == u'%') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = si; k <= s.size(); ++k)
-        if (Match(p, pi, s, k, esc, hasEsc)) return true;
-      return false;
-    }
-    if (si >= s.size()) return false;
-    if (c == u'_') {
-      ++pi;
-      ++si;
-      continue;
-    }
-    if (c == u'[') {
-      size_t close = p.find(u']', pi + 1);
-      if (close != std::u16string::npos && close > pi + 1) {
-        size_t k = pi + 1;
-        const bool negate = p[k] == u'^' && close > k + 1;
-        if (negate) ++k;
-        bool in = false;
-        const char16_t x = Fold(s[si]);
-        for (; k < close; ++k) {
-          if (k + 2 < close && p[k + 1] == u'-') {
-            if (x >= Fold(p[k]) && x <= Fold(p[k + 2])) in = true;
-            k += 2;
-          } else if (Fold(p[k]) == x) {
-            in = true;
-          }
-        }
-        if (in == negate) return false;
-        pi = close + 1;
-        ++si;
-        continue;
-      }
-    }
-    if (Fold(c) != Fold(s[si])) return false;
-    ++pi;
-    ++si;
-  }
-  return si == s.size();
-}
-
-// like(pattern, value[, escape]): what SQLite calls for `value LIKE pattern`.
-void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  char16_t esc = 0;
-  if (argc == 3) {
-    const std::u16string e = Units(argv[2]);
-    if (e.size() != 1) return Fail(ctx, 506, "The invalid escape character \"" + sqlserver::Utf16ToUtf8(e) +
-                                                 "\" was specified in a LIKE predicate.");
-    esc = e[0];
-  }
-  sqlite3_result_int(ctx, Match(Units(argv[0]), 0, Units(argv[1]), 0, esc, argc == 3) ? 1 : 0);
-}
 
 // AVG: an integer for integers (truncated), as the server's AVG(int).
 struct Average {
@@ -261,10 +214,11 @@ void RegisterStrings(sqlite3* h, void* session) {
   const F fns[] = {{"vx_len", 1, FnLen},         {"vx_substring", 3, FnSubstring}, {"vx_left", 2, FnLeft},
                    {"vx_right", 2, FnRight},     {"vx_charindex", 2, FnCharIndex}, {"vx_charindex", 3, FnCharIndex},
                    {"vx_replace", 3, FnReplace}, {"vx_upper", 1, FnUpper},         {"vx_lower", 1, FnLower},
-                   {"like", 2, FnLike},          {"like", 3, FnLike}};
+};
   for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
   sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
   sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
+  RegisterLike(h, session);
 }
 
 }  // namespace vx::sqlsim

@@ -9,6 +9,7 @@
 #include "SimSession.h"
 #include "SimStore.h"
 #include "SimTypes.h"
+#include "SimCollation.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -124,6 +125,8 @@ std::string Executor::Translate(size_t from, size_t to) {
   };
   // `alias = expression` in a select list: the alias is written after the expression.
   std::map<size_t, std::string> aliases;
+  // after a LIKE's pattern: what kind of text it compares
+  std::map<size_t, std::string> likeKinds;
   auto isComparison = [&](size_t k) {
     return IsSymbol(k, "=") || IsSymbol(k, "<>") || IsSymbol(k, "!=") || IsSymbol(k, "<") || IsSymbol(k, ">") ||
            IsSymbol(k, "<=") || IsSymbol(k, ">=") || IsSymbol(k, "!<") || IsSymbol(k, "!>");
@@ -218,24 +221,10 @@ std::string Executor::Translate(size_t from, size_t to) {
                                           s_.DatabaseName(*dbid) + "'."};
             std::string view = "vx_" + std::to_string(*dbid) + "_" + table;
             // created on demand; the session's views of other databases stay until it ends
-            std::string d = std::to_string(*dbid);
             auto exists = s_.Db().Prepare("SELECT 1 FROM sqlite_temp_master WHERE name = ?");
             exists.Bind(1, view);
             if (!exists.Step()) {
-              std::string sql;
-              if (table == "sysprotects" || table == "sysindexes")
-                sql = CatalogViewSql(view, table, *dbid);
-              else if (table == "sysobjects")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT id, name, xtype, xtype AS type, uid, parent_obj, "
-                      "crdate, schema_ver, status, category FROM main.objects WHERE dbid = " + d;
-              else if (table == "syscomments")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT id, number, colid, status, ctext, text, encrypted, "
-                      "compressed, texttype FROM main.comments WHERE dbid = " + d;
-              else if (table == "sysusers")
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT uid, name, sid, status, hasdbaccess, issqluser, "
-                      "isntuser, issqlrole FROM main.users WHERE dbid = " + d;
-              else
-                sql = "CREATE TEMP VIEW " + view + " AS SELECT memberuid, groupuid FROM main.members WHERE dbid = " + d;
+              const std::string sql = CatalogViewSql(view, table, *dbid);
               s_.Db().Exec(sql);
             }
             emit(view);
@@ -253,7 +242,7 @@ std::string Executor::Translate(size_t from, size_t to) {
     if (!handled) {
       switch (t.kind) {
         case Tok::String: {
-          std::string lit = Literal(t.value);
+          std::string lit = Literal(t.national ? t.value : VarcharText(t.value));
           // Compared with a number or a datetime, a string is converted to its type, as the server does.
           size_t otherFrom = 0, otherTo = 0;
           const bool afterBetween = i > from + 1 && IsWord(i - 1, "BETWEEN");
@@ -294,10 +283,11 @@ std::string Executor::Translate(size_t from, size_t to) {
           const bool alias = i > from && (IsWord(i - 1, "AS") || before.kind == Tok::Number ||
                                           before.kind == Tok::String || before.kind == Tok::Variable ||
                                           IsSymbol(i - 1, ")") || IsWord(i - 1, "END") || IsWord(i - 1, "NULL") ||
-                                          (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT")));
+                                          (IsIdentifier(i - 1) && !IsWord(i - 1, "PRINT") && !IsWord(i - 1, "WHEN")));
           // An argument of a function is a value to it, not a comparison: a collation
           // there would only keep SQLite from finding the call's result once.
-          if (!alias && !InCallArguments(i)) lit += " COLLATE " + std::string(kCollation);
+          if (alias) lit = Literal(t.value);  // a name, not a varchar
+          else if (!InCallArguments(i)) lit += " COLLATE " + std::string(kCollation);
           emit(lit);
           break;
         }
@@ -347,7 +337,7 @@ std::string Executor::Translate(size_t from, size_t to) {
           else if (t.value == "@@MICROSOFTVERSION") emit("vx_microsoftversion()");
           else if (t.value == "@@TRANCOUNT") emit("vx_trancount()");
           else if (t.value == "@@OPTIONS") emit("vx_options()");
-          else if (t.value == "@@SPID") emit("51");
+          else if (t.value == "@@SPID") emit(std::to_string(s_.Spid()));
           else if (t.value == "@@SERVERNAME") emit(sqlite::QuoteLiteral(s_.ServerName()));
           else if (const int p = ParameterIndex(t.value); p >= 0)
             emit(IsBinaryType((*s_.parameters_)[static_cast<size_t>(p)].sqlType)
@@ -371,6 +361,17 @@ std::string Executor::Translate(size_t from, size_t to) {
           if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
             emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
           else if (t.value == "USER" && !IsSymbol(i + 1, "(") && !IsSymbol(i + 1, ".")) emit("user_name()");
+          else if (t.value == "COLLATE" && i > from) {
+            CheckCollation(i);  // the server's own collation: the operand keeps it
+            ++i;
+          } else if (t.value == "LIKE") {
+            // like() is told whether the value's trailing blanks count, unless ESCAPE takes its place
+            emit(t.text);
+            size_t patternEnd = i;
+            const std::string kind = LikeKind(i, from, to, patternEnd);
+            if (patternEnd > i && !IsWord(patternEnd + 1, "ESCAPE"))
+              likeKinds[patternEnd] = std::string(" ESCAPE '\x01") + kind + "'";
+          }
           else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
             if (IsWord(i + 2, "PERCENT") || IsWord(i + 2, "WITH")) throw Unsupported("TOP ... " + Tk(i + 2).value);
             limit = " LIMIT " + Tk(i + 1).text;
@@ -384,6 +385,7 @@ std::string Executor::Translate(size_t from, size_t to) {
     // the end of an operand: its divisor checks close before its chain's call does
     closeDivisors(i + 1);
     if (auto s = suffix_.find(i); s != suffix_.end()) out += s->second;
+    if (auto l = likeKinds.find(i); l != likeKinds.end()) out += l->second;
     if (auto a = aliases.find(i); a != aliases.end()) out += a->second;
   }
   closeDivisors(to + 1);

@@ -196,6 +196,7 @@ std::string Executor::ExpressionType(size_t a, size_t b) const {
   // A parameter has the type its caller gave it.
   if (b == a + 1 && Tk(a).kind == Tok::Variable)
     if (const int p = ParameterIndex(Tk(a).value); p >= 0) return (*s_.parameters_)[static_cast<size_t>(p)].sqlType;
+  if (b == a + 1 && Tk(a).kind == Tok::Variable && Tk(a).value == "@@SPID") return "smallint";
   if (IsDateExpr(a, b)) return "datetime";
   if (b == a + 1 && Tk(a).kind == Tok::Number && Tk(a).text.size() >= 2 && (Tk(a).text[1] == 'x' || Tk(a).text[1] == 'X'))
     return "varbinary(" + std::to_string(std::max<size_t>(1, (Tk(a).text.size() - 1) / 2)) + ")";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 
 namespace vx::tds {
 
@@ -82,27 +83,45 @@ std::string ProcName(uint16_t id) {
   return id < 16 ? names[id] : "procedure " + std::to_string(id);
 }
 
-// The names a declaration ("@a int, @b nvarchar(10) OUTPUT") gives its parameters, in order.
-std::vector<std::string> DeclaredNames(const std::string& declaration) {
-  std::vector<std::string> names;
-  int depth = 0;
-  bool atStart = true;
-  for (size_t i = 0; i < declaration.size(); ++i) {
-    const char c = declaration[i];
-    if (c == '(') ++depth;
-    else if (c == ')') --depth;
-    else if (c == ',' && depth == 0) atStart = true;
-    else if (c == '@' && atStart) {
-      size_t k = i + 1;
-      while (k < declaration.size() && !std::isspace(static_cast<unsigned char>(declaration[k])) &&
-             declaration[k] != ',')
-        ++k;
-      names.push_back(declaration.substr(i, k - i));
-      atStart = false;
-      i = k - 1;
+// The parameters a declaration ("@a int, @b nvarchar(10) OUTPUT") declares, in
+// order: each name with its type as written.
+std::vector<std::pair<std::string, std::string>> Declared(const std::string& declaration) {
+  std::vector<std::pair<std::string, std::string>> declared;
+  size_t i = 0;
+  const size_t n = declaration.size();
+  while (i < n) {
+    while (i < n && (std::isspace(static_cast<unsigned char>(declaration[i])) || declaration[i] == ',')) ++i;
+    if (i >= n || declaration[i] != '@') break;
+    size_t k = i + 1;
+    while (k < n && !std::isspace(static_cast<unsigned char>(declaration[k])) && declaration[k] != ',') ++k;
+    std::string name = declaration.substr(i, k - i), type;
+    int depth = 0;
+    for (; k < n && (depth > 0 || declaration[k] != ','); ++k) {
+      if (declaration[k] == '(') ++depth;
+      else if (declaration[k] == ')') --depth;
+      type += declaration[k];
     }
+    // the type without OUTPUT (OUT) and the blanks around it
+    auto trim = [](std::string& t) {
+      while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.pop_back();
+      size_t lead = 0;
+      while (lead < t.size() && std::isspace(static_cast<unsigned char>(t[lead]))) ++lead;
+      t.erase(0, lead);
+    };
+    trim(type);
+    for (const char* word : {"output", "out"}) {
+      const size_t w = std::strlen(word);
+      if (type.size() > w && Lower(type.substr(type.size() - w)) == word &&
+          std::isspace(static_cast<unsigned char>(type[type.size() - w - 1]))) {
+        type.resize(type.size() - w);
+        trim(type);
+        break;
+      }
+    }
+    declared.emplace_back(std::move(name), std::move(type));
+    i = k;
   }
-  return names;
+  return declared;
 }
 
 bool IsText(const RpcParameter& p) {
@@ -137,24 +156,29 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
   bool ran = true;           // a return status is sent for a procedure that ran
   std::string ranText;       // what the session was given to run
   int32_t handleOut = -1;    // the handle sp_prepare / sp_prepexec gives back
-  auto run = [&](const std::string& statement, const std::vector<std::string>& declared, size_t firstValue) {
+  auto run = [&](const std::string& statement, const std::vector<std::pair<std::string, std::string>>& declared,
+                 size_t firstValue) {
     std::vector<sqlserver::Parameter> values;
     for (size_t i = firstValue; i < in.size(); ++i) {
       const size_t k = i - firstValue;
-      std::string n = in[i].name.empty() ? (k < declared.size() ? declared[k] : std::string()) : in[i].name;
+      std::string n = in[i].name.empty() ? (k < declared.size() ? declared[k].first : std::string()) : in[i].name;
       if (n.empty()) {
         reply.Message(Error(8144, "Procedure or function " + name + " has too many arguments specified."));
         ran = false;
         return;
       }
-      if (!in[i].name.empty() && std::none_of(declared.begin(), declared.end(), [&](const std::string& d) {
-            return Lower(d) == Lower(n);
-          })) {
+      const auto d = std::find_if(declared.begin(), declared.end(),
+                                  [&](const auto& p) { return Lower(p.first) == Lower(n); });
+      if (!in[i].name.empty() && d == declared.end()) {
         reply.Message(Error(8145, n + " is not a parameter for procedure " + name + "."));
         ran = false;
         return;
       }
-      values.push_back({std::move(n), in[i].value, in[i].sqlType});
+      // The session converts a value sent as another type to the one the statement declares.
+      if (d != declared.end() && !d->second.empty() && Lower(d->second) != in[i].sqlType)
+        values.push_back({std::move(n), in[i].value, d->second, in[i].sqlType.empty() ? "?" : in[i].sqlType});
+      else
+        values.push_back({std::move(n), in[i].value, in[i].sqlType, ""});
     }
     ranText = statement;
     session.Run(statement, values, reply);
@@ -188,7 +212,8 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         break;
       }
       run(in[0].value.AsText(),
-          in.size() > 1 && !in[1].value.IsNull() ? DeclaredNames(in[1].value.AsText()) : std::vector<std::string>{},
+          in.size() > 1 && !in[1].value.IsNull() ? Declared(in[1].value.AsText())
+                                                 : std::vector<std::pair<std::string, std::string>>{},
           2);
       break;
     case kPrepare:
@@ -203,8 +228,8 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
         break;
       }
       if (!expectText(2, "@stmt", "ntext/nchar/nvarchar")) break;
-      Prepared p{in[2].value.AsText(), in[1].value.IsNull() ? std::vector<std::string>{}
-                                                            : DeclaredNames(in[1].value.AsText())};
+      Prepared p{in[2].value.AsText(), in[1].value.IsNull() ? std::vector<std::pair<std::string, std::string>>{}
+                                                            : Declared(in[1].value.AsText())};
       if (prepared_.size() >= kMaxPrepared) {
         reply.Message(Error(kRefused, "The connection holds " + std::to_string(kMaxPrepared) +
                                          " prepared statements, as many as the simulated server keeps: unprepare "
@@ -214,13 +239,13 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
       }
       handleOut = NextHandle();
       prepared_[handleOut] = p;
-      if (id == kPrepExec) run(p.statement, p.names, 3);
+      if (id == kPrepExec) run(p.statement, p.declared, 3);
       break;
     }
     case kExecute:
       if (const Prepared* p = findHandle(0)) {
         const Prepared copy = *p;
-        run(copy.statement, copy.names, 1);
+        run(copy.statement, copy.declared, 1);
       }
       break;
     case kUnprepare:
@@ -253,7 +278,7 @@ void TdsRpc::Call(sqlserver::Session& session, const RpcCall& call, TdsReply& re
             batch += "DEFAULT";
             continue;
           }
-          values.push_back({"@vx_" + std::to_string(i + 1), in[i].value, in[i].sqlType});
+          values.push_back({"@vx_" + std::to_string(i + 1), in[i].value, in[i].sqlType, ""});
           batch += values.back().name;
         }
         const int before = reply.Errors();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TdsReply.h"
@@ -44,7 +45,7 @@ class TdsRpc {
  private:
   struct Prepared {
     std::string statement;
-    std::vector<std::string> names;  // of the declared parameters, in order
+    std::vector<std::pair<std::string, std::string>> declared;  // the parameters' names and types, in order
   };
   // An unused handle; there is one while fewer than INT32_MAX are in use.
   int32_t NextHandle();
