@@ -11,6 +11,7 @@
 
 #include "Lexer.h"
 #include "SimError.h"
+#include "SimTypes.h"
 #include "sqlserver/Session.h"
 
 struct sqlite3_stmt;
@@ -100,6 +101,20 @@ class Executor {
   std::string FromClause(size_t from, size_t to);
   std::string TranslateCall(size_t& i, size_t to);
   void CheckViewBody(size_t bodyStart) const;
+
+  // types of expressions (SimTyping.cpp, SimTypingPlan.cpp)
+  SqlType TypeOf(size_t a, size_t b) const;
+  size_t ExpressionStart(size_t from, size_t end) const;
+  SqlType TypeOfOperand(size_t a, size_t b) const;
+  SqlType ColumnTypeOf(size_t a, size_t b) const;
+  SqlType CaseTypeOf(size_t caseAt, size_t end, std::vector<std::pair<size_t, size_t>>* branches) const;
+  bool ColumnIsDate(size_t a, size_t b) const;
+  void CollectSources(size_t from, size_t to);
+  void PlanTypes(size_t from, size_t to);
+  void Wrap(size_t a, size_t b, const std::string& before, const std::string& after, bool outer);
+  std::vector<std::pair<size_t, size_t>> CallArguments(size_t open, size_t close) const;
+  // The checks the server makes of a query before it runs it (SimChecks.cpp).
+  void CheckQueryShape(size_t from, size_t to);
   void CheckSelectList(size_t from, size_t to) const;
 
   // statements
@@ -166,6 +181,15 @@ class Executor {
   std::map<size_t, std::string> prefix_, replace_, suffix_;
   std::vector<bool> planned_;
   std::string fromClause_;  // the FROM clause of the statement being translated
+  // The tables and derived tables of the statement being translated: by alias, a
+  // catalogue table ("objects") or a derived table's tokens [from, to).
+  struct Source {
+    std::string alias;
+    std::string table;
+    size_t from = 0, to = 0;
+  };
+  std::vector<Source> sources_;
+  mutable std::map<std::pair<size_t, size_t>, SqlType> types_;
   int translateDepth_ = 0;
 };
 

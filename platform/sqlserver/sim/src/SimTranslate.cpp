@@ -104,7 +104,9 @@ std::string Executor::Translate(size_t from, size_t to) {
       fromClause_.clear();
     }
     if (from < to && !planned_[from]) {
+      CollectSources(from, to);
       PlanRange(from, to);
+      PlanTypes(from, to);
       for (size_t k = from; k < to && k < planned_.size(); ++k) planned_[k] = true;
     }
   }
@@ -256,13 +258,18 @@ std::string Executor::Translate(size_t from, size_t to) {
           size_t otherFrom = 0, otherTo = 0;
           const bool afterBetween = i > from + 1 && IsWord(i - 1, "BETWEEN");
           const bool betweenEnd = i > from + 3 && IsWord(i - 1, "AND") && IsWord(i - 3, "BETWEEN");
-          if (i > from + 1 && (isComparison(i - 1) || afterBetween || betweenEnd)) {
+          if (i > from + 1 && isComparison(i - 1) && !betweenEnd) {
+            otherTo = i - 1;
+            otherFrom = ExpressionStart(from, otherTo);
+          } else if (i > from + 1 && (afterBetween || betweenEnd)) {
             otherTo = betweenEnd ? i - 3 : i - 1;
-            otherFrom = otherTo - 1;
-            while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+            otherFrom = ExpressionStart(from, otherTo);
           } else if (isComparison(i + 1) && i + 2 < to) {
             otherFrom = i + 2;
             otherTo = OperandEnd(i + 2, to) + 1;
+            while (otherTo + 1 < to && Tk(otherTo).kind == Tok::Symbol &&
+                   std::strchr("+-*/%&|^", Tk(otherTo).text[0]) && Tk(otherTo).text.size() == 1 && StartsOperand(otherTo + 1))
+              otherTo = OperandEnd(otherTo + 1, to) + 1;
           } else if (i > from + 2 && (IsSymbol(i - 1, "(") || IsSymbol(i - 1, ","))) {
             // x [NOT] IN ('a', 'b'): a string of the list is compared with x
             size_t open = i - 1;
@@ -271,18 +278,17 @@ std::string Executor::Translate(size_t from, size_t to) {
               --open;
             if (IsSymbol(open, "(") && open > from + 1 && IsWord(open - 1, "IN")) {
               otherTo = IsWord(open - 2, "NOT") && open > from + 2 ? open - 2 : open - 1;
-              otherFrom = otherTo - 1;
-              while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+              otherFrom = ExpressionStart(from, otherTo);
             }
           }
           if (otherTo > otherFrom) {
-            const bool number = otherTo == otherFrom + 1 && Tk(otherFrom).kind == Tok::Number &&
-                                Tk(otherFrom).text.find_first_of("xX") == std::string::npos;
-            const char* type = !number ? nullptr
-                               : Tk(otherFrom).text.find_first_of(".eE") == std::string::npos ? "int" : "float";
-            if (!number && IsDateExpr(otherFrom, otherTo)) type = "datetime";
-            if (type) {
-              emit("vx_convert('" + std::string(type) + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
+            // the string takes the type of what it is compared with, when that is higher
+            const SqlType other = TypeOf(otherFrom, otherTo);
+            std::string type;
+            if (other.IsDate() || other.IsInteger() || other.base == SqlType::Float) type = other.Name();
+            else if (other.base == SqlType::Decimal || other.base == SqlType::Real) type = "float";
+            if (!type.empty()) {
+              emit("vx_convert('" + type + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
               break;
             }
           }
@@ -366,7 +372,8 @@ std::string Executor::Translate(size_t from, size_t to) {
                t.value == "OFFSET" || t.value == "NOTNULL" || t.value == "ISNULL") &&
               !IsWord(i - 1, "AS") && !IsSymbol(i - 1, ".") && !IsSymbol(i + 1, ".") && i + 1 < to)
             SyntaxError(i + 1);
-          if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
+          if (t.value == "CURRENT_TIMESTAMP") emit("getdate()");
+          else if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
             emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
           else if (t.value == "USER" && !IsSymbol(i + 1, "(") && !IsSymbol(i + 1, ".")) emit("user_name()");
           else if (t.value == "TOP" && i > from && Tk(i + 1).kind == Tok::Number) {
@@ -386,6 +393,49 @@ std::string Executor::Translate(size_t from, size_t to) {
   }
   closeDivisors(to + 1);
   return out + limit;
+}
+
+// The first token of the operand, or chain of operands joined by arithmetic
+// operators, that ends before token `end` (not before `from`).
+size_t Executor::ExpressionStart(size_t from, size_t end) const {
+  auto operandEnds = [&](size_t k) {
+    const Token& t = Tk(k);
+    return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Variable || IsIdentifier(k) ||
+           IsSymbol(k, ")") || IsWord(k, "END") || IsWord(k, "NULL") || IsWord(k, "CURRENT_TIMESTAMP");
+  };
+  size_t k = end;
+  for (;;) {
+    if (k <= from || !operandEnds(k - 1)) return end;
+    size_t t = k - 1;
+    if (IsSymbol(t, ")")) {
+      for (int depth = 1; t > from && depth > 0;) {
+        --t;
+        if (IsSymbol(t, ")")) ++depth;
+        else if (IsSymbol(t, "(")) --depth;
+      }
+      if (!IsSymbol(t, "(")) return end;
+      if (t > from && (IsIdentifier(t - 1) || IsWord(t - 1, "CONVERT") || IsWord(t - 1, "COALESCE") ||
+                       IsWord(t - 1, "NULLIF") || IsWord(t - 1, "LEFT") || IsWord(t - 1, "RIGHT")))
+        --t;
+    } else if (IsWord(t, "END")) {
+      for (int depth = 1; t > from && depth > 0;) {
+        --t;
+        if (IsWord(t, "END")) ++depth;
+        else if (IsWord(t, "CASE")) --depth;
+      }
+      if (!IsWord(t, "CASE")) return end;
+    }
+    while (t > from + 1 && IsSymbol(t - 1, ".") && IsIdentifier(t - 2)) t -= 2;
+    while (t > from && (IsSymbol(t - 1, "-") || IsSymbol(t - 1, "+") || IsSymbol(t - 1, "~")) &&
+           (t - 1 == from || !operandEnds(t - 2)))
+      --t;
+    if (t > from + 1 && Tk(t - 1).kind == Tok::Symbol && Tk(t - 1).text.size() == 1 &&
+        std::strchr("+-*/%&|^", Tk(t - 1).text[0]) && operandEnds(t - 2)) {
+      k = t - 1;
+      continue;
+    }
+    return t;
+  }
 }
 
 // A call of a function at token i: CAST and CONVERT as vx_convert with what the
