@@ -32,6 +32,41 @@ void Executor::Wrap(size_t a, size_t b, const std::string& before, const std::st
   }
 }
 
+// TOP n of a subquery, a derived table or one SELECT of a UNION limits that
+// SELECT alone: its LIMIT closes it, and a SELECT of a UNION is read from a
+// derived table of its own (SQLite limits a UNION as a whole).
+void Executor::PlanTop(size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) {
+    if (!IsWord(i, "TOP") || Tk(i + 1).kind != Tok::Number) continue;
+    const size_t select = IsWord(i - 1, "SELECT") ? i - 1 : i - 2;
+    if (!IsWord(select, "SELECT") || select < from) continue;
+    int depth = 0;
+    size_t end = i + 2;
+    for (; end < to; ++end) {
+      if (IsSymbol(end, "(")) ++depth;
+      else if (IsSymbol(end, ")") && --depth < 0) break;
+      else if (depth == 0 && IsWord(end, "UNION")) break;
+    }
+    const bool afterUnion = IsWord(select - 1, "UNION") || (IsWord(select - 1, "ALL") && IsWord(select - 2, "UNION"));
+    const bool beforeUnion = end < to && IsWord(end, "UNION");
+    if (!afterUnion && !beforeUnion && end >= to) continue;  // the statement's own TOP
+    if (IsWord(i + 2, "PERCENT") || IsWord(i + 2, "WITH")) throw Unsupported("TOP ... " + Tk(i + 2).value);
+    replace_[i] = "";
+    replace_[i + 1] = "";
+    const std::string limit = " LIMIT " + Tk(i + 1).text;
+    if (!afterUnion && !beforeUnion) {
+      suffix_[end - 1] += limit;
+      continue;
+    }
+    for (size_t k = i + 2; k < end && afterUnion; ++k) {
+      if (IsSymbol(k, "(")) k = Matching(k, end);
+      else if (IsWord(k, "ORDER")) throw Unsupported("TOP in the last SELECT of a UNION with ORDER BY");
+    }
+    prefix_[select] = "SELECT * FROM (" + prefix_[select];
+    suffix_[end - 1] += limit + ")";
+  }
+}
+
 void Executor::PlanTypes(size_t from, size_t to) {
   auto convert = [&](size_t a, size_t b, const SqlType& target) {
     Wrap(a, b - 1, "vx_convert('" + target.Name() + "', ", ", NULL, " + sqlite::QuoteLiteral(SourceHint(a, b)) + ")",
