@@ -209,6 +209,7 @@ void Executor::Select(bool exec) {
   if (parsing_) {
     CheckSelectList(from, end);
     CheckQuery(Translate(from, end), from, end);
+    CheckQueryShape(from, end);
   }
   if (!exec) return;
   StreamQuery(Translate(from, end), from, end);

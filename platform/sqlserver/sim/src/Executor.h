@@ -116,6 +116,13 @@ class Executor {
   std::vector<std::pair<size_t, size_t>> CallArguments(size_t open, size_t close) const;
   // The checks the server makes of a query before it runs it (SimChecks.cpp).
   void CheckQueryShape(size_t from, size_t to);
+  struct SelectParts;
+  SelectParts PartsOf(size_t select, size_t to) const;
+  void CheckGrouping(const SelectParts& p, const std::vector<std::pair<size_t, size_t>>& items) const;
+  std::vector<std::pair<size_t, size_t>> ListItems(size_t from, size_t to) const;
+  std::pair<std::pair<size_t, size_t>, std::string> ItemExpression(size_t a, size_t b) const;
+  std::string TokenText(size_t a, size_t b) const;
+  bool InFromList(size_t from, size_t k) const;
   void CheckSelectList(size_t from, size_t to) const;
 
   // statements

@@ -190,21 +190,10 @@ SqlType Executor::ColumnTypeOf(size_t a, size_t b) const {
     } else if (s.to > s.from) {
       bool named = false;
       for (auto [x, y] : SelectListItems(s.from, s.to)) {
-        size_t ea = x, eb = y;
-        std::string name;
-        if (b - a >= 1 && (IsIdentifier(x) || Tk(x).kind == Tok::String) && IsSymbol(x + 1, "=") && y > x + 2) {
-          name = Tk(x).kind == Tok::Word ? Tk(x).text : Tk(x).value;
-          ea = x + 2;
-        } else if (y - x >= 3 && IsWord(y - 2, "AS")) {
-          name = Tk(y - 1).kind == Tok::Word ? Tk(y - 1).text : Tk(y - 1).value;
-          eb = y - 2;
-        } else if (y - x >= 2 && (IsIdentifier(y - 1) || Tk(y - 1).kind == Tok::String) && !IsSymbol(y - 2, ".")) {
-          name = Tk(y - 1).kind == Tok::Word ? Tk(y - 1).text : Tk(y - 1).value;
-          eb = y - 1;
-        } else if (IsIdentifier(y - 1)) {
-          name = Tk(y - 1).kind == Tok::Word ? Tk(y - 1).text : Tk(y - 1).value;
-        }
-        if (Upper(name) != column) continue;
+        auto [expr, name] = ItemExpression(x, y);
+        auto [ea, eb] = expr;
+        if (name.empty() && IsIdentifier(y - 1)) name = Upper(Tk(y - 1).kind == Tok::Word ? Tk(y - 1).text : Tk(y - 1).value);
+        if (name != column) continue;
         t = TypeOf(ea, eb);
         named = true;
         break;
@@ -363,10 +352,7 @@ SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
   if (IsSymbol(a, "(") && IsWord(a + 1, "SELECT") && Matching(a, b) == b - 1) {
     const auto items = SelectListItems(a + 1, b - 1);
     if (items.size() != 1) return {};
-    auto [x, y] = items[0];
-    if ((IsIdentifier(x) || Tk(x).kind == Tok::String) && IsSymbol(x + 1, "=") && y > x + 2) x += 2;
-    else if (y - x >= 3 && IsWord(y - 2, "AS")) y -= 2;
-    else if (y - x >= 2 && (IsIdentifier(y - 1) || Tk(y - 1).kind == Tok::String) && !IsSymbol(y - 2, ".")) --y;
+    const auto [x, y] = ItemExpression(items[0].first, items[0].second).first;
     return TypeOf(x, y);
   }
   if (IsWord(a, "CASE") && IsWord(b - 1, "END")) return CaseTypeOf(a, b - 1, nullptr);
