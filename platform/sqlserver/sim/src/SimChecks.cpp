@@ -22,7 +22,41 @@ bool IsAggregate(const std::string& upper) {
   return upper == "COUNT" || upper == "SUM" || upper == "MIN" || upper == "MAX" || upper == "AVG";
 }
 
+// vx_single(value): the one value of a subquery used as a value; NULL for none,
+// and the server's error 512 for several.
+struct Single {
+  sqlite3_value* value;
+  int64_t rows;
+};
+
+void SingleStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* a = static_cast<Single*>(sqlite3_aggregate_context(ctx, sizeof(Single)));
+  if (!a) return sqlite3_result_error_nomem(ctx);
+  if (++a->rows == 1) a->value = sqlite3_value_dup(argv[0]);
+}
+
+void SingleFinal(sqlite3_context* ctx) {
+  auto* a = static_cast<Single*>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->rows == 0) return sqlite3_result_null(ctx);
+  if (a->rows > 1) {
+    static const char m[] =
+        "vx:512:Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, <, <= "
+        ", >, >= or when the subquery is used as an expression.";
+    sqlite3_result_error(ctx, m, -1);
+  } else if (a->value) {
+    sqlite3_result_value(ctx, a->value);
+  } else {
+    sqlite3_result_error_nomem(ctx);
+  }
+  sqlite3_value_free(a->value);
+  a->value = nullptr;
+}
+
 }  // namespace
+
+void RegisterChecks(sqlite3* h, void* session) {
+  sqlite3_create_function(h, "vx_single", 1, SQLITE_UTF8, session, nullptr, SingleStep, SingleFinal);
+}
 
 // One SELECT of a statement: where its clauses stand (0 when absent).
 struct Executor::SelectParts {
@@ -60,6 +94,39 @@ Executor::SelectParts Executor::PartsOf(size_t select, size_t to) const {
   }
   p.end = k;
   return p;
+}
+
+// A subquery used as a value is read through vx_single, which raises 512 when it
+// returns several rows: unless TOP 1 or an aggregate without GROUP BY keeps it to one.
+void Executor::PlanSubqueries(size_t from, size_t to) {
+  for (size_t k = from + 1; k < to; ++k) {
+    if (!IsSymbol(k, "(") || !IsWord(k + 1, "SELECT")) continue;
+    if (IsWord(k - 1, "IN") || IsWord(k - 1, "EXISTS") || IsWord(k - 1, "ANY") || IsWord(k - 1, "ALL") ||
+        IsWord(k - 1, "SOME") || IsWord(k - 1, "FROM") || IsWord(k - 1, "JOIN") || IsWord(k - 1, "UNION") ||
+        IsSymbol(k - 1, "(") || InFromList(from, k - 1))
+      continue;
+    const size_t close = Matching(k, to);
+    if (close >= to) continue;
+    const SelectParts p = PartsOf(k + 1, close);
+    if (IsWord(k + 2, "TOP") && Tk(k + 3).text == "1") continue;
+    const auto items = SelectListItems(k + 1, close);
+    if (items.size() != 1) continue;
+    bool aggregate = false;
+    for (size_t i = items[0].first; i < items[0].second; ++i) {
+      if (IsSymbol(i, "(") && IsWord(i + 1, "SELECT")) i = Matching(i, items[0].second);
+      else if (Tk(i).kind == Tok::Word && IsAggregate(Tk(i).value) && IsSymbol(i + 1, "(")) aggregate = true;
+    }
+    if (aggregate && !p.group && !p.unionAt) continue;
+    std::string name = ItemExpression(items[0].first, items[0].second).second;
+    if (name.empty()) {
+      name = "vx_value";
+      suffix_[items[0].second - 1] += " AS vx_value";
+    }
+    std::string quoted = "\"";
+    for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    prefix_[k + 1] = "SELECT vx_single(" + quoted + "\") FROM (" + prefix_[k + 1];
+    suffix_[close - 1] += ")";
+  }
 }
 
 // The items of a list [from, to) split at its commas.

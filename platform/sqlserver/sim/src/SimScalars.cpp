@@ -446,6 +446,7 @@ void RegisterScalars(sqlite3* h, void* session) {
   sqlite3_create_function(h, "vx_same_length", 2, SQLITE_UTF8, session, FnSameLength, nullptr, nullptr);
   sqlite3_create_function(h, "vx_sub", 3, SQLITE_UTF8, session, FnSub, nullptr, nullptr);
   RegisterStrings(h, session);
+  RegisterChecks(h, session);
 }
 
 }  // namespace vx::sqlsim

@@ -108,6 +108,7 @@ std::string Executor::Translate(size_t from, size_t to) {
       PlanRange(from, to);
       PlanTypes(from, to);
       PlanTop(from, to);
+      PlanSubqueries(from, to);
       for (size_t k = from; k < to && k < planned_.size(); ++k) planned_[k] = true;
     }
   }

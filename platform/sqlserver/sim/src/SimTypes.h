@@ -20,6 +20,8 @@ std::string Lower(std::string_view s);
 // SimStrings.cpp) on a session's connection.
 void RegisterScalars(sqlite3* h, void* session);
 void RegisterStrings(sqlite3* h, void* session);
+// The aggregate that holds a subquery used as a value to one row (SimChecks.cpp).
+void RegisterChecks(sqlite3* h, void* session);
 
 // The number of the error that refuses what the simulator does not do ("... is
 // not supported by the simulated server.").
