@@ -113,6 +113,8 @@ class Executor {
   void PlanTypes(size_t from, size_t to);
   void PlanTop(size_t from, size_t to);
   void PlanSubqueries(size_t from, size_t to);
+  std::vector<std::vector<std::pair<size_t, size_t>>> UnionLists(size_t select, size_t to) const;
+  std::vector<SqlType> UnionTypes(size_t select, size_t to) const;
   void Wrap(size_t a, size_t b, const std::string& before, const std::string& after, bool outer);
   std::vector<std::pair<size_t, size_t>> CallArguments(size_t open, size_t close) const;
   // The checks the server makes of a query before it runs it (SimChecks.cpp).

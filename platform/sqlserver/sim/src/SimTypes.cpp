@@ -190,6 +190,10 @@ std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const
     else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && !IsSymbol(b - 2, ".")) --b;
     types.push_back(ExpressionType(a, b));
   }
+  // The columns of a UNION take the type its SELECTs meet in.
+  const auto unionTypes = UnionTypes(from, to);
+  for (size_t c = 0; c < types.size() && c < unionTypes.size(); ++c)
+    if (unionTypes[c].Known() && !(unionTypes[c].IsString() && types[c].empty())) types[c] = unionTypes[c].Name();
   return types;
 }
 

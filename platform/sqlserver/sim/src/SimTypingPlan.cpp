@@ -67,12 +67,58 @@ void Executor::PlanTop(size_t from, size_t to) {
   }
 }
 
+// The SELECTs of the UNION whose first SELECT is at `select`: each one's list.
+std::vector<std::vector<std::pair<size_t, size_t>>> Executor::UnionLists(size_t select, size_t to) const {
+  std::vector<std::vector<std::pair<size_t, size_t>>> lists;
+  for (size_t s = select;;) {
+    lists.push_back(SelectListItems(s, to));
+    int depth = 0;
+    size_t k = s + 1;
+    for (; k < to; ++k) {
+      if (IsSymbol(k, "(")) ++depth;
+      else if (IsSymbol(k, ")") && --depth < 0) return lists;
+      else if (depth == 0 && IsWord(k, "UNION")) break;
+    }
+    if (k >= to) return lists;
+    s = IsWord(k + 1, "ALL") ? k + 2 : k + 1;
+    if (!IsWord(s, "SELECT")) return {};
+  }
+}
+
+std::vector<SqlType> Executor::UnionTypes(size_t select, size_t to) const {
+  const auto lists = UnionLists(select, to);
+  if (lists.size() < 2) return {};
+  std::vector<SqlType> types(lists[0].size(), SqlType{SqlType::Null});
+  for (const auto& items : lists) {
+    if (items.size() != types.size()) return {};
+    for (size_t c = 0; c < items.size(); ++c) {
+      const auto [a, b] = ItemExpression(items[c].first, items[c].second).first;
+      types[c] = HigherType(types[c], TypeOf(a, b));
+    }
+  }
+  return types;
+}
+
 void Executor::PlanTypes(size_t from, size_t to) {
   auto convert = [&](size_t a, size_t b, const SqlType& target) {
     Wrap(a, b - 1, "vx_convert('" + target.Name() + "', ", ", NULL, " + sqlite::QuoteLiteral(SourceHint(a, b)) + ")",
          true);
   };
   for (size_t k = from; k < to; ++k) {
+    if (IsWord(k, "SELECT") && !IsWord(k - 1, "UNION") && !IsWord(k - 1, "ALL")) {
+      const auto lists = UnionLists(k, to);
+      for (size_t n = 1; n < lists.size(); ++n)
+        if (lists[n].size() != lists[0].size() && !lists[n].empty() && !lists[0].empty())
+          throw SimError{205, 16, "All queries in an SQL statement containing a UNION operator must have an equal "
+                                  "number of expressions in their target lists."};
+      const auto types = UnionTypes(k, to);
+      for (const auto& items : lists)
+        for (size_t c = 0; c < items.size() && c < types.size(); ++c) {
+          const auto [a, b] = ItemExpression(items[c].first, items[c].second).first;
+          if (NeedsConversion(TypeOf(a, b), types[c])) convert(a, b, types[c]);
+        }
+      continue;
+    }
     if (IsWord(k, "CASE")) {
       const size_t end = OperandEnd(k, to);
       if (!IsWord(end, "END")) continue;
