@@ -201,6 +201,7 @@ class Executor {
   };
   std::vector<Source> sources_;
   mutable std::map<std::pair<size_t, size_t>, SqlType> types_;
+  mutable int typingDepth_ = 0;
   int translateDepth_ = 0;
 };
 

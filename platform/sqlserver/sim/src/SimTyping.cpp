@@ -182,6 +182,7 @@ SqlType Executor::ColumnTypeOf(size_t a, size_t b) const {
   bool any = false;
   for (const Source& s : sources_) {
     if (!qualifier.empty() && s.alias != qualifier) continue;
+    if (a >= s.from && a < s.to) continue;  // a column inside a derived table is none of its own
     SqlType t;
     if (!s.table.empty()) {
       const std::string decl = CatalogColumnType(s.table, Lower(column));
@@ -261,6 +262,13 @@ SqlType Executor::TypeOf(size_t a, size_t b) const {
   if (b <= a) return {};
   const auto key = std::make_pair(a, b);
   if (auto it = types_.find(key); it != types_.end()) return it->second;
+  // Derived tables name columns of one another: a type not found within a few steps is unknown.
+  struct Depth {
+    int& d;
+    explicit Depth(int& depth) : d(depth) { ++d; }
+    ~Depth() { --d; }
+  } depth(typingDepth_);
+  if (typingDepth_ > 64) return {};
   SqlType t;
   // operands joined by arithmetic operators, left to right
   size_t s = a;

@@ -130,11 +130,15 @@ void Executor::PlanTypes(size_t from, size_t to) {
     }
     if (Tk(k).kind != Tok::Word || !IsSymbol(k + 1, "(") || IsSymbol(k - 1, ".")) continue;
     const std::string& w = Tk(k).value;
-    if (w != "COALESCE" && w != "ISNULL" && w != "ABS") continue;
+    if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && w != "SUM") continue;
     const size_t close = Matching(k + 1, to);
     if (close >= to) continue;
     const auto args = CallArguments(k + 1, close);
     const SqlType r = TypeOf(k, close + 1);
+    if (w == "SUM") {  // a sum of bigints is a bigint, of smaller integers an int
+      if (r.base == SqlType::BigInt && close > k + 2) suffix_[close - 1] += ", 4";
+      continue;
+    }
     if (w == "ABS") {
       if (const int code = r.IntegerCode(); code != 0)
         Wrap(k, close, "vx_fit(", ", " + std::to_string(code) + ")", false);
