@@ -191,6 +191,7 @@ class Executor {
   // The rewriting of '+' and '-' chains, by token: text before, instead of, after.
   std::map<size_t, std::string> prefix_, replace_, suffix_;
   std::vector<bool> planned_;
+  std::map<size_t, std::string> literalTypes_;  // a string constant converted to this type where it stands
   std::string fromClause_;  // the FROM clause of the statement being translated
   // The tables and derived tables of the statement being translated: by alias, a
   // catalogue table ("objects") or a derived table's tokens [from, to).
@@ -202,6 +203,7 @@ class Executor {
   std::vector<Source> sources_;
   mutable std::map<std::pair<size_t, size_t>, SqlType> types_;
   mutable int typingDepth_ = 0;
+  size_t sourcesFrom_ = 1, sourcesTo_ = 0;  // the tokens sources_ were read from
   int translateDepth_ = 0;
 };
 

@@ -103,8 +103,9 @@ std::string Executor::Translate(size_t from, size_t to) {
     } catch (const SimError&) {
       fromClause_.clear();
     }
+    // the statement's tables, unless this is a part of the statement they were read from
+    if (from < sourcesFrom_ || to > sourcesTo_) CollectSources(from, to);
     if (from < to && !planned_[from]) {
-      CollectSources(from, to);
       PlanRange(from, to);
       PlanTypes(from, to);
       PlanTop(from, to);
@@ -282,6 +283,10 @@ std::string Executor::Translate(size_t from, size_t to) {
               otherTo = IsWord(open - 2, "NOT") && open > from + 2 ? open - 2 : open - 1;
               otherFrom = ExpressionStart(from, otherTo);
             }
+          }
+          if (auto typed = literalTypes_.find(i); typed != literalTypes_.end()) {
+            emit("vx_convert('" + typed->second + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
+            break;
           }
           if (otherTo > otherFrom) {
             // the string takes the type of what it is compared with, when that is higher

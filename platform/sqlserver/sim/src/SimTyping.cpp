@@ -132,6 +132,8 @@ std::vector<std::pair<size_t, size_t>> Executor::CallArguments(size_t open, size
 void Executor::CollectSources(size_t from, size_t to) {
   sources_.clear();
   types_.clear();
+  sourcesFrom_ = from;
+  sourcesTo_ = to;
   std::vector<bool> inFrom{false};
   for (size_t k = from; k < to; ++k) {
     if (IsSymbol(k, "(")) {

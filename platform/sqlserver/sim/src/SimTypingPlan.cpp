@@ -20,6 +20,13 @@ bool NeedsConversion(const SqlType& from, const SqlType& to) {
   return false;
 }
 
+// A decimal or money value meeting another type takes the scale of the type they
+// meet in ("1" becomes "1.0"), which the simulator does not keep.
+bool LosesScale(const SqlType& from, const SqlType& to) {
+  const bool exact = to.base == SqlType::Decimal || to.base == SqlType::Money || to.base == SqlType::SmallMoney;
+  return exact && from.base != SqlType::Null && (from.base != to.base || from.scale != to.scale);
+}
+
 }  // namespace
 
 void Executor::Wrap(size_t a, size_t b, const std::string& before, const std::string& after, bool outer) {
@@ -115,26 +122,47 @@ void Executor::PlanTypes(size_t from, size_t to) {
       for (const auto& items : lists)
         for (size_t c = 0; c < items.size() && c < types.size(); ++c) {
           const auto [a, b] = ItemExpression(items[c].first, items[c].second).first;
+          if (LosesScale(TypeOf(a, b), types[c])) throw Unsupported("A UNION of decimal and other values");
           if (NeedsConversion(TypeOf(a, b), types[c])) convert(a, b, types[c]);
         }
       continue;
+    }
+    // a string beside '*', '/' or '%' is converted to the number's type (245, 8114)
+    if (Tk(k).kind == Tok::Symbol && (Tk(k).text == "*" || Tk(k).text == "/" || Tk(k).text == "%") && k > from &&
+        k + 1 < to) {
+      const bool leftText = Tk(k - 1).kind == Tok::String, rightText = Tk(k + 1).kind == Tok::String;
+      if (leftText != rightText) {
+        const SqlType other = leftText ? TypeOf(k + 1, OperandEnd(k + 1, to) + 1) : TypeOf(ExpressionStart(from, k), k);
+        const size_t text = leftText ? k - 1 : k + 1;
+        if (other.IsInteger() || other.base == SqlType::Float || other.base == SqlType::Real)
+          literalTypes_[text] = other.IsInteger() ? "int" : "float";
+        else if (other.Known() && !other.IsString()) throw Unsupported("Arithmetic of text with " + other.Name());
+      }
     }
     if (IsWord(k, "CASE")) {
       const size_t end = OperandEnd(k, to);
       if (!IsWord(end, "END")) continue;
       std::vector<std::pair<size_t, size_t>> branches;
       const SqlType r = CaseTypeOf(k, end, &branches);
-      for (auto [x, y] : branches)
+      for (auto [x, y] : branches) {
+        if (LosesScale(TypeOf(x, y), r)) throw Unsupported("A CASE of decimal and other values");
         if (NeedsConversion(TypeOf(x, y), r)) convert(x, y, r);
+      }
       continue;
     }
     if (Tk(k).kind != Tok::Word || !IsSymbol(k + 1, "(") || IsSymbol(k - 1, ".")) continue;
     const std::string& w = Tk(k).value;
-    if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && w != "SUM") continue;
+    if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && w != "SUM" && w != "AVG") continue;
     const size_t close = Matching(k + 1, to);
     if (close >= to) continue;
     const auto args = CallArguments(k + 1, close);
     const SqlType r = TypeOf(k, close + 1);
+    if ((w == "SUM" || w == "AVG") && args.size() == 1) {
+      const SqlType x = TypeOf(IsWord(args[0].first, "DISTINCT") ? args[0].first + 1 : args[0].first, args[0].second);
+      if (x.base == SqlType::Decimal || x.base == SqlType::Money || x.base == SqlType::SmallMoney)
+        throw Unsupported("The " + w + " of decimal values");
+    }
+    if (w == "AVG") continue;
     if (w == "SUM") {  // a sum of bigints is a bigint, of smaller integers an int
       if (r.base == SqlType::BigInt && close > k + 2) suffix_[close - 1] += ", 4";
       continue;
@@ -146,6 +174,7 @@ void Executor::PlanTypes(size_t from, size_t to) {
     }
     for (size_t n = 0; n < args.size(); ++n) {
       const SqlType t = TypeOf(args[n].first, args[n].second);
+      if (w == "COALESCE" && LosesScale(t, r)) throw Unsupported("COALESCE of decimal and other values");
       // ISNULL's second value takes the first's type and length: cut, padded or converted
       const bool cut = w == "ISNULL" && n == 1 && r.Known() && t.Known() && r.IsString() && t.base != SqlType::Image &&
                        (t.base != r.base || t.length > r.length || r.base == SqlType::Char || r.base == SqlType::NChar);
