@@ -271,26 +271,30 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
 void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<size_t, size_t>>& items) const {
   std::vector<std::pair<size_t, size_t>> groups;
   if (p.group) groups = ListItems(p.group + 2, p.ClauseEnd(p.group));
+  const size_t havingEnd = p.having ? p.ClauseEnd(p.having) : 0;
   bool aggregated = p.group != 0;
-  for (auto [a, b] : items)
+  auto findAggregate = [&](size_t a, size_t b) {
     for (size_t k = a; k < b && !aggregated; ++k) {
       if (IsSymbol(k, "(") && IsWord(k + 1, "SELECT")) k = Matching(k, b);
       else if (Tk(k).kind == Tok::Word && IsAggregate(Tk(k).value) && IsSymbol(k + 1, "(")) aggregated = true;
     }
+  };
+  for (auto [a, b] : items) findAggregate(a, b);
+  if (p.having) findAggregate(p.having + 1, havingEnd);
   if (!aggregated) return;
   std::vector<std::string> grouped;
   for (auto [a, b] : groups) grouped.push_back(TokenText(a, b));
   auto name = [&](size_t k) { return Upper(Tk(k).kind == Tok::Word ? Tk(k).text : Tk(k).value); };
-  for (auto [a, b] : items) {
-    const auto expr = ItemExpression(a, b).first;
-    if (std::find(grouped.begin(), grouped.end(), TokenText(expr.first, expr.second)) != grouped.end()) continue;
-    for (size_t k = expr.first; k < expr.second; ++k) {
+  // The first column of [a, b) neither grouped nor inside an aggregate, as written; "" for none.
+  auto ungrouped = [&](size_t a, size_t b) -> std::pair<std::string, int> {
+    if (std::find(grouped.begin(), grouped.end(), TokenText(a, b)) != grouped.end()) return {};
+    for (size_t k = a; k < b; ++k) {
       if (IsSymbol(k, "(") && IsWord(k + 1, "SELECT")) {
-        k = Matching(k, expr.second);
+        k = Matching(k, b);
         continue;
       }
       if (Tk(k).kind == Tok::Word && IsSymbol(k + 1, "(")) {
-        if (IsAggregate(Tk(k).value)) k = Matching(k + 1, expr.second);
+        if (IsAggregate(Tk(k).value)) k = Matching(k + 1, b);
         else if (Tk(k).value == "CONVERT") k = k + 1;  // its type is no column
         continue;
       }
@@ -306,24 +310,53 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
       const std::string qualifier = e > k ? name(e - 2) : std::string();
       bool ok = false;
       for (auto [ga, gb] : groups) {
-        if (!IsIdentifier(gb - 1) || name(gb - 1) != column) continue;
-        for (size_t g = ga; g < gb; ++g) ok = ok || !(IsIdentifier(g) || IsSymbol(g, "."));
-        if (ok) {
-          ok = false;
-          continue;
-        }
+        bool plain = IsIdentifier(gb - 1) && name(gb - 1) == column;
+        for (size_t g = ga; g < gb && plain; ++g) plain = IsIdentifier(g) || IsSymbol(g, ".");
+        if (!plain) continue;
         const std::string gq = gb - ga >= 3 ? name(gb - 3) : std::string();
         ok = qualifier.empty() || gq.empty() || gq == qualifier;
         if (ok) break;
       }
       if (!ok) {
         std::string shown;
-        for (size_t x = k; x <= e; ++x) shown += Tk(x).kind == Tok::Word || Tk(x).kind == Tok::Symbol ? Tk(x).text : Tk(x).value;
-        throw SimError{8120, 16, "Column '" + shown + "' is invalid in the select list because it is not contained in "
-                                 "either an aggregate function or the GROUP BY clause.", Tk(k).line};
+        for (size_t x = k; x <= e; ++x)
+          shown += Tk(x).kind == Tok::Word || Tk(x).kind == Tok::Symbol ? Tk(x).text : Tk(x).value;
+        return {shown, Tk(k).line};
       }
       k = e;
     }
+    return {};
+  };
+  const std::string notGrouped = "either an aggregate function or the GROUP BY clause.";
+  std::vector<std::string> aliases;
+  for (auto [a, b] : items) {
+    const auto [expr, alias] = ItemExpression(a, b);
+    if (!alias.empty()) aliases.push_back(alias);
+    if (auto [column, line] = ungrouped(expr.first, expr.second); !column.empty())
+      throw SimError{8120, 16, "Column '" + column + "' is invalid in the select list because it is not contained in " +
+                                   notGrouped, line};
+  }
+  if (p.having)
+    if (auto [column, line] = ungrouped(p.having + 1, havingEnd); !column.empty())
+      throw SimError{8121, 16, "Column '" + column + "' is invalid in the HAVING clause because it is not contained in " +
+                                   (p.group ? notGrouped : "an aggregate function and there is no GROUP BY clause."),
+                     line};
+  // the ORDER BY after a UNION orders the UNION by its first SELECT's columns
+  if (!p.order || IsWord(p.select - 1, "UNION") || IsWord(p.select - 1, "ALL")) return;
+  for (auto [a, b] : ListItems(p.order + 2, p.ClauseEnd(p.order))) {
+    if (b > a + 1 && (IsWord(b - 1, "ASC") || IsWord(b - 1, "DESC"))) --b;
+    if (b == a + 1 && (Tk(a).kind == Tok::Number ||
+                       (IsIdentifier(a) && std::find(aliases.begin(), aliases.end(), name(a)) != aliases.end())))
+      continue;
+    bool listed = false;
+    for (auto [x, y] : items) {
+      const auto expr = ItemExpression(x, y).first;
+      listed = listed || TokenText(expr.first, expr.second) == TokenText(a, b);
+    }
+    if (listed) continue;
+    if (auto [column, line] = ungrouped(a, b); !column.empty())
+      throw SimError{8127, 16, "Column '" + column + "' is invalid in the ORDER BY clause because it is not contained in " +
+                                   notGrouped, line};
   }
 }
 
