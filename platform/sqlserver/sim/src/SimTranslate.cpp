@@ -402,49 +402,6 @@ std::string Executor::Translate(size_t from, size_t to) {
   return out + limit;
 }
 
-// The first token of the operand, or chain of operands joined by arithmetic
-// operators, that ends before token `end` (not before `from`).
-size_t Executor::ExpressionStart(size_t from, size_t end) const {
-  auto operandEnds = [&](size_t k) {
-    const Token& t = Tk(k);
-    return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Variable || IsIdentifier(k) ||
-           IsSymbol(k, ")") || IsWord(k, "END") || IsWord(k, "NULL") || IsWord(k, "CURRENT_TIMESTAMP");
-  };
-  size_t k = end;
-  for (;;) {
-    if (k <= from || !operandEnds(k - 1)) return end;
-    size_t t = k - 1;
-    if (IsSymbol(t, ")")) {
-      for (int depth = 1; t > from && depth > 0;) {
-        --t;
-        if (IsSymbol(t, ")")) ++depth;
-        else if (IsSymbol(t, "(")) --depth;
-      }
-      if (!IsSymbol(t, "(")) return end;
-      if (t > from && (IsIdentifier(t - 1) || IsWord(t - 1, "CONVERT") || IsWord(t - 1, "COALESCE") ||
-                       IsWord(t - 1, "NULLIF") || IsWord(t - 1, "LEFT") || IsWord(t - 1, "RIGHT")))
-        --t;
-    } else if (IsWord(t, "END")) {
-      for (int depth = 1; t > from && depth > 0;) {
-        --t;
-        if (IsWord(t, "END")) ++depth;
-        else if (IsWord(t, "CASE")) --depth;
-      }
-      if (!IsWord(t, "CASE")) return end;
-    }
-    while (t > from + 1 && IsSymbol(t - 1, ".") && IsIdentifier(t - 2)) t -= 2;
-    while (t > from && (IsSymbol(t - 1, "-") || IsSymbol(t - 1, "+") || IsSymbol(t - 1, "~")) &&
-           (t - 1 == from || !operandEnds(t - 2)))
-      --t;
-    if (t > from + 1 && Tk(t - 1).kind == Tok::Symbol && Tk(t - 1).text.size() == 1 &&
-        std::strchr("+-*/%&|^", Tk(t - 1).text[0]) && operandEnds(t - 2)) {
-      k = t - 1;
-      continue;
-    }
-    return t;
-  }
-}
-
 // A call of a function at token i: CAST and CONVERT as vx_convert with what the
 // value is known to be, DATALENGTH with its varchar flag, others renamed or refused.
 std::string Executor::TranslateCall(size_t& i, size_t to) {

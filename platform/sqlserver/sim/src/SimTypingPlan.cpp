@@ -1,6 +1,8 @@
 // What the types of a statement's expressions change in its translation: a
 // value of CASE, COALESCE or ISNULL converted to the type they return, and
 // integer arithmetic held to its type's range (8115), as the server does.
+#include <cstring>
+
 #include "Executor.h"
 #include "SimSession.h"
 #include "SimTypes.h"
@@ -28,6 +30,49 @@ bool LosesScale(const SqlType& from, const SqlType& to) {
 }
 
 }  // namespace
+
+// The first token of the operand, or chain of operands joined by arithmetic
+// operators, that ends before token `end` (not before `from`).
+size_t Executor::ExpressionStart(size_t from, size_t end) const {
+  auto operandEnds = [&](size_t k) {
+    const Token& t = Tk(k);
+    return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::Variable || IsIdentifier(k) ||
+           IsSymbol(k, ")") || IsWord(k, "END") || IsWord(k, "NULL") || IsWord(k, "CURRENT_TIMESTAMP");
+  };
+  size_t k = end;
+  for (;;) {
+    if (k <= from || !operandEnds(k - 1)) return end;
+    size_t t = k - 1;
+    if (IsSymbol(t, ")")) {
+      for (int depth = 1; t > from && depth > 0;) {
+        --t;
+        if (IsSymbol(t, ")")) ++depth;
+        else if (IsSymbol(t, "(")) --depth;
+      }
+      if (!IsSymbol(t, "(")) return end;
+      if (t > from && (IsIdentifier(t - 1) || IsWord(t - 1, "CONVERT") || IsWord(t - 1, "COALESCE") ||
+                       IsWord(t - 1, "NULLIF") || IsWord(t - 1, "LEFT") || IsWord(t - 1, "RIGHT")))
+        --t;
+    } else if (IsWord(t, "END")) {
+      for (int depth = 1; t > from && depth > 0;) {
+        --t;
+        if (IsWord(t, "END")) ++depth;
+        else if (IsWord(t, "CASE")) --depth;
+      }
+      if (!IsWord(t, "CASE")) return end;
+    }
+    while (t > from + 1 && IsSymbol(t - 1, ".") && IsIdentifier(t - 2)) t -= 2;
+    while (t > from && (IsSymbol(t - 1, "-") || IsSymbol(t - 1, "+") || IsSymbol(t - 1, "~")) &&
+           (t - 1 == from || !operandEnds(t - 2)))
+      --t;
+    if (t > from + 1 && Tk(t - 1).kind == Tok::Symbol && Tk(t - 1).text.size() == 1 &&
+        std::strchr("+-*/%&|^", Tk(t - 1).text[0]) && operandEnds(t - 2)) {
+      k = t - 1;
+      continue;
+    }
+    return t;
+  }
+}
 
 void Executor::Wrap(size_t a, size_t b, const std::string& before, const std::string& after, bool outer) {
   if (outer) {
