@@ -390,6 +390,11 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT (SELECT name FROM sysobjects)", "error 512"},
                {"SELECT COUNT(*) FROM sysobjects WHERE id = (SELECT id FROM sysobjects)", "error 512"},
                {"SELECT (SELECT name FROM sysobjects WHERE name = 'sysobjects')", "sysobjects"},
+               {"IF (SELECT name FROM sysobjects) = 'sysobjects' PRINT 'y'", "error 512"},
+               {"SELECT CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 "
+                "THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 THEN CASE WHEN 1 = 1 "
+                "THEN CASE WHEN 1 = 1 THEN 1 END END END END END END END END END END END",
+                "error 125"},
                {"SELECT * FROM (SELECT 1) t", "error 8155"},
                {"SELECT x FROM (SELECT 1 AS x) t", "1"}}},
         Group{"Top",

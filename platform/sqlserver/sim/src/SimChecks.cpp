@@ -99,7 +99,7 @@ Executor::SelectParts Executor::PartsOf(size_t select, size_t to) const {
 // A subquery used as a value is read through vx_single, which raises 512 when it
 // returns several rows: unless TOP 1 or an aggregate without GROUP BY keeps it to one.
 void Executor::PlanSubqueries(size_t from, size_t to) {
-  for (size_t k = from + 1; k < to; ++k) {
+  for (size_t k = from; k < to; ++k) {
     if (!IsSymbol(k, "(") || !IsWord(k + 1, "SELECT")) continue;
     if (IsWord(k - 1, "IN") || IsWord(k - 1, "EXISTS") || IsWord(k - 1, "ANY") || IsWord(k - 1, "ALL") ||
         IsWord(k - 1, "SOME") || IsWord(k - 1, "FROM") || IsWord(k - 1, "JOIN") || IsWord(k - 1, "UNION") ||

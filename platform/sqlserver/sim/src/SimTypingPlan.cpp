@@ -152,6 +152,13 @@ std::vector<SqlType> Executor::UnionTypes(size_t select, size_t to) const {
 }
 
 void Executor::PlanTypes(size_t from, size_t to) {
+  for (int cases = 0; size_t k : {from}) {
+    for (; k < to; ++k) {
+      if (IsWord(k, "CASE") && ++cases > 10)
+        throw SimError{125, 15, "Case expressions may only be nested to level 10.", Tk(k).line};
+      if (IsWord(k, "END") && cases > 0) --cases;
+    }
+  }
   auto convert = [&](size_t a, size_t b, const SqlType& target) {
     Wrap(a, b - 1, "vx_convert('" + target.Name() + "', ", ", NULL, " + sqlite::QuoteLiteral(SourceHint(a, b)) + ")",
          true);
