@@ -348,6 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT ISNULL(CAST(NULL AS char(2)), 'abc')", "ab"},
                {"SELECT ISNULL(CAST(NULL AS char(4)), 'ab') + '|'", "ab  |"},
                {"SELECT CURRENT_TIMESTAMP", "~date", ""},
+               {"PRINT CASE WHEN 1 = 1 THEN CAST('2024-02-09 13:05' AS datetime) END", "print:Feb  9 2024  1:05PM"},
                {"SELECT CASE WHEN 'x' = 1 + 1 THEN 1 ELSE 0 END", "error 245"},
                {"SELECT CASE WHEN 1 = 0 THEN 1.5 ELSE 1 END", "refused"},
                {"SELECT 1.5 UNION SELECT 1", "refused"},
