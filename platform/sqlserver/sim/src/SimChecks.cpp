@@ -254,8 +254,11 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
         if (b > a + 1 && (IsWord(b - 1, "ASC") || IsWord(b - 1, "DESC"))) --b;
         if (b == a + 1 && Tk(a).kind == Tok::Number) continue;
         if (std::find(texts.begin(), texts.end(), TokenText(a, b)) != texts.end()) continue;
-        if (b == a + 1 && IsIdentifier(a) &&
-            std::find(names.begin(), names.end(), Upper(Tk(a).kind == Tok::Word ? Tk(a).text : Tk(a).value)) != names.end())
+        bool column = IsIdentifier(b - 1);  // a column, perhaps qualified, named in the list
+        for (size_t k = a; k < b && column; ++k) column = IsIdentifier(k) || IsSymbol(k, ".");
+        const Token& last = Tk(b - 1);
+        if (column &&
+            std::find(names.begin(), names.end(), Upper(last.kind == Tok::Word ? last.text : last.value)) != names.end())
           continue;
         throw SimError{145, 15, "ORDER BY items must appear in the select list if SELECT DISTINCT is specified.",
                        Tk(a).line};
