@@ -107,6 +107,7 @@ class Executor {
   size_t ExpressionStart(size_t from, size_t end) const;
   SqlType TypeOfOperand(size_t a, size_t b) const;
   SqlType ColumnTypeOf(size_t a, size_t b) const;
+  std::string NameAt(size_t k) const;  // the name of an identifier, upper-cased
   SqlType CaseTypeOf(size_t caseAt, size_t end, std::vector<std::pair<size_t, size_t>>* branches) const;
   bool ColumnIsDate(size_t a, size_t b) const;
   void CollectSources(size_t from, size_t to);

@@ -16,7 +16,9 @@ namespace vx::sqlsim {
 namespace {
 
 // Words that are no column, though the server's list of reserved words does not hold them all.
-bool IsKeyword(const Token& t) { return t.kind == Tok::Word && (t.value == "WHEN" || t.value == "ASC" || t.value == "DESC"); }
+bool IsKeyword(const Token& t) {
+  return t.kind == Tok::Word && (t.value == "WHEN" || t.value == "ASC" || t.value == "DESC");
+}
 
 bool IsAggregate(const std::string& upper) {
   return upper == "COUNT" || upper == "SUM" || upper == "MIN" || upper == "MAX" || upper == "AVG";
@@ -148,13 +150,14 @@ std::vector<std::pair<size_t, size_t>> Executor::ListItems(size_t from, size_t t
 
 // A select-list item split into its expression and its alias ("" when none is written).
 std::pair<std::pair<size_t, size_t>, std::string> Executor::ItemExpression(size_t a, size_t b) const {
-  auto name = [&](size_t k) { return Upper(Tk(k).kind == Tok::Word ? Tk(k).text : Tk(k).value); };
+  auto name = [&](size_t k) { return NameAt(k); };
   if ((IsIdentifier(a) || Tk(a).kind == Tok::String) && IsSymbol(a + 1, "=") && b > a + 2)
     return {{a + 2, b}, name(a)};
   if (b - a >= 3 && IsWord(b - 2, "AS")) return {{a, b - 2}, name(b - 1)};
   const Token& before = Tk(b - 2);
-  const bool afterOperand = before.kind == Tok::Number || before.kind == Tok::String || before.kind == Tok::Variable ||
-                            IsIdentifier(b - 2) || IsSymbol(b - 2, ")") || IsWord(b - 2, "END") || IsWord(b - 2, "NULL");
+  const bool afterOperand = before.kind == Tok::Number || before.kind == Tok::String ||
+                            before.kind == Tok::Variable || IsIdentifier(b - 2) || IsSymbol(b - 2, ")") ||
+                            IsWord(b - 2, "END") || IsWord(b - 2, "NULL");
   if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && afterOperand)
     return {{a, b - 1}, name(b - 1)};
   return {{a, b}, ""};
@@ -198,14 +201,16 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
       for (size_t k = a; k < b; ++k) star = star || (IsSymbol(k, "*") && (k == a || IsSymbol(k - 1, ".")));
 
     // a derived table names every column
-    if (!star && IsSymbol(s - 1, "(") && s >= from + 2 && (IsWord(s - 2, "FROM") || IsWord(s - 2, "JOIN") || InFromList(from, s - 2))) {
+    if (!star && IsSymbol(s - 1, "(") && s >= from + 2 &&
+        (IsWord(s - 2, "FROM") || IsWord(s - 2, "JOIN") || InFromList(from, s - 2))) {
       const size_t close = Matching(s - 1, to);
       size_t alias = close + 1;
       if (IsWord(alias, "AS")) ++alias;
       for (size_t c = 0; c < items.size(); ++c)
         if (!KeepsSqliteName(items[c].first, items[c].second))
           throw SimError{8155, 16, "No column was specified for column " + std::to_string(c + 1) + " of '" +
-                                       (IsIdentifier(alias) ? Tk(alias).kind == Tok::Word ? Tk(alias).text : Tk(alias).value
+                                       (IsIdentifier(alias) ? Tk(alias).kind == Tok::Word ? Tk(alias).text
+                                                                                              : Tk(alias).value
                                                             : std::string()) + "'."};
     }
 
@@ -224,9 +229,10 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
           k = Matching(k, e);
           continue;
         }
-        if (!IsIdentifier(k) || IsKeyword(Tk(k)) || IsSymbol(k - 1, ".") || IsSymbol(k + 1, ".") || IsSymbol(k + 1, "("))
+        if (!IsIdentifier(k) || IsKeyword(Tk(k)) || IsSymbol(k - 1, ".") || IsSymbol(k + 1, ".") ||
+            IsSymbol(k + 1, "("))
           continue;
-        const std::string name = Upper(Tk(k).kind == Tok::Word ? Tk(k).text : Tk(k).value);
+        const std::string name = NameAt(k);
         if (std::find(aliases.begin(), aliases.end(), name) == aliases.end()) continue;
         // the name of a column of its tables is that column
         std::string sql = "SELECT " + Tk(k).text;
@@ -248,7 +254,7 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
         auto [expr, alias] = ItemExpression(a, b);
         texts.push_back(TokenText(expr.first, expr.second));
         if (!alias.empty()) names.push_back(alias);
-        if (IsIdentifier(expr.second - 1)) names.push_back(Upper(Tk(expr.second - 1).kind == Tok::Word ? Tk(expr.second - 1).text : Tk(expr.second - 1).value));
+        if (IsIdentifier(expr.second - 1)) names.push_back(NameAt(expr.second - 1));
       }
       for (auto [a, b] : ListItems(p.order + 2, p.ClauseEnd(p.order))) {
         if (b > a + 1 && (IsWord(b - 1, "ASC") || IsWord(b - 1, "DESC"))) --b;
@@ -256,9 +262,8 @@ void Executor::CheckQueryShape(size_t from, size_t to) {
         if (std::find(texts.begin(), texts.end(), TokenText(a, b)) != texts.end()) continue;
         bool column = IsIdentifier(b - 1);  // a column, perhaps qualified, named in the list
         for (size_t k = a; k < b && column; ++k) column = IsIdentifier(k) || IsSymbol(k, ".");
-        const Token& last = Tk(b - 1);
         if (column &&
-            std::find(names.begin(), names.end(), Upper(last.kind == Tok::Word ? last.text : last.value)) != names.end())
+            std::find(names.begin(), names.end(), NameAt(b - 1)) != names.end())
           continue;
         throw SimError{145, 15, "ORDER BY items must appear in the select list if SELECT DISTINCT is specified.",
                        Tk(a).line};
@@ -287,7 +292,7 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
   if (!aggregated) return;
   std::vector<std::string> grouped;
   for (auto [a, b] : groups) grouped.push_back(TokenText(a, b));
-  auto name = [&](size_t k) { return Upper(Tk(k).kind == Tok::Word ? Tk(k).text : Tk(k).value); };
+  auto name = [&](size_t k) { return NameAt(k); };
   // The first column of [a, b) neither grouped nor inside an aggregate, as written; "" for none.
   auto ungrouped = [&](size_t a, size_t b) -> std::pair<std::string, int> {
     if (std::find(grouped.begin(), grouped.end(), TokenText(a, b)) != grouped.end()) return {};
@@ -341,7 +346,8 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
   }
   if (p.having)
     if (auto [column, line] = ungrouped(p.having + 1, havingEnd); !column.empty())
-      throw SimError{8121, 16, "Column '" + column + "' is invalid in the HAVING clause because it is not contained in " +
+      throw SimError{8121, 16,
+                     "Column '" + column + "' is invalid in the HAVING clause because it is not contained in " +
                                    (p.group ? notGrouped : "an aggregate function and there is no GROUP BY clause."),
                      line};
   // the ORDER BY after a UNION orders the UNION by its first SELECT's columns
@@ -358,7 +364,8 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
     }
     if (listed) continue;
     if (auto [column, line] = ungrouped(a, b); !column.empty())
-      throw SimError{8127, 16, "Column '" + column + "' is invalid in the ORDER BY clause because it is not contained in " +
+      throw SimError{8127, 16,
+                     "Column '" + column + "' is invalid in the ORDER BY clause because it is not contained in " +
                                    notGrouped, line};
   }
 }

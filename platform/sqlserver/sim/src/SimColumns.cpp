@@ -27,6 +27,8 @@ std::string CatalogTable(const std::string& upper) {
 
 }  // namespace
 
+std::string Executor::NameAt(size_t k) const { return Tk(k).kind == Tok::Word ? Tk(k).value : Upper(Tk(k).value); }
+
 // The tables of every FROM clause of [from, to), with their aliases.
 void Executor::CollectSources(size_t from, size_t to) {
   sources_.clear();
@@ -55,8 +57,7 @@ void Executor::CollectSources(size_t from, size_t to) {
     } else if (IsIdentifier(a)) {
       size_t e = a;
       while (IsSymbol(e + 1, ".") && (IsIdentifier(e + 2) || IsSymbol(e + 2, "."))) e += IsSymbol(e + 2, ".") ? 1 : 2;
-      const Token& last = Tk(e);
-      const std::string name = Upper(last.kind == Tok::Word ? last.text : last.value);
+      const std::string name = NameAt(e);
       src.table = CatalogTable(name);
       src.alias = name;
       after = e + 1;
@@ -64,7 +65,7 @@ void Executor::CollectSources(size_t from, size_t to) {
       continue;
     }
     if (IsWord(after, "AS")) ++after;
-    if (IsIdentifier(after)) src.alias = Upper(Tk(after).kind == Tok::Word ? Tk(after).text : Tk(after).value);
+    if (IsIdentifier(after)) src.alias = NameAt(after);
     sources_.push_back(std::move(src));
   }
 }
@@ -72,8 +73,7 @@ void Executor::CollectSources(size_t from, size_t to) {
 // A column of the statement's tables, perhaps qualified: its type where the
 // catalogue or a derived table names it, else Unknown.
 SqlType Executor::ColumnTypeOf(size_t a, size_t b) const {
-  const Token& last = Tk(b - 1);
-  const std::string column = Upper(last.kind == Tok::Word ? last.text : last.value);
+  const std::string column = NameAt(b - 1);
   std::string qualifier;
   if (b >= a + 3 && IsSymbol(b - 2, ".")) {
     const Token& q = Tk(b - 3);
@@ -94,7 +94,7 @@ SqlType Executor::ColumnTypeOf(size_t a, size_t b) const {
       for (auto [x, y] : SelectListItems(s.from, s.to)) {
         auto [expr, name] = ItemExpression(x, y);
         auto [ea, eb] = expr;
-        if (name.empty() && IsIdentifier(y - 1)) name = Upper(Tk(y - 1).kind == Tok::Word ? Tk(y - 1).text : Tk(y - 1).value);
+        if (name.empty() && IsIdentifier(y - 1)) name = NameAt(y - 1);
         if (name != column) continue;
         t = TypeOf(ea, eb);
         named = true;

@@ -78,7 +78,8 @@ SqlType ParseSqlType(std::string_view declared) {
   if (name == "sysname") t.length = 128;
   if (open != std::string::npos) {
     t.length = std::atoi(lower.c_str() + open + 1);
-    if (const size_t comma = lower.find(',', open); comma != std::string::npos) t.scale = std::atoi(lower.c_str() + comma + 1);
+    if (const size_t comma = lower.find(',', open); comma != std::string::npos)
+      t.scale = std::atoi(lower.c_str() + comma + 1);
   } else if (HasLength(t.base) && name != "sysname") {
     t.length = 1;
   } else if (t.base == SqlType::Decimal) {
@@ -194,7 +195,8 @@ SqlType Executor::TypeOf(size_t a, size_t b) const {
 
 SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
   while (b > a + 1 && (IsSymbol(a, "-") || IsSymbol(a, "+") || IsSymbol(a, "~"))) ++a;
-  while (b > a + 1 && IsSymbol(a, "(") && !IsWord(a + 1, "SELECT") && Matching(a, b) == b - 1) return TypeOf(a + 1, b - 1);
+  if (b > a + 1 && IsSymbol(a, "(") && !IsWord(a + 1, "SELECT") && Matching(a, b) == b - 1)
+    return TypeOf(a + 1, b - 1);
   const Token& t = Tk(a);
   if (b == a + 1) {
     switch (t.kind) {
@@ -217,7 +219,8 @@ SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
           if (param.value.GetKind() == sqlserver::Value::Kind::DateTime) return Of(SqlType::DateTime);
           return ParseSqlType(param.sqlType);
         }
-        if (t.value == "@@TRANCOUNT" || t.value == "@@OPTIONS" || t.value == "@@MICROSOFTVERSION") return Of(SqlType::Int);
+        if (t.value == "@@TRANCOUNT" || t.value == "@@OPTIONS" || t.value == "@@MICROSOFTVERSION")
+          return Of(SqlType::Int);
         if (t.value == "@@SPID") return Of(SqlType::SmallInt);
         if (t.value == "@@VERSION" || t.value == "@@SERVERNAME") return Of(SqlType::NVarChar, 256);
         return {};
