@@ -367,6 +367,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CAST(9223372036854775807 AS bigint) + 1", "error 8115"},
                {"SELECT CAST(4611686018427387904 AS bigint) * 2", "error 8115"},
                {"SELECT SUM(x) FROM (SELECT CAST(2147483647 AS bigint) AS x UNION ALL SELECT 1) t", "2147483648"},
+               {"SELECT SUM(encrypted) FROM syscomments", "error 409"},
+               {"SELECT MAX(encrypted) FROM syscomments", "error 8117"},
                {"SELECT CONVERT(varchar(30), CAST('2024-01-01 00:00:00.005' AS datetime), 121)",
                 "2024-01-01 00:00:00.007"},
                {"SELECT CONVERT(varchar(30), CAST('2024-01-01 00:00:00.002' AS datetime), 121)",

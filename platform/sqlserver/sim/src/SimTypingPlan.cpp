@@ -204,17 +204,24 @@ void Executor::PlanTypes(size_t from, size_t to) {
     }
     if (Tk(k).kind != Tok::Word || !IsSymbol(k + 1, "(") || IsSymbol(k - 1, ".")) continue;
     const std::string& w = Tk(k).value;
-    if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && w != "SUM" && w != "AVG") continue;
+    const bool aggregate = w == "SUM" || w == "AVG" || w == "MIN" || w == "MAX";
+    if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && !aggregate) continue;
     const size_t close = Matching(k + 1, to);
     if (close >= to) continue;
     const auto args = CallArguments(k + 1, close);
     const SqlType r = TypeOf(k, close + 1);
-    if ((w == "SUM" || w == "AVG") && args.size() == 1) {
+    if (aggregate && args.size() == 1) {
       const SqlType x = TypeOf(IsWord(args[0].first, "DISTINCT") ? args[0].first + 1 : args[0].first, args[0].second);
-      if (x.base == SqlType::Decimal || x.base == SqlType::Money || x.base == SqlType::SmallMoney)
+      if (x.base == SqlType::Bit && (w == "SUM" || w == "AVG"))
+        throw SimError{409, 16, "The sum or average aggregate operation cannot take a bit data type as an argument.",
+                       Tk(k).line};
+      if (x.base == SqlType::Bit)
+        throw SimError{8117, 16, "Operand data type bit is invalid for " + Lower(w) + " operator.", Tk(k).line};
+      if (w != "MIN" && w != "MAX" &&
+          (x.base == SqlType::Decimal || x.base == SqlType::Money || x.base == SqlType::SmallMoney))
         throw Unsupported("The " + w + " of decimal values");
     }
-    if (w == "AVG") continue;
+    if (w == "AVG" || w == "MIN" || w == "MAX") continue;
     if (w == "SUM") {  // a sum of bigints is a bigint, of smaller integers an int
       if (r.base == SqlType::BigInt && close > k + 2) suffix_[close - 1] += ", 4";
       continue;
