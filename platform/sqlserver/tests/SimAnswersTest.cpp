@@ -347,6 +347,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT 1, 2 UNION SELECT 1", "error 205"},
                {"SELECT ISNULL(CAST(NULL AS char(2)), 'abc')", "ab"},
                {"SELECT ISNULL(CAST(NULL AS char(4)), 'ab') + '|'", "ab  |"},
+               {"SELECT xtype + '|' FROM sysobjects WHERE name = 'sysobjects'", "S |"},
+               {"SELECT DATALENGTH(xtype) FROM sysobjects WHERE name = 'sysobjects'", "2"},
                {"SELECT CURRENT_TIMESTAMP", "~date", ""},
                {"PRINT CASE WHEN 1 = 1 THEN CAST('2024-02-09 13:05' AS datetime) END", "print:Feb  9 2024  1:05PM"},
                {"SELECT CASE WHEN 'x' = 1 + 1 THEN 1 ELSE 0 END", "error 245"},

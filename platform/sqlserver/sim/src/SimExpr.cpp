@@ -147,7 +147,12 @@ std::string Executor::SourceHint(size_t a, size_t b) const {
   while (b > a + 1 && IsSymbol(a, "(") && Matching(a, b) == b - 1) ++a, --b;
   if (b <= a) return "";
   if (b == a + 1 && Tk(a).kind == Tok::String) return Tk(a).national ? "N" : "V";
-  if (IsDateExpr(a, b)) return "D";
+  const SqlType t = TypeOf(a, b);
+  if (t.IsDate()) return "D";
+  if (t.base == SqlType::Char || t.base == SqlType::VarChar || t.base == SqlType::Text) return "V";
+  if (t.base == SqlType::TinyInt) return "1";
+  if (t.base == SqlType::SmallInt) return "2";
+  if (t.base == SqlType::BigInt) return "8";
   const bool call = IsSymbol(a + 1, "(") && Matching(a + 1, b) == b - 1;
   if (call && (IsWord(a, "CAST") || IsWord(a, "CONVERT"))) {
     const std::string type = CastType(a, b);

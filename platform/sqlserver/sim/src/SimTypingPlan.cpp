@@ -191,6 +191,21 @@ void Executor::PlanTypes(size_t from, size_t to) {
         else if (other.Known() && !other.IsString()) throw Unsupported("Arithmetic of text with " + other.Name());
       }
     }
+    // a char(n) column keeps its n characters where its value is joined or passed on
+    if (IsIdentifier(k) && !IsSymbol(k - 1, ".") && !IsSymbol(k + 1, "(") && k > from) {
+      size_t e = k;
+      while (IsSymbol(e + 1, ".") && IsIdentifier(e + 2)) e += 2;
+      const bool joined = IsSymbol(k - 1, "+") || IsSymbol(e + 1, "+");
+      const bool passed = (IsSymbol(k - 1, "(") || IsSymbol(k - 1, ",")) && InCallArguments(k);
+      if (joined || passed) {
+        const SqlType c = ColumnTypeOf(k, e + 1);
+        if (c.base == SqlType::Char || c.base == SqlType::NChar)
+          Wrap(k, e, "vx_convert('" + c.Name() + "', ", c.base == SqlType::Char ? ", NULL, 'V')" : ", NULL, 'N')",
+               false);
+      }
+      k = e;
+      continue;
+    }
     if (IsWord(k, "CASE")) {
       const size_t end = OperandEnd(k, to);
       if (!IsWord(end, "END")) continue;
