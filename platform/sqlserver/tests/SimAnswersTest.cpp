@@ -382,6 +382,7 @@ INSTANTIATE_TEST_SUITE_P(
               {{"SELECT name, COUNT(*) FROM sysobjects", "error 8120"},
                {"SELECT name FROM sysobjects GROUP BY xtype", "error 8120"},
                {"SELECT name FROM sysobjects HAVING COUNT(*) > 1", "error 8120"},
+               {"SELECT * FROM sysobjects GROUP BY xtype", "refused"},
                {"SELECT xtype FROM sysobjects GROUP BY xtype HAVING MAX(id) > 0 AND name = 'x'", "error 8121"},
                {"SELECT xtype, COUNT(*) FROM sysobjects GROUP BY xtype ORDER BY name", "error 8127"},
                {"SELECT xtype, COUNT(*) AS n FROM sysobjects WHERE xtype = 'S' GROUP BY xtype ORDER BY n DESC", "S "},

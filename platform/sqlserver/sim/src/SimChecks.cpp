@@ -338,6 +338,8 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
   const std::string notGrouped = "either an aggregate function or the GROUP BY clause.";
   std::vector<std::string> aliases;
   for (auto [a, b] : items) {
+    for (size_t k = a; k < b; ++k)
+      if (IsSymbol(k, "*") && (k == a || IsSymbol(k - 1, "."))) throw Unsupported("'*' in a grouped query");
     const auto [expr, alias] = ItemExpression(a, b);
     if (!alias.empty()) aliases.push_back(alias);
     if (auto [column, line] = ungrouped(expr.first, expr.second); !column.empty())
