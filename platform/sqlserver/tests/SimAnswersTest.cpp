@@ -342,6 +342,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CASE WHEN GETDATE() > '2001-01-01' THEN 1 ELSE 0 END", "1"},
                {"SELECT CASE WHEN 1 = 1 THEN 'a' ELSE 1 END", "error 245"},
                {"SELECT CASE WHEN 1 = 0 THEN 1 ELSE '2' END + 1", "3"},
+               {"SELECT CASE WHEN 1 = 1 THEN 1 ELSE 2.5E0 END / 2", "0.5"},
                {"SELECT COALESCE('a', 1)", "error 245"},
                {"SELECT 'a' UNION SELECT 1", "error 245"},
                {"SELECT 1, 2 UNION SELECT 1", "error 205"},

@@ -229,8 +229,8 @@ std::string Executor::ExpressionType(size_t a, size_t b) const {
       else if (depth == 0 && IsSymbol(k, ",")) return text(a + 2, k);
     }
   }
-  // An integer goes out as the type the server gives it (a sum of tinyints is a tinyint).
-  if (const SqlType t = TypeOf(a, b); t.IsInteger()) return t.Name();
+  // A number goes out as the type the server gives it (a sum of tinyints is a tinyint).
+  if (const SqlType t = TypeOf(a, b); t.IsInteger() || t.base == SqlType::Float) return t.Name();
   return {};
 }
 

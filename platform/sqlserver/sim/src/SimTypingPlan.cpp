@@ -13,11 +13,12 @@ namespace vx::sqlsim {
 
 namespace {
 
-// Whether a value of type `from` must be converted to meet `to`: text, and
-// numbers becoming dates, are; numbers of a wider type hold their values as they are.
+// Whether a value of type `from` must be converted to meet `to`: text, integers
+// becoming floats and numbers becoming dates are; wider integers hold smaller ones as they are.
 bool NeedsConversion(const SqlType& from, const SqlType& to) {
   if (!from.Known() || !to.Known() || from.base == SqlType::Other) return false;
-  if (to.IsInteger() || to.base == SqlType::Float || to.base == SqlType::Real) return from.IsString();
+  if (to.IsInteger()) return from.IsString();
+  if (to.base == SqlType::Float || to.base == SqlType::Real) return from.IsString() || from.IsInteger();
   if (to.IsDate()) return from.IsString() || from.IsInteger() || from.base == SqlType::Float;
   return false;
 }
