@@ -197,10 +197,9 @@ void Executor::PlanTypes(size_t from, size_t to) {
       size_t e = k;
       while (IsSymbol(e + 1, ".") && IsIdentifier(e + 2)) e += 2;
       const bool joined = IsSymbol(k - 1, "+") || IsSymbol(e + 1, "+");
-      const bool passed = (IsSymbol(k - 1, "(") || IsSymbol(k - 1, ",")) && InCallArguments(k);
-      if (joined || passed) {
+      if (joined || IsSymbol(k - 1, "(") || IsSymbol(k - 1, ",")) {
         const SqlType c = ColumnTypeOf(k, e + 1);
-        if (c.base == SqlType::Char || c.base == SqlType::NChar)
+        if ((c.base == SqlType::Char || c.base == SqlType::NChar) && (joined || InCallArguments(k)))
           Wrap(k, e, "vx_convert('" + c.Name() + "', ", c.base == SqlType::Char ? ", NULL, 'V')" : ", NULL, 'N')",
                false);
       }
