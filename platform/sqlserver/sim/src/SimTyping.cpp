@@ -77,9 +77,15 @@ SqlType ParseSqlType(std::string_view declared) {
     if (name == n.name) t.base = n.base;
   if (name == "sysname") t.length = 128;
   if (open != std::string::npos) {
-    t.length = std::atoi(lower.c_str() + open + 1);
-    if (const size_t comma = lower.find(',', open); comma != std::string::npos)
-      t.scale = std::atoi(lower.c_str() + comma + 1);
+    // strtol, not atoi: a length past any the server takes is no overflow here
+    const auto number = [&](size_t at) {
+      return static_cast<int>(std::clamp(std::strtol(lower.c_str() + at, nullptr, 10), -1L, 1L << 30));
+    };
+    t.length = number(open + 1);
+    if (const size_t comma = lower.find(',', open); comma != std::string::npos) t.scale = number(comma + 1);
+    // "max" and lengths the server would not take: the longest a value of the type holds
+    if (HasLength(t.base) && t.length <= 0)
+      t.length = t.base == SqlType::NChar || t.base == SqlType::NVarChar ? 4000 : 8000;
   } else if (HasLength(t.base) && name != "sysname") {
     t.length = 1;
   } else if (t.base == SqlType::Decimal) {

@@ -161,6 +161,7 @@ void Executor::PlanTypes(size_t from, size_t to) {
     }
   }
   auto convert = [&](size_t a, size_t b, const SqlType& target) {
+    if (target.length > 8000) return;  // no type of the server is that long: its CAST is refused
     Wrap(a, b - 1, "vx_convert('" + target.Name() + "', ", ", NULL, " + sqlite::QuoteLiteral(SourceHint(a, b)) + ")",
          true);
   };
