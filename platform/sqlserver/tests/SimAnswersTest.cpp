@@ -365,6 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT 2 * 'a'", "error 245"},
                {"SELECT 10 / '3' + 1", "4"},
                {"SELECT -CAST(-2147483648 AS int)", "error 8115"},
+               {"SELECT -CAST(1 AS tinyint)", "-1"},
                {"SELECT ABS(CAST(-2147483648 AS int))", "error 8115"},
                {"SELECT CAST(2147483647 AS bigint) + 1", "2147483648"},
                {"SELECT CAST(9223372036854775807 AS bigint) + 1", "error 8115"},

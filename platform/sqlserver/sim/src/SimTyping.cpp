@@ -200,7 +200,12 @@ SqlType Executor::TypeOf(size_t a, size_t b) const {
 }
 
 SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
-  while (b > a + 1 && (IsSymbol(a, "-") || IsSymbol(a, "+") || IsSymbol(a, "~"))) ++a;
+  bool negative = false;
+  while (b > a + 1 && (IsSymbol(a, "-") || IsSymbol(a, "+") || IsSymbol(a, "~"))) negative |= IsSymbol(a++, "-");
+  if (negative) {  // a negative tinyint is a smallint
+    const SqlType t = TypeOfOperand(a, b);
+    return t.base == SqlType::TinyInt ? SqlType{SqlType::SmallInt} : t;
+  }
   if (b > a + 1 && IsSymbol(a, "(") && !IsWord(a + 1, "SELECT") && Matching(a, b) == b - 1)
     return TypeOf(a + 1, b - 1);
   const Token& t = Tk(a);
