@@ -47,7 +47,7 @@ TEST_F(DemoData, HoldsTheVarietyOfObjects) {
   for (const char* db : {"Ledger", "Harbour", "Atelier"}) {
     auto r = Batch(
         "SELECT o.xtype, u.name, OBJECTPROPERTY(o.id, 'IsQuotedIdentOn'), OBJECTPROPERTY(o.id, 'ExecIsAnsiNullsOn'), "
-        "(SELECT COUNT(*) FROM syscomments c WHERE c.id = o.id), (SELECT MAX(encrypted) FROM syscomments c WHERE "
+        "(SELECT COUNT(*) FROM syscomments c WHERE c.id = o.id), (SELECT MAX(CAST(encrypted AS int)) FROM syscomments c WHERE "
         "c.id = o.id), (SELECT text FROM syscomments c WHERE c.id = o.id AND c.colid = 1) "
         "FROM sysobjects o INNER JOIN sysusers u ON u.uid = o.uid "
         "WHERE o.xtype IN ('P', 'V', 'TR', 'FN', 'IF', 'TF') AND OBJECTPROPERTY(o.id, 'IsMSShipped') = 0",

@@ -209,6 +209,7 @@ void Executor::Select(bool exec) {
   if (parsing_) {
     CheckSelectList(from, end);
     CheckQuery(Translate(from, end), from, end);
+    CheckQueryShape(from, end);
   }
   if (!exec) return;
   StreamQuery(Translate(from, end), from, end);
@@ -436,9 +437,14 @@ void Executor::Print(bool exec) {
   size_t end = StatementEnd(pos_);
   if (end == from) SyntaxError(pos_);
   pos_ = end;
-  if (parsing_) CheckQuery("SELECT " + Translate(from, end), from, end);
+  // what PRINT shows is text: a datetime as CONVERT writes it
+  auto query = [&] {
+    const std::string sql = Translate(from, end);
+    return TypeOf(from, end).IsDate() ? "SELECT vx_convert('varchar(8000)', " + sql + ", NULL, 'D')" : "SELECT " + sql;
+  };
+  if (parsing_) CheckQuery(query(), from, end);
   if (!exec) return;
-  auto rs = RunQuery("SELECT " + Translate(from, end), from, end);
+  auto rs = RunQuery(query(), from, end);
   std::string text;
   if (!rs.rows.empty() && !rs.rows[0].empty() && !rs.rows[0][0].IsNull()) text = rs.rows[0][0].AsText();
   out_.Message({0, 0, 1, Tk(from).line, text});

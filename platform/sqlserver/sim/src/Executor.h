@@ -11,6 +11,7 @@
 
 #include "Lexer.h"
 #include "SimError.h"
+#include "SimTypes.h"
 #include "sqlserver/Session.h"
 
 struct sqlite3_stmt;
@@ -100,6 +101,37 @@ class Executor {
   std::string FromClause(size_t from, size_t to);
   std::string TranslateCall(size_t& i, size_t to);
   void CheckViewBody(size_t bodyStart) const;
+
+  // The server's type of the expression [a, b) (SimTyping.cpp): Unknown where the
+  // simulator does not type it; columns through the statement's tables (SimColumns.cpp).
+  SqlType TypeOf(size_t a, size_t b) const;
+  SqlType TypeOfOperand(size_t a, size_t b) const;
+  SqlType CaseTypeOf(size_t caseAt, size_t end, std::vector<std::pair<size_t, size_t>>* branches) const;
+  SqlType ColumnTypeOf(size_t a, size_t b) const;
+  bool ColumnIsDate(size_t a, size_t b) const;
+  std::string NameAt(size_t k) const;  // the name of an identifier, upper-cased
+  void CollectSources(size_t from, size_t to);
+  std::vector<std::pair<size_t, size_t>> CallArguments(size_t open, size_t close) const;
+  // What the types change in the translation (SimTypingPlan.cpp): conversions to
+  // the type values meet in, integer ranges, TOP of one SELECT, single-row subqueries.
+  void PlanTypes(size_t from, size_t to);
+  void PlanTop(size_t from, size_t to);
+  void PlanSubqueries(size_t from, size_t to);
+  size_t ExpressionStart(size_t from, size_t end) const;
+  std::vector<std::vector<std::pair<size_t, size_t>>> UnionLists(size_t select, size_t to) const;
+  std::vector<SqlType> UnionTypes(size_t select, size_t to) const;
+  // Text around the tokens [a, b]: around what else is planned there, or within it.
+  void Wrap(size_t a, size_t b, const std::string& before, const std::string& after, bool outer);
+  // The checks the server makes of a query before it runs it (SimChecks.cpp).
+  void CheckQueryShape(size_t from, size_t to);
+  struct SelectParts;
+  SelectParts PartsOf(size_t select, size_t to) const;
+  void CheckGrouping(const SelectParts& p, const std::vector<std::pair<size_t, size_t>>& items) const;
+  std::vector<std::pair<size_t, size_t>> ListItems(size_t from, size_t to) const;
+  // A select-list item's expression and its alias, upper-cased ("" when it has none).
+  std::pair<std::pair<size_t, size_t>, std::string> ItemExpression(size_t a, size_t b) const;
+  std::string TokenText(size_t a, size_t b) const;  // tokens as one comparable text
+  bool InFromList(size_t from, size_t k) const;
   void CheckSelectList(size_t from, size_t to) const;
   // LIKE and COLLATE (SimLike.cpp): the kind of text a LIKE at `like` compares ("N"
   // Unicode, "V" not, "V2" char(2), "?" not known) and its pattern's last token; a COLLATE at i
@@ -204,7 +236,19 @@ class Executor {
   // The rewriting of '+' and '-' chains, by token: text before, instead of, after.
   std::map<size_t, std::string> prefix_, replace_, suffix_;
   std::vector<bool> planned_;
+  std::map<size_t, std::string> literalTypes_;  // a string constant converted to this type where it stands
   std::string fromClause_;  // the FROM clause of the statement being translated
+  // The tables and derived tables of the statement being translated: by alias, a
+  // catalogue table ("objects") or a derived table's tokens [from, to).
+  struct Source {
+    std::string alias;
+    std::string table;
+    size_t from = 0, to = 0;
+  };
+  std::vector<Source> sources_;
+  mutable std::map<std::pair<size_t, size_t>, SqlType> types_;  // the types found, by token range
+  mutable int typingDepth_ = 0;
+  size_t sourcesFrom_ = 1, sourcesTo_ = 0;  // the tokens sources_ were read from
   int translateDepth_ = 0;
   mutable int renamedColumns_ = -1;  // catalogue text columns the batch names itself (SimLike.cpp)
 };

@@ -68,10 +68,16 @@ void Executor::PlanRange(size_t from, size_t to) {
     for (;;) {
       size_t e = OperandEnd(s, to);
       PlanInside(s, e);
+      // integer arithmetic keeps to its type's range: a unary minus, '*', '/' and '%'
+      if (IsSymbol(s, "-") && e > s)
+        if (const int code = TypeOf(s, e + 1).IntegerCode(); code != 0)
+          Wrap(s, e, "vx_fit(", ", " + std::to_string(code) + ")", true);
       while (e + 2 < to && (IsSymbol(e + 1, "*") || IsSymbol(e + 1, "/") || IsSymbol(e + 1, "%")) &&
              StartsOperand(e + 2)) {
         PlanInside(e + 2, OperandEnd(e + 2, to));
         e = OperandEnd(e + 2, to);
+        if (const int code = TypeOf(s, e + 1).IntegerCode(); code != 0)
+          Wrap(s, e, "vx_fit(", ", " + std::to_string(code) + ")", true);
       }
       terms.emplace_back(s, e);
       if (e + 2 < to && (IsSymbol(e + 1, "+") || IsSymbol(e + 1, "-")) && StartsOperand(e + 2)) {
@@ -90,7 +96,9 @@ void Executor::PlanRange(size_t from, size_t to) {
         replace_[ops[j]] = ",";
         const auto& [a, b] = terms[j + 1];
         const bool rightDate = IsDateExpr(a, b + 1);
-        suffix_[b] += ", " + std::to_string((leftDate ? 1 : 0) | (rightDate ? 2 : 0)) + ")";
+        // the type of the chain so far: an integer's range is checked at each step
+        const int code = TypeOf(terms[0].first, b + 1).IntegerCode();
+        suffix_[b] += ", " + std::to_string((leftDate ? 1 : 0) | (rightDate ? 2 : 0) | (code << 2)) + ")";
         leftDate = leftDate || rightDate;
       }
     }
@@ -109,62 +117,7 @@ void Executor::PlanInside(size_t first, size_t last) {
   }
 }
 
-bool Executor::IsDateExpr(size_t a, size_t b) const {
-  while (b > a + 1 && IsSymbol(a, "(") && Matching(a, b) == b - 1) ++a, --b;
-  if (b <= a) return false;
-  const bool call = IsSymbol(a + 1, "(") && Matching(a + 1, b) == b - 1;
-  if ((IsWord(a, "GETDATE") && call) || (IsWord(a, "CURRENT_TIMESTAMP") && b == a + 1)) return true;
-  if (call && (IsWord(a, "CAST") || IsWord(a, "CONVERT"))) {
-    const std::string type = CastType(a, b);
-    return type.rfind("DATETIME", 0) == 0 || type.rfind("SMALLDATETIME", 0) == 0;
-  }
-  if (call && (IsWord(a, "MAX") || IsWord(a, "MIN") || IsWord(a, "ISNULL") || IsWord(a, "COALESCE"))) {
-    size_t e = a + 2;
-    for (int depth = 0; e < b - 1; ++e) {
-      if (IsSymbol(e, "(")) ++depth;
-      else if (IsSymbol(e, ")")) --depth;
-      else if (depth == 0 && IsSymbol(e, ",")) break;
-    }
-    return IsDateExpr(a + 2, e);
-  }
-  if (Tk(a).kind == Tok::Variable && b == a + 1) {
-    const int p = ParameterIndex(Tk(a).value);
-    return p >= 0 && (*s_.parameters_)[static_cast<size_t>(p)].value.GetKind() == sqlserver::Value::Kind::DateTime;
-  }
-  // a chain of '+' and '-' with a datetime in it
-  {
-    size_t s = a;
-    bool chain = false, date = false;
-    for (;;) {
-      if (!StartsOperand(s)) break;
-      size_t e = OperandEnd(s, b);
-      while (e + 2 < b && (IsSymbol(e + 1, "*") || IsSymbol(e + 1, "/") || IsSymbol(e + 1, "%"))) e = OperandEnd(e + 2, b);
-      if (e + 1 == b && !chain) break;
-      date = date || IsDateExpr(s, e + 1);
-      if (e + 1 >= b) return date;
-      if (!IsSymbol(e + 1, "+") && !IsSymbol(e + 1, "-")) break;
-      chain = true;
-      s = e + 2;
-    }
-  }
-  // a column: its declared type in the statement's tables
-  for (size_t k = a; k < b; ++k)
-    if (!(IsIdentifier(k) || IsSymbol(k, "."))) return false;
-  if (fromClause_.empty() || !IsIdentifier(b - 1)) return false;
-  std::string column;
-  for (size_t k = a; k < b; ++k)
-    column += Tk(k).kind == Tok::Word ? Tk(k).text : IsSymbol(k, ".") ? "." : "\"" + Tk(k).value + "\"";
-  sqlite3_stmt* st = nullptr;
-  const std::string sql = "SELECT " + column + " " + fromClause_;
-  if (sqlite3_prepare_v2(s_.Db().Handle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(st);
-    return false;
-  }
-  const char* decl = sqlite3_column_decltype(st, 0);
-  const bool date = decl && Upper(decl) == "DATETIME";
-  sqlite3_finalize(st);
-  return date;
-}
+bool Executor::IsDateExpr(size_t a, size_t b) const { return TypeOf(a, b).IsDate(); }
 
 // The type of CAST(x AS type) or CONVERT(type, x), upper-cased, as written.
 std::string Executor::CastType(size_t a, size_t b) const {
@@ -194,7 +147,12 @@ std::string Executor::SourceHint(size_t a, size_t b) const {
   while (b > a + 1 && IsSymbol(a, "(") && Matching(a, b) == b - 1) ++a, --b;
   if (b <= a) return "";
   if (b == a + 1 && Tk(a).kind == Tok::String) return Tk(a).national ? "N" : "V";
-  if (IsDateExpr(a, b)) return "D";
+  const SqlType t = TypeOf(a, b);
+  if (t.IsDate()) return "D";
+  if (t.base == SqlType::Char || t.base == SqlType::VarChar || t.base == SqlType::Text) return "V";
+  if (t.base == SqlType::TinyInt) return "1";
+  if (t.base == SqlType::SmallInt) return "2";
+  if (t.base == SqlType::BigInt) return "8";
   const bool call = IsSymbol(a + 1, "(") && Matching(a + 1, b) == b - 1;
   if (call && (IsWord(a, "CAST") || IsWord(a, "CONVERT"))) {
     const std::string type = CastType(a, b);

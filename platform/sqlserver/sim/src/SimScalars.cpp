@@ -54,6 +54,23 @@ void ResultBlob(sqlite3_context* ctx, const std::string& s) {
 bool IsNumber(int type) { return type == SQLITE_INTEGER || type == SQLITE_FLOAT; }
 bool FitsInt(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
+// Whether v is in the range of integer type `code` (1 tinyint, 2 smallint, 3 int, 4 bigint).
+bool FitsCode(int64_t v, int code) {
+  switch (code) {
+    case 1: return v >= 0 && v <= 255;
+    case 2: return v >= INT16_MIN && v <= INT16_MAX;
+    case 3: return FitsInt(v);
+    default: return true;
+  }
+}
+
+void Overflow(sqlite3_context* ctx, int code) {
+  static const char* const names[] = {"int", "tinyint", "smallint", "int", "bigint"};
+  const char* name = names[code >= 0 && code <= 4 ? code : 0];
+  const std::string m = "vx:8115:Arithmetic overflow error converting expression to data type " + std::string(name) + ".";
+  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
 // Text the server reads as an int: blanks around, a sign, digits.
 bool ParseInt(const std::string& text, int64_t& out, bool& overflow) {
   size_t i = 0, n = text.size();
@@ -338,7 +355,7 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
   const int kinds = sqlite3_value_int(argv[2]);
   const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
   if (ta == SQLITE_NULL || tb == SQLITE_NULL) return sqlite3_result_null(ctx);
-  if (kinds != 0) {
+  if (kinds & 3) {
     if (!IsNumber(ta) || !IsNumber(tb)) return Unsupported(ctx, "Date arithmetic with text");
     double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
     if (!(kinds & 1)) x += kServerEpoch;  // a number of days counts from 1900-01-01
@@ -369,9 +386,11 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
     double fa = 0, fb = 0;
     const bool inta = number(a, ta, tb, ia, fa), intb = number(b, tb, ta, ib, fb);
     if (inta && intb) {
-      const int64_t r = add ? ia + ib : ia - ib;
-      if (FitsInt(ia) && FitsInt(ib) && !FitsInt(r))
-        return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+      int64_t r = 0;
+      const bool overflow = add ? __builtin_add_overflow(ia, ib, &r) : __builtin_sub_overflow(ia, ib, &r);
+      // the type the translation gave the sum; without one, int unless a term is wider
+      const int code = kinds >> 2 ? kinds >> 2 : FitsInt(ia) && FitsInt(ib) ? 3 : 4;
+      if (overflow || !FitsCode(r, code)) return Overflow(ctx, code);
       return sqlite3_result_int64(ctx, r);
     }
     const double x = inta ? static_cast<double>(ia) : fa, y = intb ? static_cast<double>(ib) : fb;
@@ -380,6 +399,20 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
     const size_t colon = e.find(':');
     return Fail(ctx, std::atoi(e.substr(0, colon).c_str()), e.substr(colon + 1));
   }
+}
+
+// vx_fit(value, code): an integer result held to the range of its type (code 1
+// tinyint, 2 smallint, 3 int, 4 bigint); one SQLite made a float has overflowed.
+void FnFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int code = sqlite3_value_int(argv[1]);
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+      if (!FitsCode(sqlite3_value_int64(argv[0]), code)) return Overflow(ctx, code);
+      break;
+    case SQLITE_FLOAT: return Overflow(ctx, code);
+    default: break;
+  }
+  sqlite3_result_value(ctx, argv[0]);
 }
 
 // vx_same_length(binary, other): the binary, unless both are binaries of different lengths.
@@ -404,9 +437,11 @@ std::string Lower(std::string_view s) {
 void RegisterScalars(sqlite3* h, void* session) {
   sqlite3_create_function(h, "vx_convert", 4, SQLITE_UTF8, session, FnConvert, nullptr, nullptr);
   sqlite3_create_function(h, "vx_add", 3, SQLITE_UTF8, session, FnAdd, nullptr, nullptr);
+  sqlite3_create_function(h, "vx_fit", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, session, FnFit, nullptr, nullptr);
   sqlite3_create_function(h, "vx_same_length", 2, SQLITE_UTF8, session, FnSameLength, nullptr, nullptr);
   sqlite3_create_function(h, "vx_sub", 3, SQLITE_UTF8, session, FnSub, nullptr, nullptr);
   RegisterStrings(h, session);
+  RegisterChecks(h, session);
 }
 
 }  // namespace vx::sqlsim

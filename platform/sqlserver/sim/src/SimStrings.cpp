@@ -176,12 +176,14 @@ void AvgFinal(sqlite3_context* ctx) {
 struct Sum {
   double real = 0;
   int64_t whole = 0;
-  bool isReal = false, wide = false, any = false;
+  bool isReal = false, wide = false, any = false, overflow = false;
 };
 
-void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// vx_sum(x) sums ints; vx_sum(x, 4) sums bigints.
+void SumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, sizeof(Sum)));
   if (!a) return;
+  if (argc == 2) a->wide = true;
   const int t = sqlite3_value_type(argv[0]);
   if (t == SQLITE_NULL) return;
   a->any = true;
@@ -190,7 +192,7 @@ void SumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (t == SQLITE_INTEGER) {
     const int64_t v = sqlite3_value_int64(argv[0]);
     if (v < INT32_MIN || v > INT32_MAX) a->wide = true;
-    if (__builtin_add_overflow(a->whole, v, &a->whole)) a->wide = a->isReal = true;
+    if (__builtin_add_overflow(a->whole, v, &a->whole)) a->overflow = true;
   }
 }
 
@@ -198,6 +200,7 @@ void SumFinal(sqlite3_context* ctx) {
   auto* a = static_cast<Sum*>(sqlite3_aggregate_context(ctx, 0));
   if (!a || !a->any) return sqlite3_result_null(ctx);
   if (a->isReal) return sqlite3_result_double(ctx, a->real);
+  if (a->overflow) return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
   if (!a->wide && (a->whole < INT32_MIN || a->whole > INT32_MAX))
     return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
   sqlite3_result_int64(ctx, a->whole);
@@ -218,6 +221,7 @@ void RegisterStrings(sqlite3* h, void* session) {
   for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
   sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
   sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
+  sqlite3_create_function(h, "vx_sum", 2, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
   RegisterLike(h, session);
 }
 

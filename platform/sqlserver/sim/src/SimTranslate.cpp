@@ -104,8 +104,13 @@ std::string Executor::Translate(size_t from, size_t to) {
     } catch (const SimError&) {
       fromClause_.clear();
     }
+    // the statement's tables, unless this is a part of the statement they were read from
+    if (from < sourcesFrom_ || to > sourcesTo_) CollectSources(from, to);
     if (from < to && !planned_[from]) {
       PlanRange(from, to);
+      PlanTypes(from, to);
+      PlanTop(from, to);
+      PlanSubqueries(from, to);
       for (size_t k = from; k < to && k < planned_.size(); ++k) planned_[k] = true;
     }
   }
@@ -247,13 +252,18 @@ std::string Executor::Translate(size_t from, size_t to) {
           size_t otherFrom = 0, otherTo = 0;
           const bool afterBetween = i > from + 1 && IsWord(i - 1, "BETWEEN");
           const bool betweenEnd = i > from + 3 && IsWord(i - 1, "AND") && IsWord(i - 3, "BETWEEN");
-          if (i > from + 1 && (isComparison(i - 1) || afterBetween || betweenEnd)) {
+          if (i > from + 1 && isComparison(i - 1) && !betweenEnd) {
+            otherTo = i - 1;
+            otherFrom = ExpressionStart(from, otherTo);
+          } else if (i > from + 1 && (afterBetween || betweenEnd)) {
             otherTo = betweenEnd ? i - 3 : i - 1;
-            otherFrom = otherTo - 1;
-            while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+            otherFrom = ExpressionStart(from, otherTo);
           } else if (isComparison(i + 1) && i + 2 < to) {
             otherFrom = i + 2;
             otherTo = OperandEnd(i + 2, to) + 1;
+            while (otherTo + 1 < to && Tk(otherTo).kind == Tok::Symbol &&
+                   std::strchr("+-*/%&|^", Tk(otherTo).text[0]) && Tk(otherTo).text.size() == 1 && StartsOperand(otherTo + 1))
+              otherTo = OperandEnd(otherTo + 1, to) + 1;
           } else if (i > from + 2 && (IsSymbol(i - 1, "(") || IsSymbol(i - 1, ","))) {
             // x [NOT] IN ('a', 'b'): a string of the list is compared with x
             size_t open = i - 1;
@@ -262,18 +272,21 @@ std::string Executor::Translate(size_t from, size_t to) {
               --open;
             if (IsSymbol(open, "(") && open > from + 1 && IsWord(open - 1, "IN")) {
               otherTo = IsWord(open - 2, "NOT") && open > from + 2 ? open - 2 : open - 1;
-              otherFrom = otherTo - 1;
-              while (otherFrom > from + 1 && IsSymbol(otherFrom - 1, ".") && IsIdentifier(otherFrom - 2)) otherFrom -= 2;
+              otherFrom = ExpressionStart(from, otherTo);
             }
           }
+          if (auto typed = literalTypes_.find(i); typed != literalTypes_.end()) {
+            emit("vx_convert('" + typed->second + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
+            break;
+          }
           if (otherTo > otherFrom) {
-            const bool number = otherTo == otherFrom + 1 && Tk(otherFrom).kind == Tok::Number &&
-                                Tk(otherFrom).text.find_first_of("xX") == std::string::npos;
-            const char* type = !number ? nullptr
-                               : Tk(otherFrom).text.find_first_of(".eE") == std::string::npos ? "int" : "float";
-            if (!number && IsDateExpr(otherFrom, otherTo)) type = "datetime";
-            if (type) {
-              emit("vx_convert('" + std::string(type) + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
+            // the string takes the type of what it is compared with, when that is higher
+            const SqlType other = TypeOf(otherFrom, otherTo);
+            std::string type;
+            if (other.IsDate() || other.IsInteger() || other.base == SqlType::Float) type = other.Name();
+            else if (other.base == SqlType::Decimal || other.base == SqlType::Real) type = "float";
+            if (!type.empty()) {
+              emit("vx_convert('" + type + "', " + lit + ", NULL, " + (t.national ? "'N'" : "'V'") + ")");
               break;
             }
           }
@@ -358,7 +371,8 @@ std::string Executor::Translate(size_t from, size_t to) {
                t.value == "OFFSET" || t.value == "NOTNULL" || t.value == "ISNULL") &&
               !IsWord(i - 1, "AS") && !IsSymbol(i - 1, ".") && !IsSymbol(i + 1, ".") && i + 1 < to)
             SyntaxError(i + 1);
-          if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
+          if (t.value == "CURRENT_TIMESTAMP") emit("getdate()");
+          else if (t.value == "SYSTEM_USER" || t.value == "CURRENT_USER" || t.value == "SESSION_USER")
             emit(t.value == "SYSTEM_USER" ? "suser_sname()" : "user_name()");
           else if (t.value == "USER" && !IsSymbol(i + 1, "(") && !IsSymbol(i + 1, ".")) emit("user_name()");
           else if (t.value == "COLLATE" && i > from) {

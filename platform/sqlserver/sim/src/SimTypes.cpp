@@ -3,6 +3,7 @@
 // shows (GETDATE(), CAST and CONVERT); and the conversions to datetime and
 // varbinary that SQLite does not make.
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -113,12 +114,25 @@ bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange) {
     }
   }
   if (*p != '\0') return false;
-  DateParts parts{y, mo, d, h, mi, 0};
+  // The server keeps three-hundredths of a second: .005 is .007, .999 the next second.
+  const double ms = std::round(sec * 1000.0);
+  int64_t ticks = (static_cast<int64_t>(ms) * 3 + 5) / 10 + (static_cast<int64_t>(h) * 60 + mi) * 60 * 300;
+  DateParts parts{y, mo, d, 0, 0, 0};
   if (sec < 0 || sec >= 60 || h > 23 || mi > 59 || y < 1753 || !DatePartsToOle(parts, ole)) {
     if (outOfRange) *outOfRange = true;
     return false;
   }
-  ole += sec / 86400.0;
+  constexpr int64_t kTicksADay = 86400LL * 300;
+  constexpr double kLastDay = 2958465;  // 9999-12-31
+  if (ticks >= kTicksADay) {
+    ticks -= kTicksADay;
+    ole += 1;
+  }
+  if (ole > kLastDay) {
+    if (outOfRange) *outOfRange = true;
+    return false;
+  }
+  ole += static_cast<double>(ticks) / static_cast<double>(kTicksADay);
   return true;
 }
 
@@ -176,6 +190,10 @@ std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const
     else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && !IsSymbol(b - 2, ".")) --b;
     types.push_back(ExpressionType(a, b));
   }
+  // The columns of a UNION take the type its SELECTs meet in.
+  const auto unionTypes = UnionTypes(from, to);
+  for (size_t c = 0; c < types.size() && c < unionTypes.size(); ++c)
+    if (unionTypes[c].Known() && !(unionTypes[c].IsString() && types[c].empty())) types[c] = unionTypes[c].Name();
   return types;
 }
 
@@ -212,6 +230,8 @@ std::string Executor::ExpressionType(size_t a, size_t b) const {
       else if (depth == 0 && IsSymbol(k, ",")) return text(a + 2, k);
     }
   }
+  // A number goes out as the type the server gives it (a sum of tinyints is a tinyint).
+  if (const SqlType t = TypeOf(a, b); t.IsInteger() || t.base == SqlType::Float) return t.Name();
   return {};
 }
 
