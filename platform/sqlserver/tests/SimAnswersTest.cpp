@@ -519,6 +519,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "1"},
                {"EXEC sp_executesql N'SELECT CASE WHEN @s LIKE ''a'' THEN 1 ELSE 0 END', N'@s nvarchar(5)', 'a  '",
                 "0"}}}),
+    [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
 
 // Each expression has the server's type: its values convert to it, its integers
 // keep to its range, and the server's checks of a query come before its answer.
