@@ -327,4 +327,39 @@ INSTANTIATE_TEST_SUITE_P(
                {"SET NOCOUNT ON SET LOCK_TIMEOUT 5000 SET ANSI_NULL_DFLT_ON ON SET XACT_ABORT ON", "ok"}}}),
     [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
 
+// Statements nested deeper than the server takes, each followed by a good one on
+// the same server.
+std::string Nested(const std::string& open, const std::string& inner, const std::string& close, int levels) {
+  std::string s = "SELECT ";
+  for (int k = 0; k < levels; ++k) s += open;
+  s += inner;
+  for (int k = 0; k < levels; ++k) s += close;
+  return s;
+}
+const std::vector<std::string>& Deep() {
+  static const std::vector<std::string> d{Nested("(", "1", ")", 20000),
+                                          Nested("CASE WHEN 1 = 1 THEN ", "1", " END", 24000),
+                                          Nested("(SELECT ", "1", ")", 200), Nested("- ", "1", "", 200000),
+                                          Nested("(SELECT ", "1", ")", 20)};
+  return d;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Robust, SimAnswers,
+    ::testing::Values(Group{"Nesting",
+                            {{Deep()[0].c_str(), "error 191"},
+                             {"SELECT 1 + 1", "2"},
+                             {Deep()[1].c_str(), "error 191"},
+                             {Deep()[2].c_str(), "error 191"},
+                             {Deep()[3].c_str(), "error 191"},
+                             {Deep()[4].c_str(), "refused"},
+                             {"SELECT ((((((((((1))))))))))", "1"}}},
+                      Group{"TypeLengths",
+                            {{"SELECT CAST('abc' AS char(2147483648))", "error 131"},
+                             {"SELECT CONVERT(varbinary(8001), 'a')", "error 131"},
+                             {"SELECT CAST(N'a' AS nvarchar(4001))", "error 131"},
+                             {"SELECT DATALENGTH(CAST('abc' AS char(8000)))", "8000"},
+                             {"SELECT DATALENGTH(CAST(N'a' AS nchar(4000)))", "8000"}}}),
+    [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -1,19 +1,65 @@
 // What the server checks when it compiles a batch, before any statement runs:
 // the syntax of the queries (through SQLite's parser), the place of a view's
 // options, and the translation of server errors of queries into messages.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "Executor.h"
 #include "SimSession.h"
+#include "SimTypes.h"
 
 #include <sqlcipher/sqlite3.h>
 
 namespace vx::sqlsim {
 
 namespace {
-bool IsCompileError(int number) { return number == 156 || number == 170 || number == 174 || number == 195; }
+bool IsCompileError(int number) {
+  return number == 156 || number == 170 || number == 174 || number == 191 || number == 195;
+}
+
+// How deep parentheses, CASE and signs may nest in one statement: SQLite's own
+// parser gives up before this, and the simulator's passes over the text recurse
+// once per level.
+constexpr int kMaxNesting = 128;
+
+SimError NestedTooDeeply(int line) {
+  return SimError{191, 15,
+                  "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into "
+                  "smaller queries.",
+                  line};
+}
 }  // namespace
+
+// A string or binary type longer than the server keeps (131), refused before
+// anything of that length is made.
+void Executor::CheckTypeLength(size_t a, size_t b) const {
+  if (b < a + 4 || !IsSymbol(a + 1, "(") || Tk(a + 2).kind != Tok::Number || !IsSymbol(a + 3, ")")) return;
+  const std::string& base = Tk(a).value;
+  const int limit = base == "NCHAR" || base == "NVARCHAR" ? 4000
+                    : base == "CHAR" || base == "VARCHAR" || base == "BINARY" || base == "VARBINARY" ? 8000
+                                                                                                      : 0;
+  const std::string& digits = Tk(a + 2).text;
+  if (limit == 0 || digits.find_first_not_of("0123456789") != std::string::npos) return;
+  const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  if (digits.size() - first <= 5 && std::atoi(digits.c_str() + first) <= limit) return;
+  throw SimError{131, 15,
+                 "The size (" + digits.substr(first) + ") given to the type '" + Lower(Tk(a).text) +
+                     "' exceeds the maximum allowed for any data type (" + std::to_string(limit) + ").",
+                 Tk(a).line};
+}
+
+void Executor::CheckNesting(size_t from, size_t to) const {
+  int depth = 0, cases = 0, signs = 0;
+  for (size_t k = from; k < to; ++k) {
+    if (IsSymbol(k, "(")) ++depth;
+    else if (IsSymbol(k, ")") && depth > 0) --depth;
+    else if (IsWord(k, "CASE")) ++cases;
+    else if (IsWord(k, "END") && cases > 0) --cases;
+    signs = IsSymbol(k, "-") || IsSymbol(k, "+") || IsSymbol(k, "~") || IsWord(k, "NOT") ? signs + 1 : 0;
+    if (depth + cases + signs > kMaxNesting) throw NestedTooDeeply(Tk(k).line);
+  }
+}
 
 SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_t to) const {
   if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return SimError{1222, 16, "Lock request time out period exceeded."};
@@ -23,6 +69,9 @@ SimError Executor::QueryError(int rc, const std::string& msg, size_t from, size_
     const int number = std::atoi(msg.substr(3, colon - 3).c_str());
     if (number != 0) return SimError{number, 16, msg.substr(colon + 1)};
   }
+  // Nesting the server takes but SQLite's parser does not.
+  if (msg == "parser stack overflow" || msg.rfind("Expression tree is too large", 0) == 0)
+    return Unsupported("A statement nested this deeply");
   if (msg == "vx:8134") return SimError{8134, 16, "Divide by zero error encountered."};
   if (msg == "vx:241") return SimError{241, 16, "Syntax error converting datetime from character string."};
   if (msg.rfind("no such table: ", 0) == 0) {
