@@ -51,9 +51,11 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void Part(sqlite3_context* ctx, sqlite3_value* v, int64_t start, int64_t length) {
   const bool blob = sqlite3_value_type(v) == SQLITE_BLOB;
   const int64_t size = blob ? sqlite3_value_bytes(v) : static_cast<int64_t>(Units(v).size());
-  int64_t from = start < 0 ? 0 : start, to = start + length;
-  if (to > size) to = size;
-  if (to < from) to = from;
+  // a start past the end gives no characters; the end is computed wide, so no
+  // start and length a client sends can overflow it
+  const int64_t from = start < 0 ? 0 : start > size ? size : start;
+  const __int128 end = static_cast<__int128>(start) + length;
+  const int64_t to = end > size ? size : end < from ? from : static_cast<int64_t>(end);
   if (blob) {
     const char* p = static_cast<const char*>(sqlite3_value_blob(v));
     return sqlite3_result_blob(ctx, p ? p + from : "", static_cast<int>(to - from), SQLITE_TRANSIENT);
@@ -65,7 +67,8 @@ void FnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const int64_t length = sqlite3_value_int64(argv[2]);
   if (length < 0) return Fail(ctx, 536, "Invalid length parameter passed to the substring function.");
-  Part(ctx, argv[0], sqlite3_value_int64(argv[1]) - 1, length);
+  const int64_t start = sqlite3_value_int64(argv[1]);
+  Part(ctx, argv[0], start == INT64_MIN ? start : start - 1, length);
 }
 
 void FnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

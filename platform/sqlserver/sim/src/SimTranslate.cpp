@@ -98,6 +98,7 @@ std::string Executor::Translate(size_t from, size_t to) {
   } nesting(translateDepth_);
   if (top) {
     CheckNesting(from, to);
+    RefuseUnmodelled(from, to);
     if (planned_.size() < tokens_.size()) planned_.resize(tokens_.size(), false);
     try {
       fromClause_ = FromClause(from, to);
