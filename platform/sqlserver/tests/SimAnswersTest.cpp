@@ -370,7 +370,14 @@ INSTANTIATE_TEST_SUITE_P(
                              {"SELECT 1 AS a INTO #t", "refused"},
                              {"SELECT LEN('a', 'b')", "error 174 ~The len function"},
                              {"SELECT ISNULL(1)", "error 174 ~The isnull function"},
-                             {"SELECT DATALENGTH(SUBSTRING('abc', 10, 2))", "0"}}}),
+                             {"SELECT DATALENGTH(SUBSTRING('abc', 10, 2))", "0"}}},
+                      // beyond bigint and the datetime range: the server's errors, no wrapped value
+                      Group{"Overflow",
+                            {{"SELECT CAST(9223372036854775807 AS bigint) + 1", "error 8115"},
+                             {"SELECT CAST(-9223372036854775807 AS bigint) - 2", "error 8115"},
+                             {"SELECT GETDATE() + 3000000", "error 517"},
+                             {"SELECT CAST(1e300 AS datetime)", "error 8115"},
+                             {"SELECT CAST(2958463 AS datetime)", "datetime 9999-12-31 00:00:00.000"}}}),
     [](const ::testing::TestParamInfo<Group>& info) { return std::string(info.param.name); });
 
 }  // namespace
