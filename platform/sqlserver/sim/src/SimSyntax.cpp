@@ -31,10 +31,22 @@ SimError NestedTooDeeply(int line) {
 }
 }  // namespace
 
-// A string or binary type longer than the server keeps (131), refused before
-// anything of that length is made.
+// A type is written as words ("int", "double precision") and a length or a
+// precision and scale in parentheses; a string or binary type longer than the
+// server keeps (131) is refused before anything of that length is made.
 void Executor::CheckTypeLength(size_t a, size_t b) const {
-  if (b < a + 4 || !IsSymbol(a + 1, "(") || Tk(a + 2).kind != Tok::Number || !IsSymbol(a + 3, ")")) return;
+  size_t k = a;
+  while (k < b && Tk(k).kind == Tok::Word) ++k;
+  if (k == a) SyntaxError(a);
+  if (k < b) {
+    if (!IsSymbol(k, "(")) SyntaxError(k);
+    if (Tk(k + 1).kind != Tok::Number) SyntaxError(k + 1);
+    size_t close = k + 2;
+    if (IsSymbol(close, ",") && Tk(close + 1).kind == Tok::Number) close += 2;
+    if (!IsSymbol(close, ")")) SyntaxError(close);
+    if (close + 1 != b) SyntaxError(close + 1);
+  }
+  if (b != a + 4 || !IsSymbol(a + 1, "(")) return;
   const std::string& base = Tk(a).value;
   const int limit = base == "NCHAR" || base == "NVARCHAR" ? 4000
                     : base == "CHAR" || base == "VARCHAR" || base == "BINARY" || base == "VARBINARY" ? 8000
