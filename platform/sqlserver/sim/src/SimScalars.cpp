@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "Lexer.h"
+#include "SimGuard.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -421,10 +422,10 @@ std::string Lower(std::string_view s) {
 }
 
 void RegisterScalars(sqlite3* h, void* session) {
-  sqlite3_create_function(h, "vx_convert", 4, SQLITE_UTF8, session, FnConvert, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_add", 3, SQLITE_UTF8, session, FnAdd, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_same_length", 2, SQLITE_UTF8, session, FnSameLength, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_sub", 3, SQLITE_UTF8, session, FnSub, nullptr, nullptr);
+  CreateGuardedFunction(h, "vx_convert", 4, session, FnConvert);
+  CreateGuardedFunction(h, "vx_add", 3, session, FnAdd);
+  CreateGuardedFunction(h, "vx_same_length", 2, session, FnSameLength);
+  CreateGuardedFunction(h, "vx_sub", 3, session, FnSub);
   RegisterStrings(h, session);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "SimGuard.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -265,7 +266,7 @@ void RegisterStrings(sqlite3* h, void* session) {
                    {"vx_right", 2, FnRight},     {"vx_charindex", 2, FnCharIndex}, {"vx_charindex", 3, FnCharIndex},
                    {"vx_replace", 3, FnReplace}, {"vx_upper", 1, FnUpper},         {"vx_lower", 1, FnLower},
                    {"like", 2, FnLike},          {"like", 3, FnLike}};
-  for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
+  for (const F& f : fns) CreateGuardedFunction(h, f.name, f.argc, session, f.fn);
   sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
   sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
 }
