@@ -202,7 +202,7 @@ struct Average {
   double sum = 0;
   int64_t isum = 0;
   int64_t count = 0;
-  bool real = false;
+  bool real = false, overflow = false;
 };
 
 void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -212,7 +212,7 @@ void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (t == SQLITE_NULL) return;
   if (t != SQLITE_INTEGER) a->real = true;
   a->sum += sqlite3_value_double(argv[0]);
-  if (t == SQLITE_INTEGER) a->isum += sqlite3_value_int64(argv[0]);
+  if (t == SQLITE_INTEGER && __builtin_add_overflow(a->isum, sqlite3_value_int64(argv[0]), &a->isum)) a->overflow = true;
   ++a->count;
 }
 
@@ -220,6 +220,7 @@ void AvgFinal(sqlite3_context* ctx) {
   auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, 0));
   if (!a || a->count == 0) return sqlite3_result_null(ctx);
   if (a->real) return sqlite3_result_double(ctx, a->sum / static_cast<double>(a->count));
+  if (a->overflow) return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
   sqlite3_result_int64(ctx, a->isum / a->count);
 }
 
