@@ -131,57 +131,60 @@ void FnCase(sqlite3_context* ctx, int, sqlite3_value** argv, bool upper) {
 void FnUpper(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, true); }
 void FnLower(sqlite3_context* ctx, int argc, sqlite3_value** argv) { FnCase(ctx, argc, argv, false); }
 
-// LIKE as the server matches: % any run, _ one character, [abc] [a-c] [^abc] one
-// of a set, and the escape character making the next one literal.
-bool Match(const std::u16string& p, size_t pi, const std::u16string& s, size_t si, char16_t esc, bool hasEsc) {
-  while (pi < p.size()) {
-    char16_t c = p[pi];
-    if (hasEsc && c == esc && pi + 1 < p.size()) {
-      if (si >= s.size() || Fold(s[si]) != Fold(p[pi + 1])) return false;
-      pi += 2;
-      ++si;
-      continue;
-    }
-    if (c == u'%') {
-      while (pi < p.size() && p[pi] == u'%') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = si; k <= s.size(); ++k)
-        if (Match(p, pi, s, k, esc, hasEsc)) return true;
-      return false;
-    }
-    if (si >= s.size()) return false;
-    if (c == u'_') {
-      ++pi;
-      ++si;
-      continue;
-    }
-    if (c == u'[') {
-      size_t close = p.find(u']', pi + 1);
-      if (close != std::u16string::npos && close > pi + 1) {
-        size_t k = pi + 1;
-        const bool negate = p[k] == u'^' && close > k + 1;
-        if (negate) ++k;
-        bool in = false;
-        const char16_t x = Fold(s[si]);
-        for (; k < close; ++k) {
-          if (k + 2 < close && p[k + 1] == u'-') {
-            if (x >= Fold(p[k]) && x <= Fold(p[k + 2])) in = true;
-            k += 2;
-          } else if (Fold(p[k]) == x) {
-            in = true;
-          }
+// Whether the pattern's element at pi (not a '%') matches the character x: the
+// element's length in the pattern when it does, 0 when not. '_' is any character,
+// [abc] [a-c] [^abc] one of a set, the escape character makes the next one literal.
+size_t One(const std::u16string& p, size_t pi, char16_t x, char16_t esc, bool hasEsc) {
+  const char16_t c = p[pi];
+  if (hasEsc && c == esc && pi + 1 < p.size()) return Fold(x) == Fold(p[pi + 1]) ? 2 : 0;
+  if (c == u'_') return 1;
+  if (c == u'[') {
+    const size_t close = p.find(u']', pi + 1);
+    if (close != std::u16string::npos && close > pi + 1) {
+      size_t k = pi + 1;
+      const bool negate = p[k] == u'^' && close > k + 1;
+      if (negate) ++k;
+      bool in = false;
+      const char16_t f = Fold(x);
+      for (; k < close; ++k) {
+        if (k + 2 < close && p[k + 1] == u'-') {
+          if (f >= Fold(p[k]) && f <= Fold(p[k + 2])) in = true;
+          k += 2;
+        } else if (Fold(p[k]) == f) {
+          in = true;
         }
-        if (in == negate) return false;
-        pi = close + 1;
+      }
+      return in == negate ? 0 : close + 1 - pi;
+    }
+  }
+  return Fold(c) == Fold(x) ? 1 : 0;
+}
+
+// LIKE as the server matches: % any run, every other element one character.
+// A mismatch goes back to the last '%' only, one character further: as every
+// other element is one character long, no earlier '%' could do better, so the
+// time is bounded by the lengths' product whatever the pattern.
+bool Match(const std::u16string& p, size_t pi, const std::u16string& s, size_t si, char16_t esc, bool hasEsc) {
+  auto isRun = [&](size_t k) { return k < p.size() && p[k] == u'%' && !(hasEsc && esc == u'%' && k + 1 < p.size()); };
+  size_t starP = std::u16string::npos, starS = 0;
+  for (;;) {
+    if (isRun(pi)) {
+      while (isRun(pi)) ++pi;
+      starP = pi;
+      starS = si;
+      continue;
+    }
+    if (si == s.size() && pi == p.size()) return true;
+    if (si < s.size() && pi < p.size())
+      if (const size_t n = One(p, pi, s[si], esc, hasEsc); n > 0) {
+        pi += n;
         ++si;
         continue;
       }
-    }
-    if (Fold(c) != Fold(s[si])) return false;
-    ++pi;
-    ++si;
+    if (starP == std::u16string::npos || starS >= s.size()) return false;
+    pi = starP;
+    si = ++starS;
   }
-  return si == s.size();
 }
 
 // like(pattern, value[, escape]): what SQLite calls for `value LIKE pattern`.
