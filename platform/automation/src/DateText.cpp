@@ -17,7 +17,8 @@ namespace {
 // One locale handle per name, kept for the life of the process.
 locale_t LocaleHandle(const std::string& name) {
   static std::mutex mutex;
-  static std::map<std::string, locale_t> cache;
+  // never destroyed: the handles stay valid for threads still formatting at exit
+  static auto& cache = *new std::map<std::string, locale_t>;
   std::lock_guard<std::mutex> lock(mutex);
   auto it = cache.find(name);
   if (it != cache.end()) return it->second;

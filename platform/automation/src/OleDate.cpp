@@ -51,6 +51,9 @@ bool DatePartsToOle(const DateParts& p, OleDate& out) {
 }
 
 DateParts OleToDateParts(OleDate date) {
+  // Far beyond any calendar shown (or not a number): held at a bound, never overflowed.
+  if (!(date > -1e9)) date = -1e9;
+  if (!(date < 1e9)) date = 1e9;
   double days = std::trunc(date);
   double frac = std::fabs(date - days);
   int64_t secs = std::llround(frac * 86400.0);

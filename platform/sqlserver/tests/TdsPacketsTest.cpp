@@ -59,22 +59,39 @@ TEST_F(TdsPackets, UseSendsTheDatabaseChangeThenMessage5701AtLevelZero) {
   EXPECT_EQ(t[2].number, 0u);
 }
 
-TEST_F(TdsPackets, AnAttentionIsAcknowledgedInAMessageOfItsOwnAfterTheCancelledRequests) {
+// When the attention comes: after rows went out, or before the request sent anything.
+struct Cancel {
+  const char* name;
+  bool rowsFirst;           // rows go out at once, before the query that runs for seconds
+  uint8_t firstTokenType;   // of the cancelled request's reply
+};
+void PrintTo(const Cancel& c, std::ostream* os) { *os << c.name; }
+
+class TdsAttention : public TdsPackets, public ::testing::WithParamInterface<Cancel> {};
+
+TEST_P(TdsAttention, IsAcknowledgedInAMessageOfItsOwnAfterTheCancelledRequestsReply) {
   auto c = LoggedIn();
-  // Rows that go out at once (about 50 KB), then a query that runs for seconds.
   std::string slow = "SELECT COUNT(*) FROM sysobjects t0";
   for (int i = 1; i < 7; ++i) slow += ", sysobjects t" + std::to_string(i);
-  ASSERT_TRUE(c->SendBatch("SELECT a.name FROM sysobjects a, sysobjects b, sysobjects c\n" + slow));
-  for (int i = 0; i < 500 && c->Waiting() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_GT(c->Waiting(), 0u);
+  // Rows that go out at once (about 50 KB) come first when asked for.
+  ASSERT_TRUE(c->SendBatch((GetParam().rowsFirst ? "SELECT a.name FROM sysobjects a, sysobjects b, sysobjects c\n" : "") +
+                           slow));
+  if (GetParam().rowsFirst) {
+    for (int i = 0; i < 500 && c->Waiting() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(c->Waiting(), 0u);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(c->Waiting(), 0u);
+  }
   ASSERT_TRUE(c->SendAttention());
 
-  // The cancelled request's reply ends as a whole message, rows and all, without the acknowledgement...
+  // The cancelled request's reply ends as a whole message (rows and all, or its DONE
+  // alone), without the acknowledgement: clients take it as the request's reply...
   std::string reply;
   ASSERT_TRUE(c->Read(reply));
   const auto first = RawTds::Parse(reply);
   ASSERT_FALSE(first.empty());
-  EXPECT_EQ(first.front().type, 0x81);
+  EXPECT_EQ(first.front().type, GetParam().firstTokenType);
   EXPECT_EQ(first.back().type, 0xFD);
   for (const auto& t : first) EXPECT_FALSE(t.type == 0xFD && (t.number & kDoneAttention));
   // ...and the acknowledgement follows, alone in its message.
@@ -85,6 +102,10 @@ TEST_F(TdsPackets, AnAttentionIsAcknowledgedInAMessageOfItsOwnAfterTheCancelledR
   EXPECT_EQ(ack[0].number, kDoneAttention);
   StillAnswers(*c);
 }
+
+INSTANTIATE_TEST_SUITE_P(When, TdsAttention,
+                         ::testing::Values(Cancel{"BetweenRows", true, 0x81}, Cancel{"BeforeAnyToken", false, 0xFD}),
+                         [](const ::testing::TestParamInfo<Cancel>& info) { return std::string(info.param.name); });
 
 TEST_F(TdsPackets, AConnectionKeepsABoundedNumberOfPreparedStatements) {
   // sp_prepare @handle OUTPUT, NULL, N'SELECT 1', once more than a connection keeps, in one request.

@@ -132,7 +132,7 @@ TEST(ColourSqlTest, DeletingTheCodesGivesTheInputBack) {
       "if (select count(*) from inserted) > 1 begin raiserror('no', 16, 1) rollback end\n",
       "CREATE FUNCTION dbo.f(@a int)\tRETURNS @t TABLE (id int PRIMARY KEY)\fAS\vBEGIN\r"
       "INSERT @t VALUES(-2147483648)RETURN END",
-      std::string("SELECT 1\0 --x\x01\x7F", 17),
+      std::string("SELECT 1\0 --x\x01\x7F", 15),
       "bad utf-8: \xC3( \xFF \xE2\x82 end",
       "x = \"q\"\"q\" /* open",
       "\n\n\r\r \t",

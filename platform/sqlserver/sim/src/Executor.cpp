@@ -11,12 +11,12 @@ namespace vx::sqlsim {
 
 namespace {
 bool IsStarterWord(const std::string& w) {
-  static const std::array<std::string_view, 39> starters{
+  static const std::array<std::string_view, 40> starters{
       "SELECT", "USE",    "SET",    "SETUSER", "BEGIN",  "COMMIT", "ROLLBACK", "CREATE",
       "ALTER",  "DROP",   "IF",     "ELSE",    "EXEC",   "EXECUTE", "PRINT",   "DECLARE",
       "INSERT", "UPDATE", "DELETE", "GRANT",   "DENY",   "REVOKE", "RETURN",   "END",
       "WHILE",  "RAISERROR", "WAITFOR", "TRUNCATE", "FETCH", "OPEN", "CLOSE", "DEALLOCATE",
-      "GOTO",   "BREAK",  "CONTINUE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL"};
+      "GOTO",   "BREAK",  "CONTINUE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL", "SAVE"};
   return std::find(starters.begin(), starters.end(), w) != starters.end();
 }
 }  // namespace
@@ -162,10 +162,10 @@ void Executor::Statement(bool exec, bool first) {
 void Executor::Dispatch(bool exec, bool first) {
   // Statements of the server the simulator does not run: refused by name, never
   // taken for a procedure call or a syntax error.
-  static const std::array<std::string_view, 22> refused{
+  static const std::array<std::string_view, 23> refused{
       "DECLARE", "WHILE",  "RAISERROR", "INSERT",   "UPDATE", "DELETE",     "RETURN",  "GOTO",
       "BREAK",   "CONTINUE", "WAITFOR", "DBCC",     "TRUNCATE", "FETCH",    "OPEN",    "CLOSE",
-      "DEALLOCATE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL", "READTEXT"};
+      "DEALLOCATE", "CHECKPOINT", "BACKUP", "RESTORE", "KILL", "READTEXT", "SAVE"};
   if (Cur().kind == Tok::Word && std::find(refused.begin(), refused.end(), Cur().value) != refused.end())
     throw Unsupported("The statement " + Cur().value);
   // A procedure name alone as the first statement runs it, as EXEC does.

@@ -83,7 +83,15 @@ class Executor {
 
   // parse-time checks
   void CheckQuery(const std::string& sql, size_t from, size_t to);
+  // Error 191 when parentheses, CASE and signs in [from, to) nest deeper than
+  // the simulator's passes over the text may recurse.
+  void CheckNesting(size_t from, size_t to) const;
+  // Refuses by name SELECT INTO and comparisons with ANY, SOME or ALL.
+  void RefuseUnmodelled(size_t from, size_t to) const;
+  // Error 131 when the type [a, b) of a CAST or CONVERT is longer than the server allows.
+  void CheckTypeLength(size_t a, size_t b) const;
   SimError QueryError(int rc, const std::string& message, size_t from, size_t to) const;
+  bool Written(const std::string& name, size_t from, size_t to) const;
   size_t OperandEnd(size_t i, size_t to) const;
 
   // expressions (SimExpr.cpp)

@@ -26,6 +26,7 @@ SimError Unsupported(const std::string& what) {
 }
 
 bool Executor::StartsOperand(size_t i) const {
+  while (IsSymbol(i, "-") || IsSymbol(i, "+") || IsSymbol(i, "~")) ++i;  // signs before the operand
   const Token& t = Tk(i);
   switch (t.kind) {
     case Tok::Number:
@@ -34,9 +35,7 @@ bool Executor::StartsOperand(size_t i) const {
     case Tok::Bracketed:
     case Tok::QuotedId: return true;
     case Tok::Symbol:
-      if (t.text == "(") return true;
-      if (t.text == "-" || t.text == "+" || t.text == "~") return StartsOperand(i + 1);
-      return false;
+      return t.text == "(";
     case Tok::Word:
       return !IsReservedWord(t.value) ||
              OneOf(t.value, {"CASE", "NULL", "CONVERT", "COALESCE", "NULLIF", "LEFT", "RIGHT", "USER",

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "SimGuard.h"
 #include "SimSession.h"
 #include "SimStore.h"
 #include "SimTypes.h"
@@ -15,7 +16,7 @@ namespace vx::sqlsim {
 
 namespace {
 
-SimSession* Self(sqlite3_context* ctx) { return static_cast<SimSession*>(sqlite3_user_data(ctx)); }
+SimSession* Self(sqlite3_context* ctx) { return static_cast<SimSession*>(GuardedSession(ctx)); }
 
 std::string ArgText(sqlite3_value* v) {
   // Whole, with any NUL inside: a name cut at a NUL would be another name.
@@ -331,7 +332,7 @@ void SimSession::RegisterFunctions() {
                    {"vx_datalength", 2, FnDataLength},
                    {"vx_divisor", 1, FnDivisor}};
   for (const F& f : fns)
-    sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, this, f.fn, nullptr, nullptr);
+    CreateGuardedFunction(h, f.name, f.argc, this, f.fn);
   RegisterScalars(h, this);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SimCollation.h"
+#include "SimGuard.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -172,8 +173,8 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 void RegisterLike(sqlite3* h, void* session) {
-  sqlite3_create_function(h, "like", 2, SQLITE_UTF8, session, FnLike, nullptr, nullptr);
-  sqlite3_create_function(h, "like", 3, SQLITE_UTF8, session, FnLike, nullptr, nullptr);
+  CreateGuardedFunction(h, "like", 2, session, FnLike);
+  CreateGuardedFunction(h, "like", 3, session, FnLike);
 }
 
 }  // namespace vx::sqlsim

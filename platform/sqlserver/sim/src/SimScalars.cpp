@@ -13,6 +13,7 @@
 
 #include "Lexer.h"
 #include "SimCollation.h"
+#include "SimGuard.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -23,6 +24,9 @@ namespace vx::sqlsim {
 namespace {
 
 constexpr double kServerEpoch = 2.0;  // automation date of 1900-01-01
+
+// The server's datetimes run from 1753-01-01 to 9999-12-31 23:59:59.997.
+bool InDateRange(double ole) { return ole >= -53688.0 && ole < 2958466.0; }
 
 std::string Text(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
@@ -142,6 +146,7 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 // A datetime as the server writes it in CONVERT style `style`; false for a style
 // the simulator does not write.
 bool FormatDate(double ole, int style, std::string& out) {
+  if (!InDateRange(ole)) return false;
   // The server keeps a datetime in three-hundredths of a second.
   int64_t ticks = std::llround(ole * 86400.0 * 300.0);
   int64_t days = ticks >= 0 ? ticks / (86400LL * 300) : -((-ticks + 86400LL * 300 - 1) / (86400LL * 300));
@@ -209,6 +214,8 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (const int width = IntWidth(b); width > 0 || b == "BIT") {
     int64_t r = 0;
     if (isDate) {
+      if (!InDateRange(sqlite3_value_double(v)))
+        return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type datetime.");
       r = static_cast<int64_t>(std::floor(sqlite3_value_double(v) - kServerEpoch + 0.5));
     } else if (vt == SQLITE_INTEGER) {
       r = sqlite3_value_int64(v);
@@ -267,12 +274,16 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return Unsupported(ctx, "Reading '" + text + "' as a date");
       return Fail(ctx, 241, "Syntax error converting datetime from character string.");
     }
+    if (!InDateRange(ole))
+      return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type datetime.");
     if (b == "SMALLDATETIME") ole = std::round(ole * 1440.0) / 1440.0;
     return sqlite3_result_double(ctx, ole);
   }
   if (b == "VARCHAR" || b == "NVARCHAR" || b == "CHAR" || b == "NCHAR" || b == "SYSNAME") {
     const Target tt = b == "SYSNAME" ? Target{"NVARCHAR", 128} : t;
     if (isDate) {
+      if (!InDateRange(sqlite3_value_double(v)))
+        return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type datetime.");
       std::string out;
       if (!FormatDate(sqlite3_value_double(v), hasStyle ? style : 0, out))
         return Unsupported(ctx, "CONVERT style " + std::to_string(style));
@@ -360,7 +371,9 @@ void Arith(sqlite3_context* ctx, sqlite3_value** argv, bool add) {
     double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
     if (!(kinds & 1)) x += kServerEpoch;  // a number of days counts from 1900-01-01
     if (!(kinds & 2)) y += kServerEpoch;
-    return sqlite3_result_double(ctx, add ? x + y - kServerEpoch : x - y + kServerEpoch);
+    const double r = add ? x + y - kServerEpoch : x - y + kServerEpoch;
+    if (!InDateRange(r)) return Fail(ctx, 517, "Adding a value to a 'datetime' column caused overflow.");
+    return sqlite3_result_double(ctx, r);
   }
   if (add && ta == SQLITE_TEXT && tb == SQLITE_TEXT) return ResultText(ctx, Text(a) + Text(b));
   if (add && ta == SQLITE_BLOB && tb == SQLITE_BLOB) return ResultBlob(ctx, Bytes(a) + Bytes(b));
@@ -435,11 +448,11 @@ std::string Lower(std::string_view s) {
 }
 
 void RegisterScalars(sqlite3* h, void* session) {
-  sqlite3_create_function(h, "vx_convert", 4, SQLITE_UTF8, session, FnConvert, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_add", 3, SQLITE_UTF8, session, FnAdd, nullptr, nullptr);
+  CreateGuardedFunction(h, "vx_convert", 4, session, FnConvert);
+  CreateGuardedFunction(h, "vx_add", 3, session, FnAdd);
   sqlite3_create_function(h, "vx_fit", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, session, FnFit, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_same_length", 2, SQLITE_UTF8, session, FnSameLength, nullptr, nullptr);
-  sqlite3_create_function(h, "vx_sub", 3, SQLITE_UTF8, session, FnSub, nullptr, nullptr);
+  CreateGuardedFunction(h, "vx_same_length", 2, session, FnSameLength);
+  CreateGuardedFunction(h, "vx_sub", 3, session, FnSub);
   RegisterStrings(h, session);
   RegisterChecks(h, session);
 }

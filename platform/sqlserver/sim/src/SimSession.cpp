@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <new>
 
 #include "Executor.h"
 #include "SimParameters.h"
 #include "SimRegistry.h"
 #include "SimStore.h"
+#include "SimTypes.h"
 #include "automation/ComError.h"
 #include "sqlserver/ServerErrors.h"
 #include "sqlserver_sim/SimFolder.h"
@@ -212,6 +214,16 @@ class Collector : public sqlserver::ResultSink {
 };
 }  // namespace
 
+namespace {
+// What a client is told of a fault of the simulator itself: the server's error
+// for memory, otherwise a refusal; never the C++ words.
+sqlserver::ServerMessage Failure(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e))
+    return {701, 17, 1, 1, "There is insufficient system memory to run this query."};
+  return {kUnsupportedNumber, 16, 1, 1, "This statement is not supported by the simulated server."};
+}
+}  // namespace
+
 sqlserver::BatchResult SimSession::Execute(std::string_view batch) {
   sqlserver::BatchResult result;
   Collector collector(result);
@@ -257,10 +269,10 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
   } catch (const sqlite::SqliteError& e) {
     result.Message({1222, 16, 56, 1,
                     IsBusy(e) ? "Lock request time out period exceeded."
-                              : "The server file cannot be read: " + e.Description()});
+                              : "The server file cannot be read."});
     return;
   } catch (const std::exception& e) {
-    result.Message({50000, 16, 1, 1, std::string("The batch could not be compiled: ") + e.what()});
+    result.Message(Failure(e));
     return;
   }
   const int32_t savedDb = currentDb_, savedUid = impersonatedUid_;
@@ -273,7 +285,7 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     result.Message(cancel_ ? Cancelled()
                            : sqlserver::ServerMessage{1222, 16, 56, 1,
                                                       IsBusy(e) ? "Lock request time out period exceeded."
-                                                                : "The server file cannot be read: " + e.Description()});
+                                                                : "The server file cannot be read."});
     if (inSqliteTxn_ && tranCount_ == 0) {
       try { db_.Exec("ROLLBACK"); } catch (...) {}
       inSqliteTxn_ = false;
@@ -290,13 +302,13 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     result.Message(cancel_ ? Cancelled()
                            : sqlserver::ServerMessage{1222, 16, 56, 1,
                                                       IsBusy(e) ? "Lock request time out period exceeded."
-                                                                : "The server file failed: " + e.Description()});
+                                                                : "The server file failed."});
     failed = true;
   } catch (const ComError& e) {
     result.Message({50000, 16, 1, 1, "The statement could not be run: " + e.Description()});
     failed = true;
   } catch (const std::exception& e) {
-    result.Message({50000, 16, 1, 1, std::string("The statement could not be run: ") + e.what()});
+    result.Message(Failure(e));
     failed = true;
   }
   if (failed) {
@@ -312,7 +324,7 @@ void SimSession::Run(std::string_view batch, const std::vector<sqlserver::Parame
     try { RollbackAll(); } catch (...) {}
     result.Message({1222, 16, 56, 1,
                     IsBusy(e) ? "Lock request time out period exceeded."
-                              : "The server file failed: " + e.Description()});
+                              : "The server file failed."});
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "SimCollation.h"
+#include "SimGuard.h"
 #include "SimTypes.h"
 #include "sqlserver/Utf16.h"
 
@@ -66,11 +67,11 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void Part(sqlite3_context* ctx, sqlite3_value* v, int64_t start, int64_t length) {
   const bool blob = sqlite3_value_type(v) == SQLITE_BLOB;
   const int64_t size = blob ? sqlite3_value_bytes(v) : static_cast<int64_t>(Units(v).size());
-  // a start past the end gives an empty value
-  int64_t from = start < 0 ? 0 : start > size ? size : start;
-  int64_t to = start < 0 || length <= size - start ? start + length : size;  // no overflow either way
-  if (to > size) to = size;
-  if (to < from) to = from;
+  // a start past the end gives no characters; the end is computed wide, so no
+  // start and length a client sends can overflow it
+  const int64_t from = start < 0 ? 0 : start > size ? size : start;
+  const __int128 end = static_cast<__int128>(start) + length;
+  const int64_t to = end > size ? size : end < from ? from : static_cast<int64_t>(end);
   if (blob) {
     const char* p = static_cast<const char*>(sqlite3_value_blob(v));
     return sqlite3_result_blob(ctx, p ? p + from : "", static_cast<int>(to - from), SQLITE_TRANSIENT);
@@ -82,7 +83,8 @@ void FnSubstring(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const int64_t length = sqlite3_value_int64(argv[2]);
   if (length < 0) return Fail(ctx, 536, "Invalid length parameter passed to the substring function.");
-  Part(ctx, argv[0], sqlite3_value_int64(argv[1]) - 1, length);
+  const int64_t start = sqlite3_value_int64(argv[1]);
+  Part(ctx, argv[0], start == INT64_MIN ? start : start - 1, length);
 }
 
 void FnLeft(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -151,7 +153,7 @@ struct Average {
   double sum = 0;
   int64_t isum = 0;
   int64_t count = 0;
-  bool real = false;
+  bool real = false, overflow = false;
 };
 
 void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -161,7 +163,7 @@ void AvgStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (t == SQLITE_NULL) return;
   if (t != SQLITE_INTEGER) a->real = true;
   a->sum += sqlite3_value_double(argv[0]);
-  if (t == SQLITE_INTEGER) a->isum += sqlite3_value_int64(argv[0]);
+  if (t == SQLITE_INTEGER && __builtin_add_overflow(a->isum, sqlite3_value_int64(argv[0]), &a->isum)) a->overflow = true;
   ++a->count;
 }
 
@@ -169,6 +171,7 @@ void AvgFinal(sqlite3_context* ctx) {
   auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, 0));
   if (!a || a->count == 0) return sqlite3_result_null(ctx);
   if (a->real) return sqlite3_result_double(ctx, a->sum / static_cast<double>(a->count));
+  if (a->overflow) return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type bigint.");
   sqlite3_result_int64(ctx, a->isum / a->count);
 }
 
@@ -218,7 +221,7 @@ void RegisterStrings(sqlite3* h, void* session) {
                    {"vx_right", 2, FnRight},     {"vx_charindex", 2, FnCharIndex}, {"vx_charindex", 3, FnCharIndex},
                    {"vx_replace", 3, FnReplace}, {"vx_upper", 1, FnUpper},         {"vx_lower", 1, FnLower},
 };
-  for (const F& f : fns) sqlite3_create_function(h, f.name, f.argc, SQLITE_UTF8, session, f.fn, nullptr, nullptr);
+  for (const F& f : fns) CreateGuardedFunction(h, f.name, f.argc, session, f.fn);
   sqlite3_create_function(h, "vx_avg", 1, SQLITE_UTF8, session, nullptr, AvgStep, AvgFinal);
   sqlite3_create_function(h, "vx_sum", 1, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);
   sqlite3_create_function(h, "vx_sum", 2, SQLITE_UTF8, session, nullptr, SumStep, SumFinal);

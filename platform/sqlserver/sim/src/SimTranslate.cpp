@@ -98,6 +98,8 @@ std::string Executor::Translate(size_t from, size_t to) {
     ~Nesting() { --d; }
   } nesting(translateDepth_);
   if (top) {
+    CheckNesting(from, to);
+    RefuseUnmodelled(from, to);
     if (planned_.size() < tokens_.size()) planned_.resize(tokens_.size(), false);
     try {
       fromClause_ = FromClause(from, to);
@@ -435,6 +437,7 @@ std::string Executor::TranslateCall(size_t& i, size_t to) {
   if (w == "CONVERT") {
     if (args.size() < 2 || args.size() > 3) SyntaxError(close);
     const auto [va, vb] = args[1];
+    CheckTypeLength(args[0].first, args[0].second);
     sql = "vx_convert(" + typeText(args[0].first, args[0].second) + ", " + Translate(va, vb) + ", " +
           (args.size() == 3 ? Translate(args[2].first, args[2].second) : std::string("NULL")) + ", " +
           sqlite::QuoteLiteral(SourceHint(va, vb)) + ")";
@@ -447,6 +450,7 @@ std::string Executor::TranslateCall(size_t& i, size_t to) {
       else if (depth == 0 && IsWord(k, "AS")) as = k;
     }
     if (as <= i + 2 || as + 1 >= close) SyntaxError(as ? as : close);
+    CheckTypeLength(as + 1, close);
     sql = "vx_convert(" + typeText(as + 1, close) + ", " + Translate(i + 2, as) + ", NULL, " +
           sqlite::QuoteLiteral(SourceHint(i + 2, as)) + ")";
   } else if (w == "DATALENGTH" && args.size() == 1) {

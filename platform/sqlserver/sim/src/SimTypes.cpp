@@ -188,7 +188,11 @@ std::vector<std::string> Executor::SelectListTypes(size_t from, size_t to) const
     if (b - a >= 3 && (IsIdentifier(a) || Tk(a).kind == Tok::String) && IsSymbol(a + 1, "=")) a += 2;  // alias = x
     if (b - a >= 3 && IsWord(b - 2, "AS")) b -= 2;
     else if (b - a >= 2 && (IsIdentifier(b - 1) || Tk(b - 1).kind == Tok::String) && !IsSymbol(b - 2, ".")) --b;
-    types.push_back(ExpressionType(a, b));
+    // A column alone: the prepared query reads its declared type itself, with no
+    // statement of its own prepared to look it up.
+    bool column = b > a;
+    for (size_t k = a; k < b && column; ++k) column = IsIdentifier(k) || IsSymbol(k, ".");
+    types.push_back(column ? std::string() : ExpressionType(a, b));
   }
   // The columns of a UNION take the type its SELECTs meet in.
   const auto unionTypes = UnionTypes(from, to);

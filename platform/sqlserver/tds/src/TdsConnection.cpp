@@ -211,16 +211,16 @@ bool TdsConnection::EndReply(TdsReply& reply, const std::string& batch, uint16_t
 }
 
 // A request the client sent an attention for: it was stopped (the simulator rolls
-// it back) or had ended, and what has not gone out is dropped. A reply already
-// under way ends where it stands, as a failed one; the attention's
-// acknowledgement then follows in a message of its own, which is what clients
-// wait for once they have sent it.
+// it back) or had ended, and what has not gone out is dropped. The request's
+// reply ends where it stands, as a failed one, even when nothing of it has gone
+// out yet (then it is that DONE alone); the attention's acknowledgement follows
+// in a message of its own. Clients take the first message after their request
+// as its reply, whenever they cancelled it, and wait for the acknowledgement
+// after it.
 bool TdsConnection::EndStopped(TdsReply& reply) {
   reply.DropUnsent();
-  if (reply.Started()) {
-    reply.Writer().Done(kDoneError);
-    if (!reply.Finish()) return false;
-  }
+  reply.Writer().Done(kDoneError);
+  if (!reply.Finish()) return false;
   TdsWriter w;
   w.Done(kDoneAttention);
   return socket_.Write(kReply, w.Data());
