@@ -151,7 +151,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
     CopySync sync(dstPath);
     vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000,
                               detail::kCompactedPageSize);
-    detail::KeepPagesRead(copy);  // the check reads the rows twice
+    detail::BoundPageCache(copy);
     {
       auto ic = copy.Prepare("PRAGMA integrity_check");
       if (!ic.Step() || ic.Text(0) != "ok")

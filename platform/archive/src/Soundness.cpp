@@ -1,13 +1,19 @@
 #include "Soundness.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <mutex>
-#include <optional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "ArchiveErrors.h"
@@ -133,12 +139,13 @@ bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
          f.modified.tv_sec == st.st_mtim.tv_sec && f.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-// Opens the file read only and judges it: the archive's tables, SQLite's
-// integrity check, and every row of every table read.
-void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
-  std::optional<vx::sqlite::Database> db;
+// Opens the file read only, mapping what SQLite raises while it opens.
+std::unique_ptr<vx::sqlite::Database> OpenToJudge(const std::string& path, const std::string& key,
+                                                  vx::sqlite::OpenMode mode, int pageSize) {
   try {
-    db.emplace(path, mode, key, 250, ArchivePageSize(path, key));
+    auto db = std::make_unique<vx::sqlite::Database>(path, mode, key, 250, pageSize);
+    BoundPageCache(*db);
+    return db;
   } catch (const vx::sqlite::SqliteError& e) {
     if (Busy(e.Code())) RaiseHeld(path);
     if (e.Code() == SQLITE_NOTADB)
@@ -146,11 +153,83 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
     if (e.Code() == SQLITE_CORRUPT) RaiseDamaged(path, sqlite3_errstr(e.Code()));
     RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
   }
+}
+
+[[noreturn]] void RaiseJudged(const std::string& path, const vx::sqlite::SqliteError& e) {
+  if (Busy(e.Code())) RaiseHeld(path);
+  if (e.Code() == SQLITE_CORRUPT || e.Code() == SQLITE_NOTADB) RaiseDamaged(path, sqlite3_errstr(e.Code()));
+  RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+}
+
+// Reads every row of the tables on a connection and a thread of their own,
+// beside the integrity check; Wait gives what the reading raised.
+class RowReader {
+ public:
+  RowReader(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode, int pageSize,
+            std::vector<std::string> tables)
+      : thread_([this, path, key, mode, pageSize, tables = std::move(tables)] {
+          try {
+            auto db = OpenToJudge(path, key, mode, pageSize);
+            try {
+              for (const auto& t : tables) ReadRows(*db, path, t);
+            } catch (const vx::sqlite::SqliteError& e) {
+              RaiseJudged(path, e);
+            }
+          } catch (...) {
+            error_ = std::current_exception();
+          }
+        }) {}
+  ~RowReader() {
+    if (thread_.joinable()) thread_.join();
+  }
+  RowReader(const RowReader&) = delete;
+  RowReader& operator=(const RowReader&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+// Brings a file that is not in the OS cache into it with one sequential read:
+// the check reads pages in the order of its trees, which on a cold file costs a
+// seek for many of them. A file already cached is not read.
+void ReadAhead(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    bool cached = false;
+    if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
+      std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
+      cached = ::mincore(map, size, resident.data()) == 0 &&
+               std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+      ::munmap(map, size);
+    }
+    if (!cached) {
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+      std::vector<char> buffer(1 << 20);
+      while (::read(fd, buffer.data(), buffer.size()) > 0) {
+      }
+    }
+  }
+  ::close(fd);
+}
+
+// Opens the file read only and judges it: the archive's tables, SQLite's
+// integrity check, and every row of every table read. The rows are read on a
+// second connection beside the integrity check, each with a bounded cache:
+// both read every page, neither keeps them all.
+void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
+  ReadAhead(path);
+  const int pageSize = ArchivePageSize(path, key);
+  auto db = OpenToJudge(path, key, mode, pageSize);
   try {
-    // The integrity check walks every page, then reads every row again to
-    // match it with its indexes, and the rows are read once more below: each
-    // page is decrypted once, on its first read, when the cache keeps them all.
-    KeepPagesRead(*db);
     std::vector<std::string> tables;
     {
       auto s = db->Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
@@ -159,22 +238,21 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
     bool storedQueries = false;
     for (const auto& t : tables) storedQueries |= t == "StoredQueries";
     if (!storedQueries) RaiseNotAnArchive(path, "it holds no archive tables");
+    RowReader rows(path, key, mode, pageSize, tables);
     {
       auto ic = db->Prepare("PRAGMA integrity_check(1)");
       const std::string result = ic.Step() ? ic.Text(0) : std::string("no answer");
       if (result != "ok") RaiseDamaged(path, "its integrity check failed (" + FirstProblem(result) + ")");
     }
-    for (const auto& t : tables) ReadRows(*db, path, t);
+    rows.Wait();
   } catch (const vx::sqlite::SqliteError& e) {
-    if (Busy(e.Code())) RaiseHeld(path);
-    if (e.Code() == SQLITE_CORRUPT || e.Code() == SQLITE_NOTADB) RaiseDamaged(path, sqlite3_errstr(e.Code()));
-    RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+    RaiseJudged(path, e);
   }
 }
 
 }  // namespace
 
-void KeepPagesRead(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -524288"); }
+void BoundPageCache(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -16384"); }
 
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of) {
   struct stat st {};

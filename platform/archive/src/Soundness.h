@@ -23,9 +23,9 @@ namespace vx::archive::detail {
 enum class SoundnessOf { Archive, Copy };
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of = SoundnessOf::Archive);
 
-// Lets the connection keep every page it has read (up to 512 MB of them): a
-// check that reads a page again then finds it in memory instead of reading it
-// from the disk and decrypting it anew. Memory is taken only as pages are read.
-void KeepPagesRead(vx::sqlite::Database& db);
+// Gives a checking connection a page cache of 16 MB: enough for the pages a
+// check reads again soon (the upper levels of the trees, the indexes), while a
+// check of a large archive keeps the program's memory small.
+void BoundPageCache(vx::sqlite::Database& db);
 
 }  // namespace vx::archive::detail
