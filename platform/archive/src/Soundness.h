@@ -23,9 +23,9 @@ namespace vx::archive::detail {
 enum class SoundnessOf { Archive, Copy };
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of = SoundnessOf::Archive);
 
-// Gives a checking connection a page cache of 16 MB: enough for the pages a
-// check reads again soon (the upper levels of the trees, the indexes), while a
-// check of a large archive keeps the program's memory small.
+// Gives a checking connection a page cache of 32 MB: enough for the pages the
+// integrity check reads again soon (the upper levels of the trees, the
+// indexes), while a check of a large archive keeps the program's memory small.
 void BoundPageCache(vx::sqlite::Database& db);
 
 }  // namespace vx::archive::detail
