@@ -1,6 +1,9 @@
 // Exit against a temporary program folder: backup, compaction into a checked
 // copy, removal of the workgroup file, and one run whatever leads to it.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,7 +30,21 @@ class ExitTest : public shell_test::ShellTest {
     ShellTest::SetUp();
     vx::app::NewEngine()->RegisterSQLServer("VEXEXIT", ENU_LAT_SQLSERVER, "sa", "secret");
     vx::archive::CloseArchive(File("Vexilon.dat"));  // the file alone, as exit finds it
+    Age(File("Vexilon.dat"));
     before_ = Bytes(File("Vexilon.dat"));
+  }
+  // Last written a minute ago: the backup is then copied while the archive is
+  // checked (a file written just now is copied after the check).
+  static void Age(const std::string& path) {
+    struct timespec times[2] {};
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= 60;
+    times[1] = times[0];
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+  }
+  void ExpectNoPartialCopy() {
+    for (const auto& e : fs::directory_iterator(ProgramFolder()))
+      EXPECT_EQ(e.path().filename().string().find(".vexilon-partial-copy-"), std::string::npos) << e.path();
   }
   int32_t ServersInArchive() {
     vx::archive::CreateWorkgroup(File("Vexilon.sec"));
@@ -80,6 +97,19 @@ TEST_F(ExitTest, AFailedCompactionLeavesTheArchiveAsItWasAndSaysSo) {
   EXPECT_TRUE(fs::exists(File("Vexilon.sec")));  // the later step stays undone
 }
 
+// Rows of the last calls may still be in the log, the file itself untouched for
+// a while: the backup holds them too.
+TEST_F(ExitTest, TheBackupHoldsTheRowsStillInTheLog) {
+  vx::app::NewEngine()->RegisterSQLServer("VEXLOG", ENU_LAT_SQLSERVER, "sa", "secret");
+  ASSERT_GT(fs::file_size(File("Vexilon.dat-wal")), 0u);
+  Age(File("Vexilon.dat"));
+  ASSERT_TRUE(vx::app::BackupDb());
+  vx::archive::CloseArchive(File("Vexilon.dat"));
+  fs::copy_file(File("Vexilon.bak"), File("Vexilon.dat"), fs::copy_options::overwrite_existing);
+  EXPECT_EQ(ServersInArchive(), 2);
+  ExpectNoPartialCopy();
+}
+
 // An archive held open elsewhere cannot be checked: it is neither backed up
 // nor compacted, and the earlier backup stays.
 TEST_F(ExitTest, AnArchiveHeldElsewhereKeepsTheEarlierBackupAndSaysSo) {
@@ -107,6 +137,7 @@ TEST_P(DamagedArchiveExitTest, KeepsTheBackupAndTheArchiveAndSaysSo) {
   ASSERT_TRUE(vx::app::BackupDb());
   const QByteArray backup = Bytes(File("Vexilon.bak"));
   shell_test::DamageFile(File("Vexilon.dat"), GetParam());
+  Age(File("Vexilon.dat"));
   const QByteArray damaged = Bytes(File("Vexilon.dat"));
   const std::string cutShort = shell_test::LeaveCopyCutShort(ProgramFolder(), "q7Xz2K");
   vx::app::ExitApp();
@@ -125,6 +156,7 @@ TEST_P(DamagedArchiveExitTest, KeepsTheBackupAndTheArchiveAndSaysSo) {
   EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
   EXPECT_EQ(Bytes(File("Vexilon.dat")), damaged);
   EXPECT_FALSE(fs::exists(cutShort));
+  ExpectNoPartialCopy();
   // Compaction on its own refuses the file too.
   EXPECT_FALSE(vx::app::CompactDb());
   ASSERT_EQ(errorReports.size(), 1u);
@@ -162,6 +194,7 @@ TEST_P(FreeSpaceExitTest, CompactsEveryArchiveAndKeepsEveryRow) {
     c.CommitTrans();
   }
   vx::archive::CloseArchive(File("Vexilon.dat"));  // the file alone, as exit finds it
+  Age(File("Vexilon.dat"));
   const QByteArray before = Bytes(File("Vexilon.dat"));
   vx::app::ExitApp();
   EXPECT_EQ(endCodes, std::vector<int>{0});
