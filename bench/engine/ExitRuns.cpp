@@ -15,6 +15,7 @@
 
 #include "archive/ArchiveFiles.h"
 #include "automation/ComError.h"
+#include "basMain.h"
 #include "vexilon_lib/CVexilon.h"
 
 namespace vx::bench {
@@ -30,23 +31,6 @@ double Seconds(const std::function<void()>& f) {
   const auto t0 = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-void SyncPath(const std::string& path, bool folder) {
-  const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-// The backup copy as exit writes it: a temporary file beside the target,
-// synced, then renamed over it.
-void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
-  const std::string temp = target + ".copying";
-  fs::copy_file(source, temp, fs::copy_options::overwrite_existing);
-  SyncPath(temp, false);
-  fs::rename(temp, target);
-  SyncPath(folder, true);
 }
 
 // Drops the file's pages from the OS cache, as after a reboot.
@@ -148,39 +132,31 @@ void RunExitsAndStarts(const std::string& self, const std::string& fixture, int 
               fs::file_size(fixture + kArchiveFileName) / 1e6, runs);
   for (const auto& [name, exits] : {std::pair<const char*, const std::vector<Run>*>{"first exit (1 KB pages)", &firstExits},
                                     {"later exit (4 KB pages)", &laterExits}}) {
-    std::printf("  %-24s check %.2f  backup %.2f  compaction %.2f  rename %.2f  whole %.2f s (limit 2 s), peak %.0f MB\n",
-                name, column(*exits, 0), column(*exits, 1), column(*exits, 2), column(*exits, 3), column(*exits, 4),
-                peak(*exits));
+    std::printf("  %-24s backup (check, copy) %.2f  compaction (copy, checks, rename) %.2f  whole %.2f s (limit 2 s), "
+                "peak %.0f MB\n",
+                name, column(*exits, 0), column(*exits, 1), column(*exits, 2), peak(*exits));
   }
   std::printf("  %-24s check %.2f s, peak %.0f MB (the main window within 3 s)\n", "start, archive not cached",
               column(coldStarts, 0), peak(coldStarts));
   std::printf("  %-24s check %.2f s, peak %.0f MB\n", "start, archive cached", column(warmStarts, 0), peak(warmStarts));
 }
 
+// The program's own exit steps on the folder: BackupDb (the check and the
+// backup copy) and CompactDb (the compaction, its checks and the rename).
 int ChildExit(const std::string& folder) {
-  const std::string archive = folder + kArchiveFileName;
-  try {
-    double check = 0, backup = 0, compact = 0, rename = 0;
-    const double whole = Seconds([&] {
-      check = Seconds([&] { vx::archive::CheckArchiveSound(archive); });
-      backup = Seconds([&] { CopyFileAtomically(folder, archive, folder + kBackupFileName); });
-      compact = Seconds([&] {
-        vx::archive::CompactDatabase(vx::archive::AdminConnectionString(folder) + ";Jet OLEDB:Engine Type=5;",
-                                     vx::archive::CompactTargetConnectionString(folder) + ";Jet OLEDB:Engine Type=5;");
-      });
-      rename = Seconds([&] {
-        fs::rename(folder + kCompactFileName, archive);
-        SyncPath(folder, true);
-      });
-    });
-    std::printf("%.3f %.3f %.3f %.3f %.3f\n", check, backup, compact, rename, whole);
-    return 0;
-  } catch (const vx::ComError& e) {
-    std::printf("error %d: %s\n", e.Number(), e.Description().c_str());
-  } catch (const std::exception& e) {
-    std::printf("error: %s\n", e.what());
+  vx::app::SetProgramFolder(folder);
+  bool ok = true;
+  double backup = 0, compact = 0;
+  const double whole = Seconds([&] {
+    backup = Seconds([&] { ok = vx::app::BackupDb(); });
+    compact = Seconds([&] { ok = ok && vx::app::CompactDb(); });
+  });
+  if (!ok || fs::exists(folder + kCompactFileName)) {
+    std::printf("error: the exit steps failed\n");
+    return 1;
   }
-  return 1;
+  std::printf("%.3f %.3f %.3f\n", backup, compact, whole);
+  return 0;
 }
 
 // Start-up's archive work before the main window: the check, then the first
