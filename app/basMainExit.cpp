@@ -165,7 +165,8 @@ bool Empty(const std::string& path) {
 
 // The backup's bytes, copied on a thread of their own while the archive is
 // checked. Only an archive the check will not write to is copied so (no log to
-// fold into it, no journal to roll back, not written in the last second), and
+// fold into it, no journal to roll back, not written in the last two seconds:
+// a write after the copy began then shows in its time), and
 // the copy takes the backup's place only when the check has passed and the
 // archive is still the file that was copied; otherwise it is removed.
 class EarlyBackup {
