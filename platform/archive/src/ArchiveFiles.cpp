@@ -183,6 +183,8 @@ void CheckArchiveSound(const std::string& path) {
   detail::CheckSound(path, detail::kArchiveKey);
 }
 
+void CacheArchiveFile(const std::string& path) { detail::ReadAhead(path); }
+
 void CheckCopySound(const std::string& path) {
   if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");
   if (::access(path.c_str(), R_OK) != 0)

@@ -168,33 +168,6 @@ std::unique_ptr<vx::sqlite::Database> OpenToJudge(const std::string& path, const
   RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
 }
 
-// Brings a file that is not in the OS cache into it with one sequential read:
-// the check reads pages in the order of its trees, which on a cold file costs a
-// seek for many of them. A file already cached is not read.
-void ReadAhead(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-    const auto size = static_cast<std::size_t>(st.st_size);
-    const long page = ::sysconf(_SC_PAGESIZE);
-    bool cached = false;
-    if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
-      std::vector<unsigned char> resident((size + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page));
-      cached = ::mincore(map, size, resident.data()) == 0 &&
-               std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
-      ::munmap(map, size);
-    }
-    if (!cached) {
-      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-      std::vector<char> buffer(1 << 20);
-      while (::read(fd, buffer.data(), buffer.size()) > 0) {
-      }
-    }
-  }
-  ::close(fd);
-}
-
 // Opens the file read only and judges it: the archive's tables, SQLite's
 // integrity check (every page read, decrypted and authenticated), and every
 // row of every table read.
@@ -223,6 +196,31 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
 }
 
 }  // namespace
+
+void ReadAhead(const std::string& path) {
+  // Non-blocking: a fifo or a device in the file's place is not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    bool cached = false;
+    if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
+      std::vector<unsigned char> resident((size + page - 1) / page);
+      cached = ::mincore(map, size, resident.data()) == 0 &&
+               std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+      ::munmap(map, size);
+    }
+    if (!cached) {
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+      std::vector<char> buffer(1 << 20);
+      while (::read(fd, buffer.data(), buffer.size()) > 0) {
+      }
+    }
+  }
+  ::close(fd);
+}
 
 void BoundPageCache(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -32768"); }
 

@@ -23,6 +23,12 @@ namespace vx::archive::detail {
 enum class SoundnessOf { Archive, Copy };
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of = SoundnessOf::Archive);
 
+// Brings a file that is not in the OS cache into it with one sequential read:
+// a check reads pages in the order of its trees, which on a cold file costs a
+// seek for many of them. A file already cached is not read; anything but a
+// regular file is left alone. Never raises.
+void ReadAhead(const std::string& path);
+
 // Gives a checking connection a page cache of 32 MB: enough for the pages the
 // integrity check reads again soon (the upper levels of the trees, the
 // indexes), while a check of a large archive keeps the program's memory small.

@@ -31,6 +31,10 @@ void CreateWorkgroup(const std::string& path);
 // takes in what its write-ahead log holds, so the file alone holds the archive
 // afterwards.
 void CheckArchiveSound(const std::string& path);
+// Brings the archive file into the system's cache with one sequential read when
+// it is not there (after a reboot), so that a check that follows reads it from
+// memory. Reads nothing else, writes nothing, takes no lock, never raises.
+void CacheArchiveFile(const std::string& path);
 // The same check of a copy of the archive (its backup), read as it stands:
 // nothing is written to it or made beside it.
 void CheckCopySound(const std::string& path);
