@@ -49,7 +49,9 @@ void CloseArchive(const std::string& path);
 // Compacts the archive named by the source connection string (an administrator
 // account) into the file named by the destination string, encrypted, and checks
 // the copy (integrity and row counts of every table). A source that fails
-// CheckArchiveSound is not copied. The destination must not
+// CheckArchiveSound leaves no copy: its failure is raised, before any failure
+// of the copying (a resting source is checked while it is copied). The
+// destination must not
 // exist; on any failure it is removed again and the source stays as it was.
 // The copy has encrypted pages of 4 KB (the archives of earlier versions and
 // the one CreateArchive writes have pages of 1 KB; both open) and is marked for
