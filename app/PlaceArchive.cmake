@@ -1,10 +1,19 @@
 # Places the archive template as the program folder's archive, only when the
-# folder has none: an existing archive is never replaced.
+# folder has none of the archive's files: an existing archive is never replaced,
+# and a backup or a compacted copy without an archive beside it is the user's
+# to put back (a fresh empty archive would take its place at the next exit).
 #   cmake -DTEMPLATE=<template Vexilon.dat> -DFOLDER=<program folder> -P PlaceArchive.cmake
 set(target "${FOLDER}/Vexilon.dat")
 if(EXISTS "${target}" OR IS_SYMLINK "${target}")
   return()
 endif()
+foreach(name Vexilon.bak Vexilon.tmp)
+  if(EXISTS "${FOLDER}/${name}" OR IS_SYMLINK "${FOLDER}/${name}")
+    message(STATUS "Placed no archive: '${FOLDER}/${name}' is there without Vexilon.dat. "
+                   "Copy it to '${target}' to go on with the archive it holds.")
+    return()
+  endif()
+endforeach()
 string(RANDOM LENGTH 8 suffix)
 set(staging "${FOLDER}/.Vexilon.dat.${suffix}")
 file(MAKE_DIRECTORY "${FOLDER}/.place-${suffix}")

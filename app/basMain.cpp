@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include <QApplication>
 
@@ -162,8 +163,12 @@ StartUpResult StartUp() {
 
     SetScreenMousePointer(vbHourglass);
     {
+      // While the splash window shows, an archive not in the system's cache
+      // (the first start after a reboot) is read into it, for the check below.
+      std::thread cache([archive = folder + vx::archive::kArchiveFileName] { vx::archive::CacheArchiveFile(archive); });
       frmSplash splash;
       ShowModal(splash);
+      cache.join();
     }
     {
       CRegistry registry;

@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QMdiArea>
@@ -65,17 +67,26 @@ void StartWriteBack(int fd, off_t from, off_t length) {
 // characters. Only files of this form are ever removed as left-overs.
 constexpr const char* kPartialCopyMarker = ".vexilon-partial-copy-";
 
-// Copies `source` to `target` through an owner-only temporary file in the same
-// folder and one rename, so the target is always either the old or the new copy.
-void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
+// What a copy could not do, for its message.
+enum class CopyStep { Read, Create, Write };
+
+// Writes a synced copy of `source` into an owner-only temporary file beside
+// `target` (its name in `temp`). Returns 0, or the errno of the failure (the
+// step in `failed`), the temporary file then removed.
+int WriteCopy(const std::string& source, const std::string& target, std::string& temp, CopyStep& failed) {
+  failed = CopyStep::Read;
   const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) RaiseFileError("Cannot read", source);
-  std::string temp = target + kPartialCopyMarker + "XXXXXX";
+  if (in < 0) return errno;
+  failed = CopyStep::Create;
+  temp = target + kPartialCopyMarker + "XXXXXX";
   const int out = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
   if (out < 0) {
+    const int e = errno;
     ::close(in);
-    RaiseFileError("Cannot create a file beside", target);
+    temp.clear();
+    return e;
   }
+  failed = CopyStep::Write;
   bool ok = true;
   char buffer[1 << 16];
   off_t written = 0, flushed = 0;
@@ -97,19 +108,108 @@ void CopyFileAtomically(const std::string& folder, const std::string& source, co
       flushed = written;
     }
   }
-  const int saved = errno;
+  int e = ok ? 0 : errno ? errno : EIO;
   ::close(in);
-  if (ok && ::fsync(out) != 0) ok = false;
-  if (::close(out) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) {
-    const int e = errno ? errno : saved;
+  if (!e && ::fsync(out) != 0) e = errno;
+  if (::close(out) != 0 && !e) e = errno;
+  if (e) {
+    ::unlink(temp.c_str());
+    temp.clear();
+  }
+  return e;
+}
+
+// Copies `source` to `target` through an owner-only temporary file in the same
+// folder and one rename, so the target is always either the old or the new copy.
+void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
+  std::string temp;
+  CopyStep failed = CopyStep::Write;
+  if (const int e = WriteCopy(source, target, temp, failed)) {
+    errno = e;
+    if (failed == CopyStep::Read) RaiseFileError("Cannot read", source);
+    RaiseFileError(failed == CopyStep::Create ? "Cannot create a file beside" : "Cannot write", target);
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    const int e = errno;
     ::unlink(temp.c_str());
     errno = e;
     RaiseFileError("Cannot write", target);
   }
   SyncFolder(folder);
 }
+
+// The file as a copy of it was begun: a copy counts only while it is the same.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  struct timespec modified {}, changed {};
+  bool operator==(const FileIdentity& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+bool Identify(const std::string& path, FileIdentity& id) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  id = FileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  return true;
+}
+
+bool Empty(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) != 0 || st.st_size == 0;
+}
+
+// The backup's bytes, copied on a thread of their own while the archive is
+// checked. Only an archive the check will not write to is copied so (no log to
+// fold into it, no journal to roll back, not written in the last two seconds:
+// a write after the copy began then shows in its time), and
+// the copy takes the backup's place only when the check has passed and the
+// archive is still the file that was copied; otherwise it is removed.
+class EarlyBackup {
+ public:
+  EarlyBackup(const std::string& archive, const std::string& backup) : archive_(archive) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (!Empty(archive + "-wal") || !Empty(archive + "-journal") || !Identify(archive, before_) ||
+        now.tv_sec - before_.modified.tv_sec < 2)
+      return;
+    thread_ = std::thread([this, archive, backup] {
+      CopyStep failed = CopyStep::Write;
+      error_ = WriteCopy(archive, backup, temp_, failed);
+    });
+  }
+  ~EarlyBackup() {
+    if (thread_.joinable()) thread_.join();
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+  }
+  EarlyBackup(const EarlyBackup&) = delete;
+  EarlyBackup& operator=(const EarlyBackup&) = delete;
+
+  // Puts the copy in the backup's place; false when there is none to put
+  // (the caller then copies the archive itself).
+  bool Commit(const std::string& folder, const std::string& backup) {
+    if (!thread_.joinable()) return false;
+    thread_.join();
+    FileIdentity now;
+    if (error_ || temp_.empty() || !Identify(archive_, now) || !(now == before_) || !Empty(archive_ + "-wal"))
+      return false;
+    if (::rename(temp_.c_str(), backup.c_str()) != 0) return false;
+    temp_.clear();
+    SyncFolder(folder);
+    return true;
+  }
+
+ private:
+  std::string archive_;
+  FileIdentity before_;
+  std::string temp_;
+  int error_ = 0;
+  std::thread thread_;
+};
 
 // Whether the archive may be copied over its backup. A damaged archive is
 // reported here in plain words (false); any other failure of the check is
@@ -201,8 +301,9 @@ bool BackupDb() {
     const std::string backup = folder + vx::archive::kBackupFileName;
     RemoveLeftBackupCopies();
     if (!Exists(archive)) return true;
+    EarlyBackup early(archive, backup);
     if (!ArchiveMayBeBackedUp(archive, backup)) return false;
-    CopyFileAtomically(folder, archive, backup);
+    if (!early.Commit(folder, backup)) CopyFileAtomically(folder, archive, backup);
     return true;
   } catch (...) {
     ReportError("basMain", "BackupDb", 0, true);

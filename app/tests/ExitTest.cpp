@@ -1,6 +1,9 @@
 // Exit against a temporary program folder: backup, compaction into a checked
 // copy, removal of the workgroup file, and one run whatever leads to it.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,7 +30,21 @@ class ExitTest : public shell_test::ShellTest {
     ShellTest::SetUp();
     vx::app::NewEngine()->RegisterSQLServer("VEXEXIT", ENU_LAT_SQLSERVER, "sa", "secret");
     vx::archive::CloseArchive(File("Vexilon.dat"));  // the file alone, as exit finds it
+    Age(File("Vexilon.dat"));
     before_ = Bytes(File("Vexilon.dat"));
+  }
+  // Last written a minute ago: the backup is then copied while the archive is
+  // checked (a file written just now is copied after the check).
+  static void Age(const std::string& path) {
+    struct timespec times[2] {};
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= 60;
+    times[1] = times[0];
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+  }
+  void ExpectNoPartialCopy() {
+    for (const auto& e : fs::directory_iterator(ProgramFolder()))
+      EXPECT_EQ(e.path().filename().string().find(".vexilon-partial-copy-"), std::string::npos) << e.path();
   }
   int32_t ServersInArchive() {
     vx::archive::CreateWorkgroup(File("Vexilon.sec"));
@@ -94,6 +111,19 @@ TEST_F(ExitTest, AFailedCompactionLeavesTheArchiveAsItWasAndSaysSo) {
   EXPECT_TRUE(fs::exists(File("Vexilon.sec")));  // the later step stays undone
 }
 
+// Rows of the last calls may still be in the log, the file itself untouched for
+// a while: the backup holds them too.
+TEST_F(ExitTest, TheBackupHoldsTheRowsStillInTheLog) {
+  vx::app::NewEngine()->RegisterSQLServer("VEXLOG", ENU_LAT_SQLSERVER, "sa", "secret");
+  ASSERT_GT(fs::file_size(File("Vexilon.dat-wal")), 0u);
+  Age(File("Vexilon.dat"));
+  ASSERT_TRUE(vx::app::BackupDb());
+  vx::archive::CloseArchive(File("Vexilon.dat"));
+  fs::copy_file(File("Vexilon.bak"), File("Vexilon.dat"), fs::copy_options::overwrite_existing);
+  EXPECT_EQ(ServersInArchive(), 2);
+  ExpectNoPartialCopy();
+}
+
 // An archive held open elsewhere cannot be checked: it is neither backed up
 // nor compacted, and the earlier backup stays.
 TEST_F(ExitTest, AnArchiveHeldElsewhereKeepsTheEarlierBackupAndSaysSo) {
@@ -121,6 +151,7 @@ TEST_P(DamagedArchiveExitTest, KeepsTheBackupAndTheArchiveAndSaysSo) {
   ASSERT_TRUE(vx::app::BackupDb());
   const QByteArray backup = Bytes(File("Vexilon.bak"));
   shell_test::DamageFile(File("Vexilon.dat"), GetParam());
+  Age(File("Vexilon.dat"));
   const QByteArray damaged = Bytes(File("Vexilon.dat"));
   const std::string cutShort = shell_test::LeaveCopyCutShort(ProgramFolder(), "q7Xz2K");
   vx::app::ExitApp();
@@ -139,6 +170,7 @@ TEST_P(DamagedArchiveExitTest, KeepsTheBackupAndTheArchiveAndSaysSo) {
   EXPECT_EQ(Bytes(File("Vexilon.bak")), backup);
   EXPECT_EQ(Bytes(File("Vexilon.dat")), damaged);
   EXPECT_FALSE(fs::exists(cutShort));
+  ExpectNoPartialCopy();
   // Compaction on its own refuses the file too.
   EXPECT_FALSE(vx::app::CompactDb());
   ASSERT_EQ(errorReports.size(), 1u);
@@ -156,10 +188,12 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedArchiveExitTest,
 
 // Every normal exit compacts: an archive with many free pages into a smaller
 // file, one with few all the same. Both are backed up as they were, and the
-// compacted archive holds every row.
+// compacted archive holds every row. Compaction on its own checks the archive
+// while it copies it, and the copy holds every row too.
 struct FreeSpace {
   const char* name;
   bool serversRemoved;  // the rows of FillArchive removed again: their pages are free
+  bool compactionAlone = false;  // CompactDb without the backup's check before it
 };
 void PrintTo(const FreeSpace& row, std::ostream* os) { *os << row.name; }
 
@@ -176,11 +210,16 @@ TEST_P(FreeSpaceExitTest, CompactsEveryArchiveAndKeepsEveryRow) {
     c.CommitTrans();
   }
   vx::archive::CloseArchive(File("Vexilon.dat"));  // the file alone, as exit finds it
+  Age(File("Vexilon.dat"));
   const QByteArray before = Bytes(File("Vexilon.dat"));
-  vx::app::ExitApp();
-  EXPECT_EQ(endCodes, std::vector<int>{0});
+  if (GetParam().compactionAlone) {
+    EXPECT_TRUE(vx::app::CompactDb());
+  } else {
+    vx::app::ExitApp();
+    EXPECT_EQ(endCodes, std::vector<int>{0});
+    EXPECT_EQ(Bytes(File("Vexilon.bak")), before);
+  }
   EXPECT_TRUE(errorReports.empty());
-  EXPECT_EQ(Bytes(File("Vexilon.bak")), before);
   EXPECT_NE(Bytes(File("Vexilon.dat")), before);  // the compacted copy took its place
   if (GetParam().serversRemoved) {
     EXPECT_LT(fs::file_size(File("Vexilon.dat")), static_cast<uintmax_t>(before.size()));
@@ -191,7 +230,8 @@ TEST_P(FreeSpaceExitTest, CompactsEveryArchiveAndKeepsEveryRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, FreeSpaceExitTest,
-                         ::testing::Values(FreeSpace{"ManyFreePages", true}, FreeSpace{"FewFreePages", false}),
+                         ::testing::Values(FreeSpace{"ManyFreePages", true}, FreeSpace{"FewFreePages", false},
+                                           FreeSpace{"CompactionAlone", false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ExitTest, RunsOnceWhicheverPathLeadsToItWithTheExplorerClosedFirst) {

@@ -8,18 +8,19 @@
 //    leave one: N archived procedures of 3 KB (about 300 MB with 20,000) and
 //    5,000 log items; then the folder's archived ids (GetArchivedObjectIDs,
 //    as a folder click reads them) against the same call on an empty archive,
-//    the log list, and the exit steps on it as the program runs them: the
-//    soundness check, the atomic copy to the backup, the compaction with its
-//    checks, and the rename of the copy over the archive (limit 3 s in all),
-//    twice: the first exit turns the archive's pages of 1 KB into pages of
-//    4 KB, every later exit finds pages of 4 KB.
+//    the log list; then, with the log folded in as a user's exit finds it,
+//    the program's exit and start on it, each in a process of its own (time
+//    and peak memory, medians of 3): the first exit of this version (the
+//    archive's pages of 1 KB become 4 KB; limit 2 s), a later exit (pages of
+//    4 KB; limit 2 s), a start with the archive out of the OS cache (the main
+//    window within 3 s) and a warm one; each limit with at most 150 MB.
 //    The archived procedures are the database's own: give as many procedures
 //    (vx_bench_engine 20000 1000 20000).
-// With VX_BENCH_KEEP set, the temp folder (its archives) is kept and named.
+// With VX_BENCH_KEEP set, the temp folder (its archives) is kept and named;
+// `--exits <its exit folder> [runs]` measures exit and start again on it.
 //   vx_bench_engine [procedures [log items [archived procedures]]]
-#include <fcntl.h>
+//   vx_bench_engine --exits <kept folder>/exit [runs]
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "ExitRuns.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/Connection.h"
 #include "automation/ComError.h"
@@ -84,72 +86,28 @@ void AddArchive(const std::string& app, const UDT_OBJECT_CONTAINER& procedures, 
   c.CommitTrans();
 }
 
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-// The backup copy as exit writes it: an owner-only temporary file beside the
-// target, synced, then renamed over it.
-void CopyFileAtomically(const std::string& folder, const std::string& source, const std::string& target) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  std::string temp = target + ".XXXXXX";
-  const int out = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (in < 0 || out < 0) throw std::runtime_error("cannot copy " + source);
-  char buffer[1 << 16];
-  off_t written = 0, flushed = 0;
-  for (ssize_t n; (n = ::read(in, buffer, sizeof buffer)) > 0;) {
-    if (::write(out, buffer, static_cast<size_t>(n)) != n) throw std::runtime_error("cannot write " + temp);
-    if ((written += n) - flushed >= 8 << 20) {
-      ::sync_file_range(out, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
-      flushed = written;
-    }
-  }
-  ::close(in);
-  ::fsync(out);
-  ::close(out);
-  if (::rename(temp.c_str(), target.c_str()) != 0) throw std::runtime_error("cannot rename " + temp);
-  SyncFolder(folder);
-}
-
 double Seconds(const std::function<void()>& f) {
   const auto t0 = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-struct ExitTimes {
-  double before = 0, after = 0, check = 0, backup = 0, compact = 0, rename = 0;
-};
-
-// The exit steps on the archive of `folder` as the program runs them: the
-// soundness check, the atomic copy to the backup, the compaction with its
-// checks, and the rename of the copy over the archive.
-ExitTimes ExitSteps(const std::string& folder) {
-  const std::string archive = folder + vx::archive::kArchiveFileName;
-  const std::string backup = folder + vx::archive::kBackupFileName;
-  const std::string copy = folder + vx::archive::kCompactFileName;
-  ExitTimes t;
-  t.before = std::filesystem::file_size(archive) / 1e6;
-  t.check = Seconds([&] { vx::archive::CheckArchiveSound(archive); });
-  t.backup = Seconds([&] { CopyFileAtomically(folder, archive, backup); });
-  t.compact = Seconds([&] {
-    vx::archive::CompactDatabase(vx::archive::AdminConnectionString(folder) + ";Jet OLEDB:Engine Type=5;",
-                                 vx::archive::CompactTargetConnectionString(folder) + ";Jet OLEDB:Engine Type=5;");
-  });
-  t.rename = Seconds([&] {
-    std::filesystem::rename(copy, archive);
-    SyncFolder(folder);
-  });
-  t.after = std::filesystem::file_size(archive) / 1e6;
-  return t;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  const std::string mode = argc > 2 ? argv[1] : "";
+  if (mode == "--exit-once") return vx::bench::ChildExit(argv[2]);
+  if (mode == "--start-once") return vx::bench::ChildStart(argv[2]);
+  if (mode == "--exits") {
+    try {
+      vx::bench::RunExitsAndStarts(self, std::string(argv[2]) + "/", argc > 3 ? std::atoi(argv[3]) : 5);
+      return 0;
+    } catch (const std::exception& e) {
+      std::printf("error: %s\n", e.what());
+      return 1;
+    }
+  }
   const int procedures = argc > 1 ? std::atoi(argv[1]) : 20000;
   const int logItems = argc > 2 ? std::atoi(argv[2]) : 100000;
   const char* tmp = std::getenv("TMPDIR");
@@ -267,18 +225,10 @@ int main(int argc, char** argv) {
                   largeIds, largeIds / smallIds);
       const double largeLog = Seconds([&] { count = engine.GetLog().RecordCount(); });
       std::printf("GetLog, large archive: %d items in %.3f s\n", count, largeLog);
-      // Exit, step by step as the program runs it: twice, as the first exit
-      // of this version (the archive's pages of 1 KB become 4 KB) and as every
-      // exit after it.
-      for (const char* which : {"first exit (pages of 1 KB into 4 KB)", "every later exit (pages of 4 KB)"}) {
-        const ExitTimes t = ExitSteps(folder);
-        std::printf("%s on the large archive (%.0f MB, %.0f MB after):\n", which, t.before, t.after);
-        std::printf("  soundness check      %.2f s\n", t.check);
-        std::printf("  copy to the backup   %.2f s\n", t.backup);
-        std::printf("  compaction, checked  %.2f s\n", t.compact);
-        std::printf("  rename over archive  %.2f s\n", t.rename);
-        std::printf("  whole                %.2f s (limit 3 s)\n", t.check + t.backup + t.compact + t.rename);
-      }
+      // Exit and start as the program runs them, each in a process of its own.
+      const std::string fixture = folder + "exit/";
+      vx::bench::SaveExitFixture(folder, fixture);
+      vx::bench::RunExitsAndStarts(self, fixture, 3);
     }
   } catch (const vx::ComError& e) {
     std::printf("error %d: %s\n", e.Number(), e.Description().c_str());

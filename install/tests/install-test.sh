@@ -2,8 +2,9 @@
 # Installs the build into a temporary prefix, starts the installed program the
 # way the desktop entry does (offscreen, every user folder redirected), ends it
 # with SIGTERM and checks that its archive lives under the prefix, that the build
-# folder's archive is untouched, and that a second install keeps the first
-# one's archive and backup byte for byte.
+# folder's archive is untouched, that a second install keeps the first one's
+# archive and backup byte for byte, and that an install beside a lone backup or
+# compacted copy places no archive.
 #   install-test.sh <build folder> <build's program folder> <program, bin and
 #                   data folders relative to the prefix>
 set -euo pipefail
@@ -84,4 +85,16 @@ cmake --install "$build" --prefix "$prefix" > "$work/install2.log" || { cat "$wo
 [ "$(state "$program/Vexilon.dat")" = "$dat" ] || fail "the second install replaced Vexilon.dat"
 [ "$(state "$program/Vexilon.bak")" = "$bak" ] || fail "the second install replaced Vexilon.bak"
 [ "$(readlink -f "$bin/vexilon")" = "$(readlink -f "$program/vexilon")" ] || fail "bin/vexilon is not the program"
+# Rows: an install finds a backup, or a compacted copy, without the archive
+# (start-up then stops so that the user can put it back): it places no empty
+# archive, which the next exit would back up over the rows, and leaves the file.
+for left in Vexilon.bak Vexilon.tmp; do
+  rm -f "$program/Vexilon.dat" "$program/Vexilon.bak" "$program/Vexilon.tmp"
+  echo "the rows of $left" > "$program/$left"
+  kept=$(state "$program/$left")
+  cmake --install "$build" --prefix "$prefix" > "$work/install-$left.log" || { cat "$work/install-$left.log"; fail "install beside $left"; }
+  [ -e "$program/Vexilon.dat" ] && fail "an install beside only $left placed an empty Vexilon.dat"
+  [ "$(state "$program/$left")" = "$kept" ] || fail "an install beside only $left changed it"
+  grep -q "Copy it to" "$work/install-$left.log" || fail "an install beside only $left did not say what to do"
+done
 echo "installed, ran and reinstalled under $prefix"

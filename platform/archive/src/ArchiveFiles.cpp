@@ -3,12 +3,17 @@
 #include <sqlcipher/sqlite3.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
@@ -70,6 +75,61 @@ class CopySync {
   std::thread thread_;
 };
 
+// Runs a piece of work on a thread of its own; Wait gives what it raised.
+class Concurrent {
+ public:
+  explicit Concurrent(std::function<void()> work)
+      : thread_([this, work = std::move(work)] {
+          try {
+            work();
+          } catch (...) {
+            error_ = std::current_exception();
+          }
+        }) {}
+  ~Concurrent() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Concurrent(const Concurrent&) = delete;
+  Concurrent& operator=(const Concurrent&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+// The archive file as compaction found it.
+struct FileState {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  struct timespec modified {}, changed {};
+  bool operator==(const FileState& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+// The file's state when it rests: no connection has it open (no log, no log
+// index, no journal beside it) and it was last written two seconds ago or
+// more, so that any later write shows in its time. Such a file is checked
+// while it is copied: the check only reads it then.
+std::optional<FileState> Resting(const std::string& path) {
+  struct stat st {};
+  for (const char* suffix : {"-wal", "-shm"})
+    if (::lstat((path + suffix).c_str(), &st) == 0) return std::nullopt;
+  if (::lstat((path + "-journal").c_str(), &st) == 0 && st.st_size > 0) return std::nullopt;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || now.tv_sec - st.st_mtim.tv_sec < 2)
+    return std::nullopt;
+  return FileState{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
 }  // namespace
 
 void CreateArchive(const std::string& path) {
@@ -115,12 +175,28 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
   }
   auto lock = detail::ProcessLock::Acquire(srcPath);
   detail::CloseIdleConnection(srcPath);
-  detail::CheckSound(srcPath, logon.databaseKey);
-  if (!detail::CreateOwnerOnlyFile(dstPath))
+  // A resting archive is checked while it is copied, on a thread of its own:
+  // the check only reads it then, and its verdict comes before the copy's.
+  // Otherwise the check comes first: it may take a log into the file.
+  const std::optional<FileState> resting = Resting(srcPath);
+  std::optional<Concurrent> check;
+  if (resting)
+    check.emplace([&srcPath, &logon] { detail::CheckSound(srcPath, logon.databaseKey); });
+  else
+    detail::CheckSound(srcPath, logon.databaseKey);
+  auto checked = [&check] {
+    if (check) check->Wait();
+  };
+  if (!detail::CreateOwnerOnlyFile(dstPath)) {
+    checked();
     throw ComError(err::kFileAlreadyExists, kSource, "Database '" + dstPath + "' already exists.");
+  }
   try {
-    {
-      auto source = detail::OpenArchiveFile(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000);
+    try {
+      auto source = resting ? std::make_unique<vx::sqlite::Database>(
+                                  srcPath, vx::sqlite::OpenMode::ImmutableAttaching, logon.databaseKey, 5000,
+                                  detail::ArchivePageSize(srcPath, logon.databaseKey))
+                            : detail::OpenArchiveFile(srcPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000);
       vx::sqlite::Database& db = *source;
       db.Prepare("ATTACH DATABASE ?1 AS compact KEY ?2").Bind(1, dstPath).Bind(2, logon.databaseKey).Step();
       // The copy has pages of 4 KB. It is written without a journal (a copy cut
@@ -147,16 +223,25 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
           Count(db, "SELECT count(*) FROM compact.sqlite_master"))
         throw ComError(err::kArchiveNotADatabase, kSource, "The compacted copy of '" + srcPath + "' is incomplete.");
       db.Exec("DETACH DATABASE compact");
+    } catch (...) {
+      checked();  // a damaged archive is said to be damaged
+      throw;
     }
+    checked();
     // The copy is made from what the file and its log hold together; it may only
-    // take the file's place when the log has been folded in and removed.
+    // take the file's place when the log has been folded in and removed. A
+    // resting file read alone must still be the file as it was.
     struct stat log {};
     if (::stat((srcPath + "-wal").c_str(), &log) == 0 && log.st_size > 0) detail::RaiseHeld(srcPath);
+    if (resting) {
+      const std::optional<FileState> now = Resting(srcPath);
+      if (!now || !(*now == *resting)) detail::RaiseHeld(srcPath);
+    }
     // The copy is written whole; the disk takes it in while it is checked.
     CopySync sync(dstPath);
     vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, logon.databaseKey, 5000,
                               detail::kCompactedPageSize);
-    detail::KeepPagesRead(copy);  // the check reads the rows twice
+    detail::BoundPageCache(copy);
     {
       auto ic = copy.Prepare("PRAGMA integrity_check");
       if (!ic.Step() || ic.Text(0) != "ok")
@@ -188,6 +273,8 @@ void CheckArchiveSound(const std::string& path) {
   auto lock = detail::ProcessLock::Acquire(path);
   detail::CheckSound(path, detail::kArchiveKey);
 }
+
+void CacheArchiveFile(const std::string& path) { detail::ReadAhead(path); }
 
 void CheckCopySound(const std::string& path) {
   if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");

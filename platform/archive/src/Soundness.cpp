@@ -1,13 +1,16 @@
 #include "Soundness.h"
 
 #include <sqlcipher/sqlite3.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 #include "ArchiveErrors.h"
@@ -97,18 +100,28 @@ std::string FirstProblem(const std::string& result) {
   return problem.empty() ? result : problem;
 }
 
-// Reads every column of every row, so that every page of the table is decrypted.
+// The table's columns, in order.
+std::vector<std::string> Columns(vx::sqlite::Database& db, const std::string& table) {
+  std::vector<std::string> names;
+  auto s = db.Prepare("PRAGMA main.table_info(" + vx::sqlite::QuoteName(table) + ")");
+  while (s.Step()) names.push_back(s.Text(1));
+  return names;
+}
+
+// Reads every row of the table, every column's type and size: SQLite parses
+// each record and refuses one whose columns do not fit it. The bytes of a long
+// text lie in the overflow pages the integrity check has already decrypted,
+// authenticated and followed link by link, so they are not read a second time.
 void ReadRows(vx::sqlite::Database& db, const std::string& path, const std::string& table) {
+  std::string sql = "SELECT ";
+  const std::vector<std::string> columns = Columns(db, table);
+  for (std::size_t c = 0; c < columns.size(); ++c)
+    sql += (c ? ", typeof(" : "typeof(") + vx::sqlite::QuoteName(columns[c]) + ")";
+  sql += " FROM main." + vx::sqlite::QuoteName(table);
   sqlite3_stmt* st = nullptr;
-  const std::string sql = "SELECT * FROM main." + vx::sqlite::QuoteName(table);
   int rc = sqlite3_prepare_v2(db.Handle(), sql.c_str(), static_cast<int>(sql.size()), &st, nullptr);
   if (rc == SQLITE_OK) {
-    const int columns = sqlite3_column_count(st);
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-      for (int c = 0; c < columns; ++c) {
-        sqlite3_column_blob(st, c);
-        sqlite3_column_bytes(st, c);
-      }
     }
   }
   const std::string message = sqlite3_errmsg(db.Handle());
@@ -144,12 +157,13 @@ bool Same(const PassedFile& f, const std::string& path, const struct stat& st) {
          f.modified.tv_sec == st.st_mtim.tv_sec && f.modified.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-// Opens the file read only and judges it: the archive's tables, SQLite's
-// integrity check, and every row of every table read.
-void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode, int pageSize) {
-  std::optional<vx::sqlite::Database> db;
+// Opens the file read only, mapping what SQLite raises while it opens.
+std::unique_ptr<vx::sqlite::Database> OpenToJudge(const std::string& path, const std::string& key,
+                                                  vx::sqlite::OpenMode mode, int pageSize) {
   try {
-    db.emplace(path, mode, key, 250, pageSize);
+    auto db = std::make_unique<vx::sqlite::Database>(path, mode, key, 250, pageSize);
+    BoundPageCache(*db);
+    return db;
   } catch (const vx::sqlite::SqliteError& e) {
     if (Busy(e.Code())) RaiseHeld(path);
     if (e.Code() == SQLITE_NOTADB)
@@ -157,11 +171,22 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
     if (e.Code() == SQLITE_CORRUPT) RaiseDamaged(path, sqlite3_errstr(e.Code()));
     RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
   }
+}
+
+[[noreturn]] void RaiseJudged(const std::string& path, const vx::sqlite::SqliteError& e) {
+  if (Busy(e.Code())) RaiseHeld(path);
+  if (e.Code() == SQLITE_CORRUPT || e.Code() == SQLITE_NOTADB) RaiseDamaged(path, sqlite3_errstr(e.Code()));
+  RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+}
+
+// Opens the file read only and judges it: the archive's tables, SQLite's
+// integrity check (every page read, decrypted and authenticated), and every
+// row of every table read.
+void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
+  ReadAhead(path);
+  const int pageSize = ArchivePageSize(path, key);
+  auto db = OpenToJudge(path, key, mode, pageSize);
   try {
-    // The integrity check walks every page, then reads every row again to
-    // match it with its indexes, and the rows are read once more below: each
-    // page is decrypted once, on its first read, when the cache keeps them all.
-    KeepPagesRead(*db);
     std::vector<std::string> tables;
     {
       auto s = db->Prepare("SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY name");
@@ -177,15 +202,38 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
     }
     for (const auto& t : tables) ReadRows(*db, path, t);
   } catch (const vx::sqlite::SqliteError& e) {
-    if (Busy(e.Code())) RaiseHeld(path);
-    if (e.Code() == SQLITE_CORRUPT || e.Code() == SQLITE_NOTADB) RaiseDamaged(path, sqlite3_errstr(e.Code()));
-    RaiseUnusable("The archive database '" + path + "' cannot be read", e.Code());
+    RaiseJudged(path, e);
   }
 }
 
 }  // namespace
 
-void KeepPagesRead(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -524288"); }
+void ReadAhead(const std::string& path) {
+  // Non-blocking: a fifo or a device in the file's place is not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    bool cached = false;
+    if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
+      std::vector<unsigned char> resident((size + page - 1) / page);
+      cached = ::mincore(map, size, resident.data()) == 0 &&
+               std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+      ::munmap(map, size);
+    }
+    if (!cached) {
+      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+      std::vector<char> buffer(1 << 20);
+      while (::read(fd, buffer.data(), buffer.size()) > 0) {
+      }
+    }
+  }
+  ::close(fd);
+}
+
+void BoundPageCache(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -32768"); }
 
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of) {
   struct stat st {};

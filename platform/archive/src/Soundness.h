@@ -23,9 +23,15 @@ namespace vx::archive::detail {
 enum class SoundnessOf { Archive, Copy };
 void CheckSound(const std::string& path, const std::string& key, SoundnessOf of = SoundnessOf::Archive);
 
-// Lets the connection keep every page it has read (up to 512 MB of them): a
-// check that reads a page again then finds it in memory instead of reading it
-// from the disk and decrypting it anew. Memory is taken only as pages are read.
-void KeepPagesRead(vx::sqlite::Database& db);
+// Brings a file that is not in the OS cache into it with one sequential read:
+// a check reads pages in the order of its trees, which on a cold file costs a
+// seek for many of them. A file already cached is not read; anything but a
+// regular file is left alone. Never raises.
+void ReadAhead(const std::string& path);
+
+// Gives a checking connection a page cache of 32 MB: enough for the pages the
+// integrity check reads again soon (the upper levels of the trees, the
+// indexes), while a check of a large archive keeps the program's memory small.
+void BoundPageCache(vx::sqlite::Database& db);
 
 }  // namespace vx::archive::detail

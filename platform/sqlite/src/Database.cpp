@@ -46,8 +46,10 @@ Database::Database(const std::string& path, OpenMode mode, const std::optional<s
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case OpenMode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
     case OpenMode::Immutable: flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI; break;
+    case OpenMode::ImmutableAttaching: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI; break;
   }
-  const std::string name = mode == OpenMode::Immutable ? FileUri(path) + "?immutable=1" : path;
+  const bool immutable = mode == OpenMode::Immutable || mode == OpenMode::ImmutableAttaching;
+  const std::string name = immutable ? FileUri(path) + "?immutable=1" : path;
   int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = Message(db_, rc);

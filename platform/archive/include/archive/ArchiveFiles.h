@@ -32,6 +32,10 @@ void CreateWorkgroup(const std::string& path);
 // takes in what its write-ahead log holds, so the file alone holds the archive
 // afterwards.
 void CheckArchiveSound(const std::string& path);
+// Brings the archive file into the system's cache with one sequential read when
+// it is not there (after a reboot), so that a check that follows reads it from
+// memory. Reads nothing else, writes nothing, takes no lock, never raises.
+void CacheArchiveFile(const std::string& path);
 // The same check of a copy of the archive (its backup), read as it stands:
 // nothing is written to it or made beside it.
 void CheckCopySound(const std::string& path);
@@ -46,7 +50,9 @@ void CloseArchive(const std::string& path);
 // Compacts the archive named by the source connection string (an administrator
 // account) into the file named by the destination string, encrypted, and checks
 // the copy (integrity and row counts of every table). A source that fails
-// CheckArchiveSound is not copied. The destination must not
+// CheckArchiveSound leaves no copy: its failure is raised, before any failure
+// of the copying (a resting source is checked while it is copied). The
+// destination must not
 // exist; on any failure it is removed again and the source stays as it was.
 // The copy has encrypted pages of 4 KB (the archives of earlier versions and
 // the one CreateArchive writes have pages of 1 KB; both open) and is marked for

@@ -25,7 +25,9 @@ class SqliteError : public ComError {
 
 // Immutable reads the file alone, as it is: no lock is taken, and nothing is
 // created beside it (no log, no log index), also for a file in log mode.
-enum class OpenMode { ReadWriteCreate, ReadWrite, ReadOnly, Immutable };
+// ImmutableAttaching reads its file so too, while files it attaches may be
+// written (the source of a copy written into an attached file).
+enum class OpenMode { ReadWriteCreate, ReadWrite, ReadOnly, Immutable, ImmutableAttaching };
 
 class Statement;
 
