@@ -182,9 +182,8 @@ std::unique_ptr<vx::sqlite::Database> OpenToJudge(const std::string& path, const
 // Opens the file read only and judges it: the archive's tables, SQLite's
 // integrity check (every page read, decrypted and authenticated), and every
 // row of every table read.
-void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode) {
+void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::OpenMode mode, int pageSize) {
   ReadAhead(path);
-  const int pageSize = ArchivePageSize(path, key);
   auto db = OpenToJudge(path, key, mode, pageSize);
   try {
     std::vector<std::string> tables;
