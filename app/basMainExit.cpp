@@ -74,44 +74,48 @@ enum class CopyStep { Read, Create, Write };
 // `target` (its name in `temp`). Returns 0, or the errno of the failure (the
 // step in `failed`), the temporary file then removed.
 int WriteCopy(const std::string& source, const std::string& target, std::string& temp, CopyStep& failed) {
-  failed = CopyStep::Read;
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return errno;
   failed = CopyStep::Create;
   temp = target + kPartialCopyMarker + "XXXXXX";
   const int out = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
   if (out < 0) {
     const int e = errno;
-    ::close(in);
     temp.clear();
     return e;
   }
-  failed = CopyStep::Write;
-  bool ok = true;
-  char buffer[1 << 16];
+  // The archive is read through the archive layer's own descriptor of it, which
+  // stays open, so that no lock of the process's connections on it is dropped.
+  int writeError = 0;
   off_t written = 0, flushed = 0;
-  for (;;) {
-    const ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { ok = false; break; }
-    if (n == 0) break;
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
+  failed = CopyStep::Read;
+  int e = vx::archive::ReadArchiveFile(source, [&](const char* data, std::size_t n) {
+    for (std::size_t done = 0; done < n;) {
+      const ssize_t w = ::write(out, data + done, n - done);
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) { ok = false; break; }
-      done += w;
+      if (w <= 0) {
+        writeError = w < 0 ? errno : EIO;
+        return false;
+      }
+      done += static_cast<std::size_t>(w);
     }
-    if (!ok) break;
-    written += n;
+    written += static_cast<off_t>(n);
     if (written - flushed >= kFlushStep) {
       StartWriteBack(out, flushed, written - flushed);
       flushed = written;
     }
+    return true;
+  });
+  if (!e && writeError) {
+    e = writeError;
+    failed = CopyStep::Write;
   }
-  int e = ok ? 0 : errno ? errno : EIO;
-  ::close(in);
-  if (!e && ::fsync(out) != 0) e = errno;
-  if (::close(out) != 0 && !e) e = errno;
+  if (!e && ::fsync(out) != 0) {
+    e = errno;
+    failed = CopyStep::Write;
+  }
+  if (::close(out) != 0 && !e) {
+    e = errno;
+    failed = CopyStep::Write;
+  }
   if (e) {
     ::unlink(temp.c_str());
     temp.clear();
@@ -303,7 +307,10 @@ bool BackupDb() {
     if (!Exists(archive)) return true;
     EarlyBackup early(archive, backup);
     if (!ArchiveMayBeBackedUp(archive, backup)) return false;
-    if (!early.Commit(folder, backup)) CopyFileAtomically(folder, archive, backup);
+    // Copied while the archive is held, so that no other process's fold of its
+    // log writes to the file while it is read.
+    if (!early.Commit(folder, backup))
+      vx::archive::WhileArchiveHeld(archive, [&] { CopyFileAtomically(folder, archive, backup); });
     return true;
   } catch (...) {
     ReportError("basMain", "BackupDb", 0, true);

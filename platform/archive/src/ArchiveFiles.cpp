@@ -11,10 +11,13 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
+#include "ArchiveDescriptor.h"
 #include "ArchiveErrors.h"
 #include "IdleConnection.h"
 #include "PageSize.h"
@@ -275,6 +278,29 @@ void CheckArchiveSound(const std::string& path) {
 }
 
 void CacheArchiveFile(const std::string& path) { detail::ReadAhead(path); }
+
+void WhileArchiveHeld(const std::string& path, const std::function<void()>& work) {
+  const auto lock = detail::ProcessLock::Acquire(path);
+  work();
+}
+
+int ReadArchiveFile(const std::string& path, const std::function<bool(const char* data, std::size_t size)>& block) {
+  std::shared_ptr<detail::ArchiveDescriptor> file;
+  try {
+    file = detail::ArchiveDescriptor::Hold(path);
+  } catch (const ComError&) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 ? errno : EACCES;
+  }
+  std::vector<char> buffer(1 << 16);
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(file->Fd(), buffer.data(), buffer.size(), at);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n < 0) return errno;
+    if (n == 0 || !block(buffer.data(), static_cast<std::size_t>(n))) return 0;
+    at += n;
+  }
+}
 
 void CheckCopySound(const std::string& path) {
   if (!Exists(path)) throw ComError(err::kArchiveFileNotFound, kSource, "Could not find file '" + path + "'.");

@@ -1,5 +1,7 @@
 #include "Soundness.h"
 
+#include "ArchiveDescriptor.h"
+
 #include <sqlcipher/sqlite3.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -208,28 +210,38 @@ void JudgeRows(const std::string& path, const std::string& key, vx::sqlite::Open
 }  // namespace
 
 void ReadAhead(const std::string& path) {
-  // Non-blocking: a fifo or a device in the file's place is not waited on.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return;
+  // Only a regular file: a fifo or a device in the file's place is not waited on.
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    const auto size = static_cast<std::size_t>(st.st_size);
-    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    bool cached = false;
-    if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
-      std::vector<unsigned char> resident((size + page - 1) / page);
-      cached = ::mincore(map, size, resident.data()) == 0 &&
-               std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
-      ::munmap(map, size);
-    }
-    if (!cached) {
-      ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-      std::vector<char> buffer(1 << 20);
-      while (::read(fd, buffer.data(), buffer.size()) > 0) {
-      }
-    }
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
+  // Through the process's own descriptor of the file, which stays open: a
+  // descriptor opened and closed here would drop the locks the process's
+  // connections hold on the file.
+  std::shared_ptr<ArchiveDescriptor> file;
+  try {
+    file = ArchiveDescriptor::Hold(path);
+  } catch (const ComError&) {
+    return;  // the check that follows says why the file cannot be read
   }
-  ::close(fd);
+  const int fd = file->Fd();
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
+  const auto size = static_cast<std::size_t>(st.st_size);
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  bool cached = false;
+  if (void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0); map != MAP_FAILED) {
+    std::vector<unsigned char> resident((size + page - 1) / page);
+    cached = ::mincore(map, size, resident.data()) == 0 &&
+             std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+    ::munmap(map, size);
+  }
+  if (cached) return;
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  std::vector<char> buffer(1 << 20);
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    at += n;
+  }
 }
 
 void BoundPageCache(vx::sqlite::Database& db) { db.Exec("PRAGMA cache_size = -32768"); }

@@ -1,6 +1,7 @@
 #pragma once
 // The archive's files: creating an empty archive and its workgroup file (the
 // build's template), and compaction into a checked, encrypted copy.
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -36,6 +37,12 @@ void CheckArchiveSound(const std::string& path);
 // it is not there (after a reboot), so that a check that follows reads it from
 // memory. Reads nothing else, writes nothing, takes no lock, never raises.
 void CacheArchiveFile(const std::string& path);
+// Reads the archive file `path` from its start, block by block into `block`
+// (false stops it), through this process's own descriptor of the file. That
+// descriptor stays open: closing any descriptor of the file would drop the
+// locks this process's connections hold on it. Returns 0, or the errno of the
+// failure to open or read it.
+int ReadArchiveFile(const std::string& path, const std::function<bool(const char* data, std::size_t size)>& block);
 // The same check of a copy of the archive (its backup), read as it stands:
 // nothing is written to it or made beside it.
 void CheckCopySound(const std::string& path);
@@ -63,6 +70,11 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
 // the check of the copy and its taking the archive's place.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString,
                      const std::function<void()>& replace);
+
+// Runs `work` while this process holds the archive `path` (the lock every call
+// takes): no other process's call reads or writes it meanwhile. Raises as a
+// call does when another process holds it.
+void WhileArchiveHeld(const std::string& path, const std::function<void()>& work);
 
 // The connection strings of an archive folder, in the program's forms.
 std::string UserConnectionString(const std::string& folderWithSlash);
