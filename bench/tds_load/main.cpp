@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "sqlserver_odbc/OdbcSources.h"
+#include "support/OdbcClient.h"
 #include "support/ServedServer.h"
 
 namespace {
@@ -42,30 +42,13 @@ std::string Query(int client, long n) {
   }
 }
 
+// One client of FreeTDS's driver, logged in as sa to the bench's database.
 struct Client {
-  SQLHENV env = SQL_NULL_HANDLE;
-  SQLHDBC dbc = SQL_NULL_HANDLE;
-  SQLHSTMT st = SQL_NULL_HANDLE;
-  explicit Client(int port) {
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    const std::string cs = "DRIVER={" + vx::sqlserver::OdbcSources::DefaultDriver() +
-                           "};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
-                           ";UID=sa;PWD=bench;DATABASE=Load;TDS_Version=7.1;ClientCharset=UTF-8";
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                        SQL_DRIVER_NOPROMPT)))
-      throw std::runtime_error("cannot log in");
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+  tds_test::OdbcClient odbc;
+  SQLHSTMT st;
+  explicit Client(int port) : odbc(port, "sa", "bench", "Load"), st(odbc.Stmt()) {
+    if (!odbc.Connected()) throw std::runtime_error("cannot log in");
   }
-  ~Client() {
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-  }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
   // Sends the query and reads every row of every result; false on an error.
   bool Ask(const std::string& q) {
     if (!SQL_SUCCEEDED(SQLExecDirect(st, (SQLCHAR*)q.c_str(), SQL_NTS))) return false;

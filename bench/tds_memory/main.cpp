@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "automation/ComError.h"
-#include "sqlserver_odbc/OdbcSources.h"
 #include "sqlserver_sim/SimServer.h"
+#include "support/OdbcClient.h"
 #include "support/ServedServer.h"
 
 namespace {
@@ -43,27 +43,12 @@ std::string Query() {
          " WHERE a.name LIKE 'Procedure%' AND b.name LIKE 'Procedure%' AND c.name LIKE 'Procedure%'";
 }
 
+// One client of FreeTDS's driver, logged in as sa to the bench's database.
 struct Client {
-  SQLHENV env = SQL_NULL_HANDLE;
-  SQLHDBC dbc = SQL_NULL_HANDLE;
-  SQLHSTMT st = SQL_NULL_HANDLE;
-  explicit Client(int port) {
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    const std::string cs = "DRIVER={" + vx::sqlserver::OdbcSources::DefaultDriver() +
-                           "};SERVER=127.0.0.1;PORT=" + std::to_string(port) +
-                           ";UID=sa;PWD=bench;DATABASE=Wide;TDS_Version=7.1;ClientCharset=UTF-8";
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
-                                        SQL_DRIVER_NOPROMPT)))
-      throw std::runtime_error("cannot log in");
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-  }
-  ~Client() {
-    SQLFreeHandle(SQL_HANDLE_STMT, st);
-    SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
+  tds_test::OdbcClient odbc;
+  SQLHSTMT st;
+  explicit Client(int port) : odbc(port, "sa", "bench", "Wide"), st(odbc.Stmt()) {
+    if (!odbc.Connected()) throw std::runtime_error("cannot log in");
   }
   bool Send(const std::string& q) { return SQL_SUCCEEDED(SQLExecDirect(st, (SQLCHAR*)q.c_str(), SQL_NTS)); }
   long ReadAll() {

@@ -103,6 +103,16 @@ ObjectName Executor::ParseName() {
   return n;
 }
 
+std::vector<ObjectName> Executor::ParseNameList() {
+  std::vector<ObjectName> names;
+  for (;;) {
+    names.push_back(ParseName());
+    if (!IsSymbol(pos_, ",")) break;
+    ++pos_;
+  }
+  return names;
+}
+
 std::string Executor::ParseIdentifierOrString() {
   const Token& t = Cur();
   if (t.kind == Tok::String || t.kind == Tok::Bracketed || t.kind == Tok::QuotedId) {

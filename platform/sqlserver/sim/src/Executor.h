@@ -79,6 +79,8 @@ class Executor {
   [[noreturn]] void SyntaxError(size_t i) const;
   void Expect(std::string_view upperWord);
   ObjectName ParseName();
+  // Names separated by commas.
+  std::vector<ObjectName> ParseNameList();
   std::string ParseIdentifierOrString();
 
   // parse-time checks

@@ -446,12 +446,7 @@ void Executor::Drop(bool exec) {
     SyntaxError(pos_);
   std::string kind = KindWord(Cur().value);
   ++pos_;
-  std::vector<ObjectName> names;
-  for (;;) {
-    names.push_back(ParseName());
-    if (!IsSymbol(pos_, ",")) break;
-    ++pos_;
-  }
+  const std::vector<ObjectName> names = ParseNameList();
   if (!exec) return;
   const int32_t dbid = s_.currentDb_;
   auto& db = s_.Db();

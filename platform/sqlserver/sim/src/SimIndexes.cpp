@@ -156,12 +156,7 @@ void Executor::CreateIndex(bool exec) {
 
 void Executor::DropIndex(bool exec) {
   ++pos_;  // INDEX
-  std::vector<ObjectName> names;
-  for (;;) {
-    names.push_back(ParseName());
-    if (!IsSymbol(pos_, ",")) break;
-    ++pos_;
-  }
+  const std::vector<ObjectName> names = ParseNameList();
   if (!exec) return;
   const int32_t dbid = s_.currentDb_;
   auto& db = s_.Db();

@@ -17,13 +17,6 @@ namespace vx::sqlsim {
 
 namespace {
 
-std::u16string Units(sqlite3_value* v) {
-  const unsigned char* t = sqlite3_value_text(v);
-  return t ? sqlserver::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(t),
-                                                     static_cast<size_t>(sqlite3_value_bytes(v))))
-           : std::u16string();
-}
-
 void Fail(sqlite3_context* ctx, int number, const std::string& text) {
   const std::string m = "vx:" + std::to_string(number) + ":" + text;
   sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));

@@ -14,14 +14,14 @@
 
 namespace vx::sqlsim {
 
-namespace {
-
 std::u16string Units(sqlite3_value* v) {
   const unsigned char* t = sqlite3_value_text(v);
   return t ? sqlserver::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(t),
                                                      static_cast<size_t>(sqlite3_value_bytes(v))))
            : std::u16string();
 }
+
+namespace {
 
 void ResultUnits(sqlite3_context* ctx, const std::u16string& u) {
   const std::string s = sqlserver::Utf16ToUtf8(u);

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-struct sqlite3;
+#include <sqlcipher/sqlite3.h>
 
 namespace vx::sqlsim {
 
@@ -16,6 +16,8 @@ std::string CatalogColumnType(std::string_view table, std::string_view column);
 bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange = nullptr);
 
 std::string Lower(std::string_view s);
+// A value's text as UTF-16 code units, as the server counts characters.
+std::u16string Units(sqlite3_value* v);
 // The server's operators, conversions and string functions (SimScalars.cpp,
 // SimStrings.cpp) on a session's connection.
 void RegisterScalars(sqlite3* h, void* session);
