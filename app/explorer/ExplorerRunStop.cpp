@@ -50,7 +50,6 @@ void frmSQLServerExplorer::RunConnectionLost(ExplorerBatchRun& run, const RunSto
                       QStringLiteral(" stopped after ") + counts + QStringLiteral(" because the connection to SQL Server '") +
                       server + QStringLiteral("' was lost."),
                   vx::app::vbExclamation);
-  vx::app::DoEvents();
   const bool back = ConnectServerDatabase(loginCredentials_, lngCurrentDatabaseID_) == ENU_SCR_SUCCESSFUL;
   if (stop.folderKind && back) {
     enumCurrentObjectType_ = stop.folderKind;

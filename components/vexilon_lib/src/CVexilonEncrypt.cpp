@@ -119,8 +119,7 @@ vx::VbBool CVexilon::EncryptObject(const EncryptKind& kind, int32_t lngDatabaseI
   // ALTER VIEW drops the view's indexes, and they are kept nowhere: an
   // indexed view is left as it is.
   if (kind.type == ENU_OBT_VIEW) {
-    std::string indexes;
-    for (const std::string& name : ViewIndexes(lngDatabaseID, lngID)) indexes += (indexes.empty() ? "" : ", ") + name;
+    const std::string indexes = ViewIndexes(lngDatabaseID, lngID);
     if (!indexes.empty()) {
       errorsExist_ = vx::kTrue;
       log(std::string(kIndexedView) + indexes + ") that ALTER VIEW would remove; nothing was changed", text);

@@ -211,24 +211,33 @@ ENU_RESTORE_RESULT CVexilon::RestoreObject(int32_t lngDatabaseID, int32_t lngID,
     }
   }
   ENU_RESTORE_RESULT result = ENU_RES_SUCCESSFUL;
+  std::vector<const vexilon::KeptTrigger*> stayed;
   if (failed) {
     vexilon::Note([&] { connection->RollbackTrans(); }, later);
     errorsExist_ = vx::kTrue;
     result = ENU_RES_FAILED;
   } else {
     // The rows of the view's encrypted triggers follow them to their new ids;
-    // a row that cannot be moved stays where it was.
-    try {
-      MoveTriggerRows(keeps, lngDatabaseID, *connection);
-    } catch (const std::exception&) {
-    }
+    // a row that cannot be moved stays where it was, and its log item says so.
+    stayed = MoveTriggerRows(keeps, lngDatabaseID, *connection);
     // A failed archive commit leaves the object restored and its row in place.
-    vexilon::Note([&] { connection->CommitTrans(); }, later);
+    if (vexilon::Note([&] { connection->CommitTrans(); }, later)) {
+      stayed.clear();
+      for (const vexilon::KeptTrigger& kept : keeps.triggers)
+        if (kept.row) stayed.push_back(&kept);
+    }
   }
   vexilon::Note([&] { connection->Close(); }, later);
   connection.reset();
 
   const std::string message = failed ? "Restore error:" + vexilon::ErrorText(noted) : std::string(kRestored);
   log(objectType, ownerName, objectName, message, serverScript, tableName);
+  for (const vexilon::KeptTrigger* kept : stayed) {
+    errorsExist_ = vx::kTrue;
+    log(ENU_OBT_TRIGGER, kept->owner, kept->name,
+        "Restore error: the trigger was created again with its view and encrypted again, but its archive row "
+        "could not be moved to its new id: the row stays in the archive under the trigger's old id",
+        kept->script, objectName);
+  }
   return result;
 }

@@ -92,10 +92,6 @@ std::string PermissionsQuery(int32_t id) {
          std::to_string(id) + " ORDER BY U.name, P.action, P.protecttype";
 }
 
-std::string ColumnsQuery(int32_t id) {
-  return "SELECT colid, name FROM syscolumns WHERE id = " + std::to_string(id) + " ORDER BY colid";
-}
-
 std::string ViewIndexesQuery(int32_t id) {
   return "SELECT name FROM sysindexes WHERE id = " + std::to_string(id) +
          " AND indid BETWEEN 1 AND 254 AND (status & 64) = 0 ORDER BY indid";

@@ -26,8 +26,6 @@ std::string TriggersOfQuery(int32_t parentId);
 // The permissions granted or denied on an object (action, protecttype,
 // allcolumns: 1 when the row holds the whole object, grantee).
 std::string PermissionsQuery(int32_t id);
-// The names of a column set's columns by their ids (colid, name).
-std::string ColumnsQuery(int32_t id);
 // The indexes of a view (name), statistics left out.
 std::string ViewIndexesQuery(int32_t id);
 

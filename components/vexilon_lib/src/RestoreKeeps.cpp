@@ -74,10 +74,10 @@ std::string EncryptAgainScript(const std::string& owner, const std::string& name
 
 }  // namespace vexilon
 
-std::vector<std::string> CVexilon::ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const {
-  std::vector<std::string> names;
+std::string CVexilon::ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const {
+  std::string names;
   vx::sqlserver::Recordset rs = CatalogueQuery(lngDatabaseID, vexilon::catalogue::ViewIndexesQuery(lngID));
-  for (; !rs.IsEOF(); rs.MoveNext()) names.push_back(rs.Field("name").AsText());
+  for (; !rs.IsEOF(); rs.MoveNext()) names += (names.empty() ? "" : ", ") + rs.Field("name").AsText();
   return names;
 }
 
@@ -92,9 +92,7 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
   };
   try {
     if (objectType == ENU_OBT_VIEW) {
-      std::string indexes;
-      for (const std::string& name : ViewIndexes(lngDatabaseID, lngID))
-        indexes += (indexes.empty() ? "" : ", ") + name;
+      const std::string indexes = ViewIndexes(lngDatabaseID, lngID);
       if (!indexes.empty())
         return refuse("the view has indexes (" + indexes + ") that dropping it would remove");
 
@@ -153,6 +151,8 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
       }
     }
 
+    // A trigger holds no permissions of its own.
+    if (objectType == ENU_OBT_TRIGGER) return keeps;
     vx::sqlserver::Recordset rs = CatalogueQuery(lngDatabaseID, vexilon::catalogue::PermissionsQuery(lngID));
     const std::string object = vexilon::Qualified(ownerName, objectName);
     for (; !rs.IsEOF(); rs.MoveNext()) {
@@ -173,21 +173,31 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
   return keeps;
 }
 
-void CVexilon::MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseID,
-                               vx::archive::Connection& connection) const {
+std::vector<const vexilon::KeptTrigger*> CVexilon::MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseID,
+                                                                   vx::archive::Connection& connection) const {
+  std::vector<const vexilon::KeptTrigger*> stayed;
   for (const vexilon::KeptTrigger& kept : keeps.triggers) {
     if (!kept.row) continue;
-    vx::sqlserver::Recordset rs = CatalogueQuery(
-        lngDatabaseID, vexilon::catalogue::NamedObjectQuery(ENU_OBT_TRIGGER, kept.owner, kept.name));
-    if (rs.IsEOF()) continue;
-    calls::ArchivedObjectValues v = *kept.row;
-    const int32_t oldId = v.id;
-    v.id = rs.Field("id").AsInt32();
-    v.tableId = rs.Field("parent_obj").AsInt32();
-    // The row holds the text of the trigger as the server now has it.
-    vx::sqlserver::Recordset live = CatalogueQuery(lngDatabaseID, vexilon::catalogue::SchemaVersionQuery(v.id));
-    if (!live.IsEOF()) v.schemaVersion = std::max(v.schemaVersion, live.Field("schema_ver").AsInt32());
-    connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
-    calls::DeleteRow(connection, v.serverName, lngDatabaseID, oldId, kept.rowId);
+    try {
+      vx::sqlserver::Recordset rs = CatalogueQuery(
+          lngDatabaseID, vexilon::catalogue::NamedObjectQuery(ENU_OBT_TRIGGER, kept.owner, kept.name));
+      if (rs.IsEOF()) {
+        stayed.push_back(&kept);
+        continue;
+      }
+      calls::ArchivedObjectValues v = *kept.row;
+      const int32_t oldId = v.id;
+      v.id = rs.Field("id").AsInt32();
+      v.tableId = rs.Field("parent_obj").AsInt32();
+      // The row holds the text of the trigger as the server now has it.
+      vx::sqlserver::Recordset live = CatalogueQuery(lngDatabaseID, vexilon::catalogue::SchemaVersionQuery(v.id));
+      if (!live.IsEOF()) v.schemaVersion = std::max(v.schemaVersion, live.Field("schema_ver").AsInt32());
+      // Added before the old row goes: a failure in between leaves both rows.
+      connection.Execute(calls::kAddArchivedObject, calls::AddArchivedObject(v));
+      calls::DeleteRow(connection, v.serverName, lngDatabaseID, oldId, kept.rowId);
+    } catch (const std::exception&) {
+      stayed.push_back(&kept);
+    }
   }
+  return stayed;
 }

@@ -29,6 +29,7 @@ class SessionFactory;
 }  // namespace vx::sqlserver
 namespace vexilon {
 struct Keeps;
+struct KeptTrigger;
 }  // namespace vexilon
 namespace vx::archive {
 class Connection;
@@ -170,8 +171,8 @@ class CVexilon {
   // an archive that another process holds; never raises.
   void DeleteArchivedRows(const std::string& serverName, int32_t lngDatabaseID, int32_t lngID,
                           const std::function<bool(int32_t rowId, const std::string& script)>& drop) const;
-  // The indexes of a view, by name (statistics left out).
-  std::vector<std::string> ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const;
+  // The names of a view's indexes joined with ", " (statistics left out); "" when it has none.
+  std::string ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const;
   // Before a restore: what dropping the object would take with it (a view's
   // triggers, the permissions on it) and the batches that put it back, or why
   // it cannot be put back. Never raises.
@@ -180,7 +181,9 @@ class CVexilon {
                                   vx::archive::Connection& connection) const;
   // After the restore committed on the server: the archive rows of the view's
   // encrypted triggers follow them to their new ids.
-  void MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseID, vx::archive::Connection& connection) const;
+  // Returns the triggers whose rows stay under their old ids.
+  std::vector<const vexilon::KeptTrigger*> MoveTriggerRows(const vexilon::Keeps& keeps, int32_t lngDatabaseID,
+                                                           vx::archive::Connection& connection) const;
 
  private:
   vx::VbBool errorsExist_ = vx::kFalse;
