@@ -212,10 +212,10 @@ bool IsReservedWord(std::string_view w) {
       "HOLDLOCK", "IDENTITY", "IF", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY",
       "KILL", "LEFT", "LIKE", "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "NULLIF", "OF", "OFF", "ON", "OPEN",
       "OPTION", "OR", "ORDER", "OUTER", "OVER", "PERCENT", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "PUBLIC",
-      "RETURN", "REPLICATION", "RIGHT", "ROLLBACK", "SAVE", "SELECT", "SESSION_USER", "SET", "SETUSER", "SYSTEM_USER",
-      "TABLE", "THEN", "TO", "TOP",
-      "TRAN", "TRANSACTION", "TRIGGER", "UNION", "UNIQUE", "UPDATE", "USE", "USER", "VALUES", "VIEW", "WHERE",
-      "WHILE", "WITH"};
+      "RETURN", "REPLICATION", "RIGHT", "ROLLBACK", "SAVE", "SELECT", "SESSION_USER", "SET", "SETUSER", "SOME",
+      "SYSTEM_USER", "TABLE", "THEN", "TO", "TOP",
+      "TRAN", "TRANSACTION", "TRIGGER", "UNION", "UNIQUE", "UPDATE", "USE", "USER", "VALUES", "VIEW", "WHEN",
+      "WHERE", "WHILE", "WITH"};
   return std::find(std::begin(words), std::end(words), w) != std::end(words);
 }
 

@@ -103,9 +103,14 @@ Executor::SelectParts Executor::PartsOf(size_t select, size_t to) const {
 void Executor::PlanSubqueries(size_t from, size_t to) {
   for (size_t k = from; k < to; ++k) {
     if (!IsSymbol(k, "(") || !IsWord(k + 1, "SELECT")) continue;
-    if (IsWord(k - 1, "IN") || IsWord(k - 1, "EXISTS") || IsWord(k - 1, "ANY") || IsWord(k - 1, "ALL") ||
-        IsWord(k - 1, "SOME") || IsWord(k - 1, "FROM") || IsWord(k - 1, "JOIN") || IsWord(k - 1, "UNION") ||
-        IsSymbol(k - 1, "(") || InFromList(from, k - 1))
+    // In parentheses of its own a subquery is a value (IN ((SELECT ...)) is a list
+    // of one value), unless they stand for a table or a member of a UNION.
+    const bool wrapped = IsSymbol(k - 1, "(");
+    const size_t before = wrapped ? k - 1 : k;
+    if ((!wrapped && (IsWord(k - 1, "IN") || IsWord(k - 1, "EXISTS") || IsWord(k - 1, "ANY") ||
+                      IsWord(k - 1, "ALL") || IsWord(k - 1, "SOME"))) ||
+        IsWord(before - 1, "FROM") || IsWord(before - 1, "JOIN") || IsWord(before - 1, "UNION") ||
+        IsSymbol(before - 1, "(") || (wrapped && before == from) || InFromList(from, before - 1))
       continue;
     const size_t close = Matching(k, to);
     if (close >= to) continue;
@@ -304,6 +309,10 @@ void Executor::CheckGrouping(const SelectParts& p, const std::vector<std::pair<s
       if (Tk(k).kind == Tok::Word && IsSymbol(k + 1, "(")) {
         if (IsAggregate(Tk(k).value)) k = Matching(k + 1, b);
         else if (Tk(k).value == "CONVERT") k = k + 1;  // its type is no column
+        continue;
+      }
+      if (IsWord(k, "COLLATE") && IsIdentifier(k + 1)) {  // a collation's name is no column
+        ++k;
         continue;
       }
       if (IsWord(k, "AS") && IsIdentifier(k + 1)) {  // CAST(... AS type)

@@ -92,7 +92,7 @@ void Executor::ExecuteSql(bool exec) {
   auto text = [&](size_t i, const char* parameter) {
     const std::string type = i < args.size() ? Lower(args[i].value.sqlType) : std::string();
     if (i >= args.size() || args[i].value.value.IsNull() ||
-        (type.find("char") == std::string::npos && type.find("text") == std::string::npos))
+        type.rfind("n", 0) != 0 || (type.find("char") == std::string::npos && type.find("text") == std::string::npos))
       throw SimError{214, 16, "Procedure expects parameter '" + std::string(parameter) +
                                   "' of type 'ntext/nchar/nvarchar'."};
     return args[i].value.value.AsText();
