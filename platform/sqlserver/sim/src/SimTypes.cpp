@@ -41,6 +41,12 @@ std::string CatalogColumnType(std::string_view table, std::string_view column) {
       {"logins", "name", "nvarchar(128)"}, {"logins", "dbname", "nvarchar(128)"},
       {"logins", "createdate", "datetime"}, {"logins", "isntname", "int"},
       {"logins", "sysadmin", "int"},
+      {"protects", "id", "int"},          {"protects", "uid", "smallint"},
+      {"protects", "action", "tinyint"},  {"protects", "protecttype", "tinyint"},
+      {"protects", "columns", "varbinary(4000)"}, {"protects", "grantor", "smallint"},
+      {"indexes", "id", "int"},           {"indexes", "status", "int"},
+      {"indexes", "indid", "smallint"},   {"indexes", "keycnt", "smallint"},
+      {"indexes", "name", "nvarchar(128)"},
   };
   for (const Entry& e : entries)
     if (table == e.table && column == e.column) return e.type;
