@@ -7,13 +7,19 @@ set(target "${FOLDER}/Vexilon.dat")
 if(EXISTS "${target}" OR IS_SYMLINK "${target}")
   return()
 endif()
-foreach(name Vexilon.bak Vexilon.tmp)
-  if(EXISTS "${FOLDER}/${name}" OR IS_SYMLINK "${FOLDER}/${name}")
-    message(STATUS "Placed no archive: '${FOLDER}/${name}' is there without Vexilon.dat. "
-                   "Copy it to '${target}' to go on with the archive it holds.")
-    return()
-  endif()
-endforeach()
+if(EXISTS "${FOLDER}/Vexilon.bak" OR IS_SYMLINK "${FOLDER}/Vexilon.bak")
+  message(STATUS "Placed no archive: '${FOLDER}/Vexilon.bak' is there without Vexilon.dat. "
+                 "Copy it to '${target}' to go on with the archive it holds.")
+  return()
+endif()
+# A compacted copy without the archive is one whose exit stopped before it took
+# the archive's place: it may be unfinished and is no archive to go on with.
+if(EXISTS "${FOLDER}/Vexilon.tmp" OR IS_SYMLINK "${FOLDER}/Vexilon.tmp")
+  message(STATUS "Placed no archive: '${FOLDER}/Vexilon.tmp' is there without Vexilon.dat. It is a compacted "
+                 "copy an exit may have left unfinished: keep it, and put back Vexilon.dat or Vexilon.bak "
+                 "from a copy you trust.")
+  return()
+endif()
 string(RANDOM LENGTH 8 suffix)
 set(staging "${FOLDER}/.Vexilon.dat.${suffix}")
 file(MAKE_DIRECTORY "${FOLDER}/.place-${suffix}")

@@ -165,10 +165,9 @@ StartUpResult StartUp() {
     {
       // While the splash window shows, an archive not in the system's cache
       // (the first start after a reboot) is read into it, for the check below.
-      std::thread cache([archive = folder + vx::archive::kArchiveFileName] { vx::archive::CacheArchiveFile(archive); });
+      std::jthread cache([archive = folder + vx::archive::kArchiveFileName] { vx::archive::CacheArchiveFile(archive); });
       frmSplash splash;
       ShowModal(splash);
-      cache.join();
     }
     {
       CRegistry registry;

@@ -95,6 +95,6 @@ for left in Vexilon.bak Vexilon.tmp; do
   cmake --install "$build" --prefix "$prefix" > "$work/install-$left.log" || { cat "$work/install-$left.log"; fail "install beside $left"; }
   [ -e "$program/Vexilon.dat" ] && fail "an install beside only $left placed an empty Vexilon.dat"
   [ "$(state "$program/$left")" = "$kept" ] || fail "an install beside only $left changed it"
-  grep -q "Copy it to" "$work/install-$left.log" || fail "an install beside only $left did not say what to do"
+  grep -q "is there without Vexilon.dat" "$work/install-$left.log" || fail "an install beside only $left did not say what to do"
 done
 echo "installed, ran and reinstalled under $prefix"

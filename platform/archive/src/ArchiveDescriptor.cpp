@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -78,8 +79,13 @@ int LockByte(int fd, off_t byte, short type, int command = F_OFD_SETLK) {
   return rc == 0 ? 0 : errno;
 }
 
-[[noreturn]] void RaiseNotFound(const std::string& path) {
-  throw ComError(err::kArchiveFileNotFound, "Archive", "Could not find file '" + path + "'.");
+// The failure to open the archive file, by its errno: a file that is not there
+// is not found; any other cause is named as it is.
+[[noreturn]] void RaiseNotOpened(const std::string& path, int e) {
+  if (e == ENOENT || e == ENOTDIR)
+    throw ComError(err::kArchiveFileNotFound, "Archive", "Could not find file '" + path + "'.");
+  throw ComError(e == EACCES || e == EPERM ? err::kPermissionDenied : err::kUnspecified, "Archive",
+                 "The archive database '" + path + "' cannot be opened: " + std::strerror(e) + ".");
 }
 
 // A descriptor of the very file that `pathFd` (opened with O_PATH) names, for
@@ -107,18 +113,20 @@ std::shared_ptr<ArchiveDescriptor> ArchiveDescriptor::Hold(const std::string& pa
   // file that has none yet.
   const int pathFd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
   struct stat st {};
-  if (pathFd < 0) RaiseNotFound(path);
+  if (pathFd < 0) RaiseNotOpened(path, errno);
   if (::fstat(pathFd, &st) != 0) {
+    const int e = errno;
     ::close(pathFd);
-    RaiseNotFound(path);
+    RaiseNotOpened(path, e);
   }
   FileKey key{st.st_dev, st.st_ino};
   auto it = R().open.find(key);
   if (it == R().open.end()) {
     bool writable = false;
     const int fd = OpenFile(path, pathFd, writable);
+    const int e = errno;
     ::close(pathFd);
-    if (fd < 0) RaiseNotFound(path);
+    if (fd < 0) RaiseNotOpened(path, e);
     struct stat opened {};
     if (::fstat(fd, &opened) == 0 && (opened.st_dev != key.first || opened.st_ino != key.second)) {
       // Opened by its path, and the path names another file by now.

@@ -27,9 +27,6 @@ class ArchiveDescriptor {
   ArchiveDescriptor& operator=(const ArchiveDescriptor&) = delete;
 
   int Fd() const { return fd_; }
-  bool Writable() const { return writable_; }
-  dev_t Device() const { return device_; }
-  ino_t Inode() const { return inode_; }
 
   // The process lock (ProcessLock.h), an exclusive flock() of the
   // descriptor: taken by the first call of this process, let go by the last.

@@ -288,9 +288,8 @@ int ReadArchiveFile(const std::string& path, const std::function<bool(const char
   std::shared_ptr<detail::ArchiveDescriptor> file;
   try {
     file = detail::ArchiveDescriptor::Hold(path);
-  } catch (const ComError&) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) != 0 ? errno : EACCES;
+  } catch (const ComError& e) {
+    return e.Number() == err::kArchiveFileNotFound ? ENOENT : e.Number() == err::kPermissionDenied ? EACCES : EIO;
   }
   std::vector<char> buffer(1 << 16);
   for (off_t at = 0;;) {

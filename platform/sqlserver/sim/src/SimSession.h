@@ -35,7 +35,8 @@ struct ObjectRow {
   bool shipped = false;
 };
 
-// The session's view `viewName` of the catalogue table `table` (lower case) of database `dbid`.
+// The session's view `viewName` of the catalogue table `table` (lower case: sysobjects,
+// syscomments, sysusers, sysmembers, sysprotects, sysindexes) of database `dbid`.
 std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid);
 
 class SimSession : public sqlserver::Session {

@@ -27,9 +27,6 @@ void InitializeServer(sqlite::Database& db, const std::string& name, int version
 // Adds the rows every new database holds (users, fixed roles, system objects).
 void InitializeDatabaseRows(sqlite::Database& db, int32_t dbid, int64_t ownerSid, bool userDatabase);
 
-// The statement that creates the session's view `viewName` of the catalogue table
-// `table` ("sysobjects", "syscomments", "sysusers", "sysmembers") of database dbid.
-std::string CatalogViewSql(const std::string& viewName, const std::string& table, int32_t dbid);
 
 // A new object id (server-wide counter).
 int32_t NextObjectId(sqlite::Database& db);

@@ -4,9 +4,7 @@ namespace vx::tds {
 
 void TdsReply::Flush() {
   if (gone_) return;
-  const size_t before = writer_.Buffer().size();
   if (!socket_.Send(kReply, writer_.Buffer(), false)) gone_ = true;
-  started_ = started_ || writer_.Buffer().size() < before;
   unsentTail_ = writer_.Buffer().size();
   sentState_ = state_;
 }

@@ -50,8 +50,6 @@ class TdsReply : public sqlserver::ResultSink {
   int Errors() const { return errors_; }
   int32_t LastError() const { return lastError_; }
   bool Gone() const { return gone_; }
-  // Packets of the reply have gone out.
-  bool Started() const { return started_; }
   // Writes the rest of the reply; false when the client has gone.
   bool Finish();
 
@@ -69,7 +67,6 @@ class TdsReply : public sqlserver::ResultSink {
   int errors_ = 0;
   int32_t lastError_ = 0;
   bool gone_ = false;
-  bool started_ = false;
   bool keptState_ = true;  // the session keeps its state (Session::CurrentState)
 };
 
