@@ -93,6 +93,17 @@ char16_t FoldUnit(char16_t c, bool& known) {
   return c;
 }
 
+char16_t Fold(char16_t c) {
+  bool known = true;
+  return FoldUnit(c, known);
+}
+
+std::string UnitCode(char16_t c) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+  return code;
+}
+
 char16_t UnknownUnit(std::u16string_view text) {
   bool known = true;
   for (char16_t c : text) {
@@ -139,9 +150,7 @@ std::string VarcharText(const std::string& text) {
   std::u16string u = sqlserver::Utf8ToUtf16(text);
   char16_t unknown = 0;
   if (!CodePageText(u, unknown)) {
-    char code[8];
-    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unknown));
-    throw Unsupported(std::string("The character U+") + code + " in a string without N");
+    throw Unsupported("The character U+" + UnitCode(unknown) + " in a string without N");
   }
   return sqlserver::Utf16ToUtf8(u);
 }

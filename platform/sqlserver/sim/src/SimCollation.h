@@ -15,6 +15,11 @@ namespace vx::sqlsim {
 // case table for.
 char16_t FoldUnit(char16_t c, bool& known);
 
+// FoldUnit, whether the character is known or not.
+char16_t Fold(char16_t c);
+// A UTF-16 unit as the server names it after "U+": four hexadecimal digits.
+std::string UnitCode(char16_t c);
+
 // The first character of `text` FoldUnit does not know, or 0 when it knows them all.
 char16_t UnknownUnit(std::u16string_view text);
 

@@ -17,16 +17,6 @@ namespace vx::sqlsim {
 
 namespace {
 
-void Fail(sqlite3_context* ctx, int number, const std::string& text) {
-  const std::string m = "vx:" + std::to_string(number) + ":" + text;
-  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
-}
-
-char16_t Fold(char16_t c) {
-  bool known = true;
-  return FoldUnit(c, known);
-}
-
 bool IsLetter(char16_t c) { return c >= u'a' && c <= u'z'; }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
@@ -116,12 +106,6 @@ class Matcher {
   size_t blanksFrom_ = 0;  // where the value's blanks that do not count begin
   bool unknownRange_ = false;
 };
-
-std::string UnitCode(char16_t c) {
-  char code[8];
-  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
-  return code;
-}
 
 void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   for (int i = 0; i < argc; ++i)

@@ -21,6 +21,11 @@
 
 namespace vx::sqlsim {
 
+void Fail(sqlite3_context* ctx, int number, const std::string& text) {
+  const std::string m = "vx:" + std::to_string(number) + ":" + text;
+  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+}
+
 namespace {
 
 constexpr double kServerEpoch = 2.0;  // automation date of 1900-01-01
@@ -36,11 +41,6 @@ std::string Text(sqlite3_value* v) {
 std::string Bytes(sqlite3_value* v) {
   const void* p = sqlite3_value_blob(v);
   return std::string(static_cast<const char*>(p ? p : ""), static_cast<size_t>(sqlite3_value_bytes(v)));
-}
-
-void Fail(sqlite3_context* ctx, int number, const std::string& text) {
-  const std::string m = "vx:" + std::to_string(number) + ":" + text;
-  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
 }
 
 void Unsupported(sqlite3_context* ctx, const std::string& what) {
@@ -318,9 +318,7 @@ void FnConvert(sqlite3_context* ctx, int, sqlite3_value** argv) {
       std::u16string u = sqlserver::Utf8ToUtf16(Text(v));
       char16_t unknown = 0;
       if (!CodePageText(u, unknown)) {
-        char code[8];
-        std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unknown));
-        return Unsupported(ctx, std::string("Converting the character U+") + code + " to " + Lower(b));
+        return Unsupported(ctx, "Converting the character U+" + UnitCode(unknown) + " to " + Lower(b));
       }
       return ResultText(ctx, FitText(sqlserver::Utf16ToUtf8(u), tt));
     }

@@ -28,24 +28,12 @@ void ResultUnits(sqlite3_context* ctx, const std::u16string& u) {
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
-char16_t Fold(char16_t c) {
-  bool known = true;
-  return FoldUnit(c, known);
-}
-
-void Fail(sqlite3_context* ctx, int number, const std::string& text) {
-  const std::string m = "vx:" + std::to_string(number) + ":" + text;
-  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
-}
-
 // Refuses `what` when a character of `text` compares by rules the simulator does not keep.
 bool Comparable(sqlite3_context* ctx, const std::u16string& text, const char* what) {
   const char16_t c = UnknownUnit(text);
   if (c == 0) return true;
-  char code[8];
-  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
   Fail(ctx, kUnsupportedNumber,
-       std::string(what) + " of text with the character U+" + code + " is not supported by the simulated server.");
+       std::string(what) + " of text with the character U+" + UnitCode(c) + " is not supported by the simulated server.");
   return false;
 }
 

@@ -16,6 +16,8 @@ std::string CatalogColumnType(std::string_view table, std::string_view column);
 bool TextToServerDate(std::string_view text, double& ole, bool* outOfRange = nullptr);
 
 std::string Lower(std::string_view s);
+// Ends a SQL function with the server's error `number` and its text.
+void Fail(sqlite3_context* ctx, int number, const std::string& text);
 // A value's text as UTF-16 code units, as the server counts characters.
 std::u16string Units(sqlite3_value* v);
 // The server's operators, conversions and string functions (SimScalars.cpp,
