@@ -121,7 +121,6 @@ class Executor {
   bool ColumnIsDate(size_t a, size_t b) const;
   std::string NameAt(size_t k) const;  // the name of an identifier, upper-cased
   void CollectSources(size_t from, size_t to);
-  std::vector<std::pair<size_t, size_t>> CallArguments(size_t open, size_t close) const;
   // What the types change in the translation (SimTypingPlan.cpp): conversions to
   // the type values meet in, integer ranges, TOP of one SELECT, single-row subqueries.
   void PlanTypes(size_t from, size_t to);

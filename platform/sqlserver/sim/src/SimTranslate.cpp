@@ -415,19 +415,7 @@ std::string Executor::TranslateCall(size_t& i, size_t to) {
   if (IsSymbol(i - 1, ".")) throw Unsupported("Calling a user-defined function");
   const size_t close = Matching(i + 1, to);
   if (close >= to) SyntaxError(to);
-  // the arguments at depth 1, split at commas
-  std::vector<std::pair<size_t, size_t>> args;
-  size_t start = i + 2;
-  int depth = 0;
-  for (size_t k = i + 2; k < close; ++k) {
-    if (IsSymbol(k, "(")) ++depth;
-    else if (IsSymbol(k, ")")) --depth;
-    else if (depth == 0 && IsSymbol(k, ",")) {
-      args.emplace_back(start, k);
-      start = k + 1;
-    }
-  }
-  if (close > i + 2) args.emplace_back(start, close);
+  const std::vector<std::pair<size_t, size_t>> args = ListItems(i + 2, close);
   auto typeText = [&](size_t a, size_t b) {
     std::string type;
     for (size_t k = a; k < b; ++k) type += Tk(k).text;
@@ -443,7 +431,7 @@ std::string Executor::TranslateCall(size_t& i, size_t to) {
           sqlite::QuoteLiteral(SourceHint(va, vb)) + ")";
   } else if (w == "CAST") {
     size_t as = 0;
-    depth = 0;
+    int depth = 0;
     for (size_t k = i + 2; k < close; ++k) {
       if (IsSymbol(k, "(")) ++depth;
       else if (IsSymbol(k, ")")) --depth;

@@ -105,22 +105,6 @@ SqlType HigherType(const SqlType& a, const SqlType& b) {
   return r;
 }
 
-std::vector<std::pair<size_t, size_t>> Executor::CallArguments(size_t open, size_t close) const {
-  std::vector<std::pair<size_t, size_t>> args;
-  size_t start = open + 1;
-  int depth = 0;
-  for (size_t k = open + 1; k < close; ++k) {
-    if (IsSymbol(k, "(")) ++depth;
-    else if (IsSymbol(k, ")")) --depth;
-    else if (depth == 0 && IsSymbol(k, ",")) {
-      args.emplace_back(start, k);
-      start = k + 1;
-    }
-  }
-  if (close > open + 1) args.emplace_back(start, close);
-  return args;
-}
-
 // CASE ... END at [caseAt, end]: the type its values meet in; `branches` gets
 // the ranges of its THEN and ELSE values.
 SqlType Executor::CaseTypeOf(size_t caseAt, size_t end, std::vector<std::pair<size_t, size_t>>* branches) const {
@@ -264,7 +248,7 @@ SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
   if (t.kind != Tok::Word || !IsSymbol(a + 1, "(") || Matching(a + 1, b) != b - 1) return {};
   // a call
   const std::string& w = t.value;
-  const auto args = CallArguments(a + 1, b - 1);
+  const auto args = ListItems(a + 2, b - 1);
   auto arg = [&](size_t n) { return n < args.size() ? TypeOf(args[n].first, args[n].second) : SqlType{}; };
   if (w == "CAST" || w == "CONVERT") return ParseSqlType(CastType(a, b));
   if (w == "GETDATE") return Of(SqlType::DateTime);

@@ -224,7 +224,7 @@ void Executor::PlanTypes(size_t from, size_t to) {
     if (w != "COALESCE" && w != "ISNULL" && w != "ABS" && !aggregate) continue;
     const size_t close = Matching(k + 1, to);
     if (close >= to) continue;
-    const auto args = CallArguments(k + 1, close);
+    const auto args = ListItems(k + 2, close);
     const SqlType r = TypeOf(k, close + 1);
     if (aggregate && args.size() == 1) {
       const SqlType x = TypeOf(IsWord(args[0].first, "DISTINCT") ? args[0].first + 1 : args[0].first, args[0].second);
