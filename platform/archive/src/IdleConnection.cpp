@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -33,7 +34,9 @@ struct Idle {
 // the process ends. The connection is closed at exit by CloseAtExit.
 struct State {
   std::mutex mutex;
+  std::condition_variable wake;  // a fork wants the thread ended now
   std::optional<Idle> kept;
+  std::thread timer;
   bool timerRunning = false;
 };
 
@@ -66,20 +69,30 @@ void LetGoWhenIdle() {
       CloseKept();
       break;
     }
-    lock.unlock();
-    std::this_thread::sleep_until(due);
-    lock.lock();
+    S().wake.wait_until(lock, due);
   }
   S().timerRunning = false;
 }
 
 // A process that forks must not hand an open connection to its child: the
 // child would believe it holds the parent's file locks. The parent closes its
-// idle connection before the fork; the next call opens another. The child has
-// no thread to let a connection go: its first idle connection starts one.
+// idle connection before the fork; the next call opens another. Nor may the
+// fork come while the thread that lets connections go is running: a child
+// inherits the locks other threads held inside the allocator at that moment
+// (an allocator without fork handlers of its own, AddressSanitizer's, leaves
+// them held for good). So the thread is woken and waited for; the child has
+// none, and its first idle connection starts one.
 void BeforeFork() {
   S().mutex.lock();
-  CloseKept();
+  for (;;) {
+    CloseKept();
+    if (!S().timer.joinable()) break;
+    std::thread timer = std::move(S().timer);
+    S().wake.notify_all();
+    S().mutex.unlock();
+    timer.join();
+    S().mutex.lock();
+  }
 }
 void AfterForkInParent() { S().mutex.unlock(); }
 void AfterForkInChild() {
@@ -131,8 +144,11 @@ void ReturnIdleConnection(const std::string& path, dev_t device, ino_t inode, co
   std::lock_guard<std::mutex> guard(S().mutex);
   if (S().kept) return;  // one is kept already: this one closes
   if (!S().timerRunning) {
+    // A thread that has ended its round set timerRunning under the mutex, and
+    // takes it no more: waiting for it here is short.
+    if (S().timer.joinable()) S().timer.join();
     try {
-      std::thread(LetGoWhenIdle).detach();
+      S().timer = std::thread(LetGoWhenIdle);
     } catch (const std::system_error&) {
       return;  // without a thread to let it go, it is not kept
     }
