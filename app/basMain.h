@@ -5,6 +5,10 @@
 #include <memory>
 #include <string>
 
+namespace vx::archive {
+class CompactionAhead;
+}
+
 class CVexilon;
 
 namespace vx::app {
@@ -38,9 +42,14 @@ void ExitApp(int exitCode = 0);
 bool BackupDb();
 bool CompactDb();
 bool DeleteMDW();
-// Removes the temporary copies ("Vexilon.bak.vexilon-partial-copy-XXXXXX", a
-// name only the backup makes) that a backup cut short left in the program
-// folder. A user's files of any other name stay.
+// The compacted copy CompactDb would write, begun while BackupDb checks and
+// copies the archive (nothing when there is no archive or workgroup file, or
+// the archive does not rest); CompactDb takes it while this lives.
+std::unique_ptr<vx::archive::CompactionAhead> BeginCompaction();
+// Removes the temporary copies ("Vexilon.bak.vexilon-partial-copy-XXXXXX" and
+// "Vexilon.tmp.vexilon-partial-copy-XXXXXX", names only the exit makes) that
+// an exit cut short left in the program folder. A user's files of any other
+// name stay.
 void RemoveLeftBackupCopies();
 // The last act of ExitApp: ends the process with the code. A test puts its own
 // function in place (and so re-arms ExitApp); nullptr restores the real end.

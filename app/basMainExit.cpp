@@ -65,7 +65,7 @@ void StartWriteBack(int fd, off_t from, off_t length) {
 
 // The temporary copy's name: the target's, this marker, and six random
 // characters. Only files of this form are ever removed as left-overs.
-constexpr const char* kPartialCopyMarker = ".vexilon-partial-copy-";
+using vx::archive::kPartialCopyMarker;
 
 // What a copy could not do, for its message.
 enum class CopyStep { Read, Create, Write };
@@ -253,15 +253,20 @@ void EndProcess(int exitCode) {
 }  // namespace
 
 
-void RemoveLeftBackupCopies() {
+namespace {
+
+// The left-over copies of the files named in `targets`.
+void RemoveLeftCopies(std::initializer_list<const char*> targets) {
   const std::string folder = ProgramFolder();
-  const std::string prefix = std::string(vx::archive::kBackupFileName) + kPartialCopyMarker;
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   std::vector<std::string> left;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) left.push_back(name);
+    for (const char* target : targets) {
+      const std::string prefix = std::string(target) + kPartialCopyMarker;
+      if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) left.push_back(name);
+    }
   }
   ::closedir(dir);
   for (const std::string& name : left) {
@@ -273,6 +278,10 @@ void RemoveLeftBackupCopies() {
       ::unlink(path.c_str());
   }
 }
+
+}  // namespace
+
+void RemoveLeftBackupCopies() { RemoveLeftCopies({vx::archive::kBackupFileName, vx::archive::kCompactFileName}); }
 
 void SetEndProcess(std::function<void(int)> endProcess) {
   g_endProcess = std::move(endProcess);
@@ -293,9 +302,21 @@ void ExitApp(int exitCode) {
     if (QMdiArea* area = main->MdiArea()) area->closeAllSubWindows();
   }
   // Before start-up knew its program folder there are no archive files to handle.
-  const bool done = ProgramFolder().empty() || (BackupDb() && CompactDb() && DeleteMDW());
+  bool done = true;
+  if (!ProgramFolder().empty()) {
+    RemoveLeftBackupCopies();
+    const auto ahead = BeginCompaction();
+    done = BackupDb() && CompactDb() && DeleteMDW();
+  }
   g_exitState = ExitState::Done;
   EndProcess(done ? exitCode : 1);
+}
+
+std::unique_ptr<vx::archive::CompactionAhead> BeginCompaction() {
+  const std::string folder = ProgramFolder();
+  if (!Exists(folder + vx::archive::kArchiveFileName) || !Exists(folder + vx::archive::kWorkgroupFileName)) return nullptr;
+  return std::make_unique<vx::archive::CompactionAhead>(strDbAdminConnectionString() + ";Jet OLEDB:Engine Type=5;",
+                                                        strDbTempAdminConnectionString() + ";Jet OLEDB:Engine Type=5;");
 }
 
 bool BackupDb() {
@@ -303,7 +324,8 @@ bool BackupDb() {
     const std::string folder = ProgramFolder();
     const std::string archive = folder + vx::archive::kArchiveFileName;
     const std::string backup = folder + vx::archive::kBackupFileName;
-    RemoveLeftBackupCopies();
+    // Only the backup's: a compacted copy may be being written beside it.
+    RemoveLeftCopies({vx::archive::kBackupFileName});
     if (!Exists(archive)) return true;
     EarlyBackup early(archive, backup);
     if (!ArchiveMayBeBackedUp(archive, backup)) return false;

@@ -111,6 +111,46 @@ TEST_F(ExitTest, AFailedCompactionLeavesTheArchiveAsItWasAndSaysSo) {
   EXPECT_TRUE(fs::exists(File("Vexilon.sec")));  // the later step stays undone
 }
 
+// Copies an exit cut short left are removed; a user's files stay, whatever
+// their names look like.
+TEST_F(ExitTest, RemovesTheCopiesAnExitCutShortLeftAndNothingElse) {
+  const struct {
+    const char* name;
+    mode_t mode;
+    bool removed;
+  } files[] = {{"Vexilon.bak.vexilon-partial-copy-a1B2c3", 0600, true},
+               {"Vexilon.tmp.vexilon-partial-copy-a1B2c3", 0600, true},
+               {"Vexilon.tmp.vexilon-partial-copy-a1B2c3d", 0600, false},
+               {"Vexilon.dat.vexilon-partial-copy-a1B2c3", 0600, false},
+               {"Vexilon.tmp.vexilon-partial-copy-x1y2z3", 0644, false}};
+  for (const auto& f : files) {
+    std::ofstream(File(f.name)) << "part";
+    ASSERT_EQ(::chmod(File(f.name).c_str(), f.mode), 0);
+  }
+  vx::app::ExitApp();
+  EXPECT_TRUE(errorReports.empty());
+  for (const auto& f : files) EXPECT_EQ(fs::exists(File(f.name)), !f.removed) << f.name;
+}
+
+// The compacted copy is begun while the archive is checked and backed up; a
+// row written meanwhile is not in that copy, so compaction copies the archive
+// again, even when it rests once more.
+TEST_F(ExitTest, ARowWrittenAfterTheCopyWasBegunAheadIsInTheCompactedArchive) {
+  {
+    const auto ahead = vx::app::BeginCompaction();
+    ASSERT_TRUE(ahead);
+    ASSERT_TRUE(vx::app::BackupDb());
+    vx::app::NewEngine()->RegisterSQLServer("VEXLATE", ENU_LAT_SQLSERVER, "sa", "secret");
+    vx::archive::CloseArchive(File("Vexilon.dat"));
+    Age(File("Vexilon.dat"));
+    ASSERT_TRUE(vx::app::CompactDb());
+  }
+  EXPECT_TRUE(errorReports.empty());
+  EXPECT_NE(Bytes(File("Vexilon.dat")), before_);
+  ExpectNoPartialCopy();
+  EXPECT_EQ(ServersInArchive(), 2);
+}
+
 // Rows of the last calls may still be in the log, the file itself untouched for
 // a while: the backup holds them too.
 TEST_F(ExitTest, TheBackupHoldsTheRowsStillInTheLog) {

@@ -148,6 +148,7 @@ int ChildExit(const std::string& folder) {
   bool ok = true;
   double backup = 0, compact = 0;
   const double whole = Seconds([&] {
+    const auto ahead = vx::app::BeginCompaction();
     backup = Seconds([&] { ok = vx::app::BackupDb(); });
     compact = Seconds([&] { ok = ok && vx::app::CompactDb(); });
   });

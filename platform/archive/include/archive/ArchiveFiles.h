@@ -3,15 +3,22 @@
 // build's template), and compaction into a checked, encrypted copy.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vx::archive {
+namespace detail {
+struct AheadCopy;
+}
 
 // The file names of the archive in the program folder.
 inline constexpr const char* kArchiveFileName = "Vexilon.dat";
 inline constexpr const char* kWorkgroupFileName = "Vexilon.sec";
 inline constexpr const char* kBackupFileName = "Vexilon.bak";
 inline constexpr const char* kCompactFileName = "Vexilon.tmp";
+// What the name of a copy being written has after the name it is to take (and
+// six random characters): a file so named is never more than a left-over.
+inline constexpr const char* kPartialCopyMarker = ".vexilon-partial-copy-";
 
 // Writes an empty archive (tables, cascade trigger and the seventeen stored
 // queries), encrypted with the archive key, owner-only. Fails when it exists.
@@ -70,6 +77,26 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
 // the check of the copy and its taking the archive's place.
 void CompactDatabase(const std::string& sourceConnectionString, const std::string& destinationConnectionString,
                      const std::function<void()>& replace);
+
+// Begins the compacted copy that CompactDatabase with the same connection
+// strings would write, on a thread of its own, while the caller checks and
+// backs up the archive. CompactDatabase takes it when it is whole and the
+// archive has rested unchanged since it was begun; otherwise it copies the
+// archive itself. Only an archive at rest (no log or journal beside it, not
+// written in the last two seconds) that no other process holds is copied
+// ahead, into an owner-only file named after the destination with
+// kPartialCopyMarker; the object's end waits for it and removes it unless
+// compaction took it. Never raises: whatever fails, compaction does all.
+class CompactionAhead {
+ public:
+  CompactionAhead(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
+  ~CompactionAhead();
+  CompactionAhead(const CompactionAhead&) = delete;
+  CompactionAhead& operator=(const CompactionAhead&) = delete;
+
+ private:
+  std::unique_ptr<detail::AheadCopy> work_;
+};
 
 // Runs `work` while this process holds the archive `path` (the lock every call
 // takes): no other process's call reads or writes it meanwhile. Raises as a
