@@ -551,6 +551,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SELECT CASE WHEN 'x' = 1 + 1 THEN 1 ELSE 0 END", "error 245"},
                {"SELECT CASE WHEN 1 = 0 THEN 1.5 ELSE 1 END", "refused"},
                {"SELECT 1.5 UNION SELECT 1", "refused"},
+               {"(SELECT 1) UNION (SELECT 2)", "refused"},
+               {"SELECT 1 UNION ALL (SELECT 2)", "refused"},
                {"SELECT SUM(x) FROM (SELECT 1.5 AS x) t", "refused"}}},
         Group{"Arithmetic",
               {{"SELECT 46341 * 46341", "error 8115"},

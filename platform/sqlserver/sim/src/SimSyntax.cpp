@@ -66,6 +66,9 @@ void Executor::CheckTypeLength(size_t a, size_t b) const {
 void Executor::RefuseUnmodelled(size_t from, size_t to) const {
   for (size_t k = from; k < to; ++k) {
     if (IsWord(k, "INTO")) throw Unsupported("SELECT INTO");
+    // After UNION [ALL] a parenthesis can only open a query of its own.
+    if ((IsWord(k, "UNION") || (IsWord(k, "ALL") && k > from && IsWord(k - 1, "UNION"))) && IsSymbol(k + 1, "("))
+      throw Unsupported("A query in parentheses");
     const bool compared = IsSymbol(k - 1, "=") || IsSymbol(k - 1, "<>") || IsSymbol(k - 1, "!=") ||
                           IsSymbol(k - 1, "<") || IsSymbol(k - 1, ">") || IsSymbol(k - 1, "<=") ||
                           IsSymbol(k - 1, ">=") || IsSymbol(k - 1, "!<") || IsSymbol(k - 1, "!>");
