@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -173,6 +174,15 @@ CompactionAhead::CompactionAhead(const std::string& sourceConnectionString,
     const std::optional<detail::FileState> rested = detail::Resting(copy->src);
     if (!rested) return;
     copy->rested = *rested;
+    // The backup is copied meanwhile: only with room for both copies at once,
+    // so that this one never costs the backup its space.
+    const std::string folder = copy->dst.substr(0, copy->dst.find_last_of('/') + 1);
+    struct statvfs disk {};
+    constexpr unsigned long long kMargin = 64ull << 20;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0 ||
+        static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize <
+            2ull * static_cast<unsigned long long>(rested->size) + kMargin)
+      return;
     // Held by this process while the copy is written, as compaction holds it.
     auto lock = detail::ProcessLock::Acquire(copy->src);
     copy->temp = copy->dst + kPartialCopyMarker + "XXXXXX";

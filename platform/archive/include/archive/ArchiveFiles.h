@@ -83,10 +83,11 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
 // backs up the archive. CompactDatabase takes it when it is whole and the
 // archive has rested unchanged since it was begun; otherwise it copies the
 // archive itself. Only an archive at rest (no log or journal beside it, not
-// written in the last two seconds) that no other process holds is copied
-// ahead, into an owner-only file named after the destination with
-// kPartialCopyMarker; the object's end waits for it and removes it unless
-// compaction took it. Never raises: whatever fails, compaction does all.
+// written in the last two seconds) that no other process holds, on a disk with
+// room for it and a backup beside it, is copied ahead, into an owner-only file
+// named after the destination with kPartialCopyMarker; the object's end waits
+// for it and removes it unless compaction took it. Never raises: whatever
+// fails, compaction does all.
 class CompactionAhead {
  public:
   CompactionAhead(const std::string& sourceConnectionString, const std::string& destinationConnectionString);
