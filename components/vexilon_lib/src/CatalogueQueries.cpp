@@ -86,10 +86,28 @@ std::string TriggersOfQuery(int32_t parentId) {
 }
 
 std::string PermissionsQuery(int32_t id) {
-  // Bit 0 alone in the columns bitmap (or none) is the whole object.
-  return "SELECT P.action, P.protecttype, CASE WHEN P.columns IS NULL OR P.columns = 0x01 THEN 1 ELSE 0 END AS "
-         "allcolumns, U.name AS grantee FROM sysprotects P INNER JOIN sysusers U ON P.uid = U.uid WHERE P.id = " +
+  // Bit 0 of the columns bitmap (or no bitmap) is the whole object.
+  return "SELECT P.action, P.protecttype, CASE WHEN P.columns IS NULL OR CAST(SUBSTRING(P.columns, 1, 1) AS tinyint) "
+         "% 2 = 1 THEN 1 ELSE 0 END AS allcolumns, DATALENGTH(P.columns) AS columnbytes, P.uid, U.name AS grantee "
+         "FROM sysprotects P INNER JOIN sysusers U ON P.uid = U.uid WHERE P.id = " +
          std::to_string(id) + " ORDER BY U.name, P.action, P.protecttype";
+}
+
+std::string PermissionColumnBytesQuery(int32_t id, int32_t uid, int32_t action, int32_t bytes) {
+  std::string s = "SELECT ";
+  for (int32_t i = 1; i <= bytes; ++i)
+    s += (i > 1 ? ", " : "") + std::string("CAST(SUBSTRING(columns, ") + std::to_string(i) + ", 1) AS tinyint) AS b" +
+         std::to_string(i);
+  return s + " FROM sysprotects WHERE id = " + std::to_string(id) + " AND uid = " + std::to_string(uid) +
+         " AND action = " + std::to_string(action);
+}
+
+std::string ColumnNamesQuery(int32_t id, const std::vector<int32_t>& colids) {
+  std::string s = "SELECT ";
+  for (std::size_t i = 0; i < colids.size(); ++i)
+    s += (i ? ", " : "") + std::string("COL_NAME(") + std::to_string(id) + ", " + std::to_string(colids[i]) +
+         ") AS c" + std::to_string(i + 1);
+  return s;
 }
 
 std::string ViewIndexesQuery(int32_t id) {

@@ -1,6 +1,7 @@
 #pragma once
 // The exact texts of the engine's catalogue queries, in one place.
 #include <string>
+#include <vector>
 
 #include "vexilon_global/Types.h"
 
@@ -24,8 +25,14 @@ std::string SchemaVersionQuery(int32_t id);
 // owner, schema_ver), oldest first.
 std::string TriggersOfQuery(int32_t parentId);
 // The permissions granted or denied on an object (action, protecttype,
-// allcolumns: 1 when the row holds the whole object, grantee).
+// allcolumns: 1 when the row holds the whole object, columnbytes: the length of
+// its columns bitmap, uid, grantee).
 std::string PermissionsQuery(int32_t id);
+// The bytes b1..bN of the columns bitmap of one permission (bit n of the
+// bitmap, counted from bit 0 of b1, is column n).
+std::string PermissionColumnBytesQuery(int32_t id, int32_t uid, int32_t action, int32_t bytes);
+// The names (c1..cN) of the object's columns with these colids.
+std::string ColumnNamesQuery(int32_t id, const std::vector<int32_t>& colids);
 // The indexes of a view (name), statistics left out.
 std::string ViewIndexesQuery(int32_t id);
 

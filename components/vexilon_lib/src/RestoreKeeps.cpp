@@ -48,11 +48,15 @@ std::string Keeps::Script() const {
   return s + permissions;
 }
 
-std::optional<std::string> PermissionStatement(int32_t action, int32_t protectType, bool allColumns,
-                                               const std::string& grantee, const std::string& object) {
+std::optional<std::string> PermissionStatement(int32_t action, int32_t protectType,
+                                               const std::vector<std::string>& columns, const std::string& grantee,
+                                               const std::string& object) {
   const char* word = ActionWord(action);
-  if (!word || !allColumns || protectType < 204 || protectType > 206) return std::nullopt;
-  std::string s = std::string(protectType == 206 ? "DENY " : "GRANT ") + word + " ON " + object + " TO " +
+  if (!word || protectType < 204 || protectType > 206) return std::nullopt;
+  std::string list;
+  for (const std::string& c : columns) list += (list.empty() ? " (" : ", ") + vx::sqlserver::Bracket(c);
+  if (!list.empty()) list += ")";
+  std::string s = std::string(protectType == 206 ? "DENY " : "GRANT ") + word + " ON " + object + list + " TO " +
                   vx::sqlserver::Bracket(grantee);
   if (protectType == 204) s += " WITH GRANT OPTION";
   return s + kGo;
@@ -79,6 +83,30 @@ std::string CVexilon::ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const {
   vx::sqlserver::Recordset rs = CatalogueQuery(lngDatabaseID, vexilon::catalogue::ViewIndexesQuery(lngID));
   for (; !rs.IsEOF(); rs.MoveNext()) names += (names.empty() ? "" : ", ") + rs.Field("name").AsText();
   return names;
+}
+
+std::vector<std::string> CVexilon::PermissionColumns(int32_t lngDatabaseID, int32_t lngID, int32_t uid,
+                                                     int32_t action, int32_t bytes) const {
+  std::vector<int32_t> colids;
+  if (bytes <= 0 || bytes > 4000) return {};
+  vx::sqlserver::Recordset rs =
+      CatalogueQuery(lngDatabaseID, vexilon::catalogue::PermissionColumnBytesQuery(lngID, uid, action, bytes));
+  if (rs.IsEOF()) return {};
+  for (int32_t i = 0; i < bytes; ++i) {
+    const int32_t byte = rs.Field("b" + std::to_string(i + 1)).AsInt32();
+    for (int32_t bit = 0; bit < 8; ++bit)
+      if ((byte >> bit) & 1) colids.push_back(i * 8 + bit);
+  }
+  if (colids.empty() || colids.front() == 0) return {};  // bit 0 is the whole object, read as such before
+  vx::sqlserver::Recordset names = CatalogueQuery(lngDatabaseID, vexilon::catalogue::ColumnNamesQuery(lngID, colids));
+  std::vector<std::string> columns;
+  if (names.IsEOF()) return {};
+  for (std::size_t i = 0; i < colids.size(); ++i) {
+    const vx::sqlserver::Value& name = names.Field("c" + std::to_string(i + 1));
+    if (name.IsNull()) return {};
+    columns.push_back(name.AsText());
+  }
+  return columns;
 }
 
 vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, int32_t objectType,
@@ -158,12 +186,18 @@ vexilon::Keeps CVexilon::WhatTheDropTakes(int32_t lngDatabaseID, int32_t lngID, 
     for (; !rs.IsEOF(); rs.MoveNext()) {
       const bool all = rs.Field("allcolumns").AsInt32() == 1;
       const std::string grantee = rs.Field("grantee").AsText();
-      const std::optional<std::string> statement = vexilon::PermissionStatement(
-          rs.Field("action").AsInt32(), rs.Field("protecttype").AsInt32(), all, grantee, object);
-      if (!statement)
-        return refuse("the permission with action " + rs.Field("action").AsText() + " and protect type " +
-                      rs.Field("protecttype").AsText() + " for " + grantee + " could not be applied again" +
-                      (all ? "" : " (it is held on single columns)"));
+      const int32_t action = rs.Field("action").AsInt32();
+      const std::string named = "the permission with action " + rs.Field("action").AsText() + " and protect type " +
+                                rs.Field("protecttype").AsText() + " for " + grantee;
+      std::vector<std::string> columns;
+      if (!all) {
+        columns = PermissionColumns(lngDatabaseID, lngID, rs.Field("uid").AsInt32(), action,
+                                    rs.Field("columnbytes").AsInt32());
+        if (columns.empty()) return refuse(named + " is held on single columns that could not be named");
+      }
+      const std::optional<std::string> statement =
+          vexilon::PermissionStatement(action, rs.Field("protecttype").AsInt32(), columns, grantee, object);
+      if (!statement) return refuse(named + " could not be applied again");
       keeps.permissions += *statement;
     }
   } catch (const vx::ComError& e) {

@@ -31,10 +31,12 @@ struct Keeps {
 };
 
 // The statement that applies one row of sysprotects to `object` (the
-// bracketed owner.name), or nothing when the row cannot be applied as it was
-// (an unknown action or protect type, or a grant on single columns).
-std::optional<std::string> PermissionStatement(int32_t action, int32_t protectType, bool allColumns,
-                                               const std::string& grantee, const std::string& object);
+// bracketed owner.name), on the named columns only when `columns` names any,
+// or nothing when the row cannot be applied as it was (an unknown action or
+// protect type).
+std::optional<std::string> PermissionStatement(int32_t action, int32_t protectType,
+                                               const std::vector<std::string>& columns, const std::string& grantee,
+                                               const std::string& object);
 
 // The batches that encrypt again a trigger just created from its archived
 // text; empty when the text cannot be rewritten into an encrypting ALTER.

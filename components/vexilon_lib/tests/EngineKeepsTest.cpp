@@ -28,8 +28,9 @@ class EngineKeeps : public EngineEncrypt {
     return rows.empty() ? 0 : std::stoi(rows[0]);
   }
   std::vector<std::string> Permissions(const std::string& name) {
-    return Rows("SELECT P.action, P.protecttype, U.name FROM sysprotects P INNER JOIN sysusers U ON P.uid = U.uid "
-                "WHERE P.id = " + std::to_string(IdOf(name)) + " ORDER BY P.action, P.protecttype, U.name");
+    return Rows("SELECT P.action, P.protecttype, U.name, CAST(SUBSTRING(P.columns, 1, 1) AS tinyint) FROM sysprotects "
+                "P INNER JOIN sysusers U ON P.uid = U.uid WHERE P.id = " +
+                std::to_string(IdOf(name)) + " ORDER BY P.action, P.protecttype, U.name");
   }
   std::string LastTableName() {
     auto rs = engine_.GetLog();
@@ -110,6 +111,7 @@ TEST_F(EngineKeeps, RestoringAViewPutsItsTriggersBackAsTheyWereOrChangesNothing)
 
 TEST_F(EngineKeeps, ARestoreAppliesThePermissionsAgainOrIsRolledBack) {
   Run("GRANT SELECT ON v_orders TO jo WITH GRANT OPTION\nGO\nDENY INSERT ON v_orders TO public\nGO\n"
+      "GRANT UPDATE (id) ON v_orders TO jo\nGO\nDENY REFERENCES ON v_orders (id) TO public\nGO\n"
       "GRANT EXECUTE ON usp_orders TO jo\nGO\nGRANT EXECUTE ON fn_scalar TO public\nGO\n");
   for (const char* name : {"v_orders", "usp_orders", "fn_scalar"}) {
     SCOPED_TRACE(name);

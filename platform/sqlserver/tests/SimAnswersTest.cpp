@@ -355,7 +355,14 @@ INSTANTIATE_TEST_SUITE_P(
                {"GRANT SELECT ON dbo.v TO db_datareader", "error 4617"},
                {"GRANT SELECT ON dbo.nosuch TO public", "error 208"},
                {"SETUSER 'plain_user' GRANT SELECT ON dbo.t TO bob", "error 4613"},
-               {"GRANT SELECT (a) ON dbo.v TO bob", "refused"},
+               {"GRANT SELECT (a) ON dbo.v TO bob GRANT SELECT ON dbo.v (b) TO bob SELECT CAST(SUBSTRING(columns, 1, "
+                "1) AS tinyint) FROM sysprotects WHERE uid = USER_ID('bob') AND action = 193", "6"},
+               {"SELECT COL_NAME(OBJECT_ID('dbo.v'), 2)", "b"},
+               {"GRANT SELECT ON dbo.v TO bob", "refused"},
+               {"DENY SELECT (nosuch) ON dbo.v TO bob", "error 207"},
+               {"GRANT INSERT (a) ON dbo.v TO bob", "refused"},
+               {"REVOKE SELECT (a, b) ON dbo.v FROM bob SELECT COUNT(*) FROM sysprotects WHERE action = 193 AND "
+                "uid = USER_ID('bob')", "0"},
                {"GRANT CREATE TABLE TO bob", "refused"},
                {"GRANT SELECT ON dbo.t TO bob AS db_owner", "refused"},
                {"CREATE TRIGGER dbo.vt ON dbo.v INSTEAD OF INSERT AS SELECT 1", "ok"},

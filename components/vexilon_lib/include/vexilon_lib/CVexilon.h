@@ -173,6 +173,11 @@ class CVexilon {
                           const std::function<bool(int32_t rowId, const std::string& script)>& drop) const;
   // The names of a view's indexes joined with ", " (statistics left out); "" when it has none.
   std::string ViewIndexes(int32_t lngDatabaseID, int32_t lngID) const;
+  // The names of the columns a permission on single columns is held on (its
+  // sysprotects row: grantee `uid`, `action`, a bitmap of `bytes` bytes); empty
+  // when they cannot be read or named.
+  std::vector<std::string> PermissionColumns(int32_t lngDatabaseID, int32_t lngID, int32_t uid, int32_t action,
+                                             int32_t bytes) const;
   // Before a restore: what dropping the object would take with it (a view's
   // triggers, the permissions on it) and the batches that put it back, or why
   // it cannot be put back. Never raises.

@@ -164,7 +164,8 @@ class Executor {
   void ExecProcedure(bool exec);
   void ExecuteSql(bool exec);  // EXEC sp_executesql (SimExecuteSql.cpp)
   void Print(bool exec);
-  void Permission(bool exec);  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
+  void Permission(bool exec);
+  std::vector<std::string> ParseColumnList();  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
   void Create(bool exec, bool first);
   void CreateTable(bool exec);
   void CreateDatabase(bool exec);

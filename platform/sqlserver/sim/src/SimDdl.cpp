@@ -391,6 +391,19 @@ void Executor::CreateProgrammable(bool exec, bool first, bool alter, const std::
   }
 
   if (bindable) RecordBinding(h, dbid, id, references);
+  if (h.xtype == "V") {
+    // Permissions on single columns name them by colid: the view's columns in order.
+    auto forget = db.Prepare("DELETE FROM main.viewcolumns WHERE dbid = ? AND id = ?");
+    forget.Bind(1, dbid).Bind(2, id);
+    forget.Step();
+    auto column = db.Prepare("INSERT OR IGNORE INTO main.viewcolumns(dbid, id, colid, name) VALUES (?, ?, ?, ?)");
+    int colid = 0;
+    for (const std::string& name : ViewColumns(h)) {
+      column.Reset();
+      column.Bind(1, dbid).Bind(2, id).Bind(3, ++colid).Bind(4, name);
+      column.Step();
+    }
+  }
 
   // A procedure calling one that does not exist is still created, with a warning.
   if (kind == "PROCEDURE") {
@@ -430,7 +443,7 @@ void Executor::Drop(bool exec) {
     if (*dbid == s_.currentDb_) throw SimError{3702, 16, "Cannot drop the database '" + name + "' because it is "
                                                                                               "currently in use."};
     for (const char* t : {"objects", "comments", "users", "members", "protects", "indexes", "indexkeys", "bound",
-                          "bindings", "databases"}) {
+                          "bindings", "viewcolumns", "databases"}) {
       auto st = s_.Db().Prepare(std::string("DELETE FROM main.") + t + " WHERE dbid = ?");
       st.Bind(1, *dbid);
       st.Step();
@@ -471,7 +484,8 @@ void Executor::Drop(bool exec) {
           "DELETE FROM main.comments WHERE dbid = ?1 AND id = ?2",
           "DELETE FROM main.objects WHERE dbid = ?1 AND parent_obj = ?2 AND xtype = 'TR'",
           "DELETE FROM main.objects WHERE dbid = ?1 AND id = ?2",
-          "DELETE FROM main.protects WHERE dbid = ?1 AND id = ?2"}) {
+          "DELETE FROM main.protects WHERE dbid = ?1 AND id = ?2",
+          "DELETE FROM main.viewcolumns WHERE dbid = ?1 AND id = ?2"}) {
       auto del = db.Prepare(sql);
       del.Bind(1, dbid).Bind(2, obj->id);
       del.Step();

@@ -220,7 +220,7 @@ std::string Executor::FunctionName(size_t i) const {
   if (OneOf(w, {"COUNT", "MIN", "MAX", "ABS", "LTRIM", "RTRIM", "COALESCE", "NULLIF", "OBJECTPROPERTY",
                 "OBJECT_ID", "OBJECT_NAME", "IS_MEMBER", "IS_SRVROLEMEMBER", "USER_NAME", "USER_ID", "SUSER_SNAME",
                 "SUSER_NAME", "DB_NAME", "DB_ID", "SERVERPROPERTY", "GETDATE", "INDEX_COL", "INDEXPROPERTY",
-                "INDEXKEY_PROPERTY"}))
+                "INDEXKEY_PROPERTY", "COL_NAME"}))
     return Tk(i).text;
   // The server's other functions: known, not computed here.
   static const std::string_view known[] = {

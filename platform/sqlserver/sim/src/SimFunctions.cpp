@@ -87,6 +87,24 @@ void FnIndexCol(sqlite3_context* ctx, int, sqlite3_value** argv) {
   ResultText(ctx, st.Text(0));
 }
 
+// The name of column `colid` of a view, as its select list names it.
+void FnColName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  SimSession* s = Self(ctx);
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  const int32_t id = sqlite3_value_int(argv[0]);
+  const auto obj = s->ObjectById(s->CurrentDb(), id);
+  if (!obj) return sqlite3_result_null(ctx);
+  if (obj->xtype != "V") return Refuse(ctx, "COL_NAME of an object of type " + obj->xtype);
+  auto st = s->Db().Prepare("SELECT name FROM main.viewcolumns WHERE dbid = ? AND id = ? AND colid = ?");
+  st.Bind(1, s->CurrentDb()).Bind(2, id).Bind(3, sqlite3_value_int(argv[1]));
+  if (st.Step()) return ResultText(ctx, st.Text(0));
+  auto any = s->Db().Prepare("SELECT 1 FROM main.viewcolumns WHERE dbid = ? AND id = ?");
+  any.Bind(1, s->CurrentDb()).Bind(2, id);
+  if (!any.Step()) return Refuse(ctx, "COL_NAME of a view whose select list does not name its columns");
+  sqlite3_result_null(ctx);
+}
+
 void FnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
   SimSession* s = Self(ctx);
   const int32_t id = sqlite3_value_int(argv[0]);
@@ -304,6 +322,7 @@ void SimSession::RegisterFunctions() {
   };
   const F fns[] = {{"objectproperty", 2, FnObjectProperty},
                    {"index_col", 3, FnIndexCol},
+                   {"col_name", 2, FnColName},
                    {"indexproperty", 3, FnIndexProperty},
                    {"indexkey_property", 4, FnIndexKeyProperty},
                    {"object_id", 1, FnObjectId},

@@ -73,7 +73,8 @@ CREATE TABLE members(dbid INTEGER NOT NULL, memberuid INTEGER NOT NULL, groupuid
 
 // What hangs on objects: permissions, indexes of views, and schema binding: the
 // modules bound (with a view's columns and why it cannot be indexed, "" when it
-// can) and the objects each references. Files made before these tables existed
+// can) and the objects each references; the columns of views, by colid, when
+// their names could be read from the view's select list. Files made before these tables existed
 // get them when they are first opened.
 const char* kObjectSchema = R"SQL(
 CREATE TABLE IF NOT EXISTS protects(dbid INTEGER NOT NULL, id INTEGER NOT NULL, uid INTEGER NOT NULL,
@@ -89,13 +90,15 @@ CREATE TABLE IF NOT EXISTS bound(dbid INTEGER NOT NULL, id INTEGER NOT NULL, col
 CREATE TABLE IF NOT EXISTS bindings(dbid INTEGER NOT NULL, id INTEGER NOT NULL, refid INTEGER NOT NULL,
   PRIMARY KEY(dbid, id, refid));
 CREATE INDEX IF NOT EXISTS bindings_by_ref ON bindings(dbid, refid);
+CREATE TABLE IF NOT EXISTS viewcolumns(dbid INTEGER NOT NULL, id INTEGER NOT NULL, colid INTEGER NOT NULL,
+  name TEXT COLLATE SQLCI NOT NULL, PRIMARY KEY(dbid, id, colid));
 )SQL";
 
 void AddObjectTables(sqlite::Database& db) {
   auto has = [&] {
     auto st = db.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                         "('protects', 'indexes', 'indexkeys', 'bound', 'bindings')");
-    return st.Step() && st.Int(0) == 5;
+                         "('protects', 'indexes', 'indexkeys', 'bound', 'bindings', 'viewcolumns')");
+    return st.Step() && st.Int(0) == 6;
   };
   if (has()) return;
   sqlite::Transaction tx(db);

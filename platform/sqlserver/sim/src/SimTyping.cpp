@@ -276,7 +276,8 @@ SqlType Executor::TypeOfOperand(size_t a, size_t b) const {
       w == "OBJECTPROPERTY" || w == "IS_MEMBER" || w == "IS_SRVROLEMEMBER" || w == "USER_ID")
     return Of(SqlType::Int);
   if (w == "DB_ID") return Of(SqlType::SmallInt);
-  if (w == "OBJECT_NAME" || w == "USER_NAME" || w == "DB_NAME" || w == "SUSER_SNAME" || w == "SUSER_NAME")
+  if (w == "OBJECT_NAME" || w == "USER_NAME" || w == "DB_NAME" || w == "SUSER_SNAME" || w == "SUSER_NAME" ||
+      w == "COL_NAME")
     return Of(SqlType::NVarChar, 128);
   if (w == "LEFT" || w == "RIGHT" || w == "SUBSTRING" || w == "UPPER" || w == "LOWER" || w == "LTRIM" ||
       w == "RTRIM" || w == "REPLACE") {
