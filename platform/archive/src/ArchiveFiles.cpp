@@ -1,7 +1,7 @@
 #include "archive/ArchiveFiles.h"
 
-#include <fcntl.h>
 #include <sqlcipher/sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -41,32 +41,6 @@ bool Exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
-
-// Runs a piece of work on a thread of its own; Wait gives what it raised.
-class Concurrent {
- public:
-  explicit Concurrent(std::function<void()> work)
-      : thread_([this, work = std::move(work)] {
-          try {
-            work();
-          } catch (...) {
-            error_ = std::current_exception();
-          }
-        }) {}
-  ~Concurrent() {
-    if (thread_.joinable()) thread_.join();
-  }
-  Concurrent(const Concurrent&) = delete;
-  Concurrent& operator=(const Concurrent&) = delete;
-  void Wait() {
-    if (thread_.joinable()) thread_.join();
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-  }
-
- private:
-  std::exception_ptr error_;
-  std::thread thread_;
-};
 
 }  // namespace
 
@@ -119,7 +93,7 @@ void CompactDatabase(const std::string& sourceConnectionString, const std::strin
   const std::optional<detail::FileState> resting = detail::Resting(srcPath);
   // The copy begun ahead, when the archive has rested as it is since.
   const bool madeAhead = resting && detail::TakeCopyMadeAhead(srcPath, dstPath, *resting);
-  std::optional<Concurrent> check;
+  std::optional<detail::Concurrent> check;
   if (resting)
     check.emplace([&srcPath, &logon] { detail::CheckSound(srcPath, logon.databaseKey); });
   else

@@ -40,31 +40,6 @@ int64_t Count(vx::sqlite::Database& db, const std::string& sql) {
   return s.Step() ? s.Int64(0) : -1;
 }
 
-// Syncs a written file to the disk on a thread of its own, from the moment it
-// is made; Wait gives the sync's errno (0 when the file is on the disk).
-class CopySync {
- public:
-  explicit CopySync(const std::string& path)
-      : thread_([this, path] {
-          const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-          error_ = fd < 0 ? errno : ::fsync(fd) == 0 ? 0 : errno;
-          if (fd >= 0) ::close(fd);
-        }) {}
-  ~CopySync() {
-    if (thread_.joinable()) thread_.join();
-  }
-  CopySync(const CopySync&) = delete;
-  CopySync& operator=(const CopySync&) = delete;
-  int Wait() {
-    if (thread_.joinable()) thread_.join();
-    return error_;
-  }
-
- private:
-  int error_ = 0;
-  std::thread thread_;
-};
-
 }  // namespace
 
 // A copy begun ahead: written into a file of its own beside the destination.
@@ -81,6 +56,14 @@ namespace {
 // The one copy begun ahead in this process, if any.
 std::mutex aheadMutex;
 AheadCopy* ahead = nullptr;
+
+// Removes a copy begun ahead that compaction has not taken, with the files
+// SQLite may have left beside it.
+void Discard(AheadCopy& copy) {
+  if (copy.taken || copy.temp.empty()) return;
+  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((copy.temp + suffix).c_str());
+  copy.temp.clear();
+}
 
 }  // namespace
 
@@ -128,7 +111,14 @@ void WriteCompactedCopy(const std::string& srcPath, const std::string& dstPath, 
 
 void CheckCompactedCopy(const std::string& srcPath, const std::string& dstPath, const std::string& key) {
   // The copy is written whole; the disk takes it in while it is checked.
-  CopySync sync(dstPath);
+  Concurrent sync([&dstPath] {
+    const int fd = ::open(dstPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && ::fsync(fd) == 0 && ::close(fd) == 0) return;
+    const int e = errno;
+    if (fd >= 0) ::close(fd);
+    throw ComError(err::kPermissionDenied, "Archive",
+                   "Cannot write the compacted copy '" + dstPath + "': " + std::strerror(e) + ".");
+  });
   vx::sqlite::Database copy(dstPath, vx::sqlite::OpenMode::ReadWrite, key, 5000, kCompactedPageSize);
   BoundPageCache(copy);
   {
@@ -140,9 +130,7 @@ void CheckCompactedCopy(const std::string& srcPath, const std::string& dstPath, 
       throw ComError(err::kArchiveNotADatabase, "Archive",
                      "The compacted copy of '" + srcPath + "' is not marked for the write-ahead log.");
   }
-  if (const int e = sync.Wait())
-    throw ComError(err::kPermissionDenied, "Archive",
-                   "Cannot write the compacted copy '" + dstPath + "': " + std::strerror(e) + ".");
+  sync.Wait();
 }
 
 bool TakeCopyMadeAhead(const std::string& srcPath, const std::string& dstPath, const FileState& restingNow) {
@@ -150,12 +138,16 @@ bool TakeCopyMadeAhead(const std::string& srcPath, const std::string& dstPath, c
   AheadCopy* copy = ahead;
   if (!copy || copy->src != srcPath || copy->dst != dstPath) return false;
   if (copy->thread.joinable()) copy->thread.join();
-  if (!copy->whole || !(copy->rested == restingNow)) return false;
   // Moved only to a name nothing has: an existing destination is never replaced
-  // (compaction then says that it exists).
-  if (::renameat2(AT_FDCWD, copy->temp.c_str(), AT_FDCWD, dstPath.c_str(), RENAME_NOREPLACE) != 0) return false;
-  copy->taken = true;
-  return true;
+  // (compaction then says that it exists). A copy not taken goes at once, so
+  // that it never takes the room of the one compaction writes instead.
+  if (copy->whole && copy->rested == restingNow &&
+      ::renameat2(AT_FDCWD, copy->temp.c_str(), AT_FDCWD, dstPath.c_str(), RENAME_NOREPLACE) == 0) {
+    copy->taken = true;
+    return true;
+  }
+  Discard(*copy);
+  return false;
 }
 
 }  // namespace detail
@@ -224,8 +216,7 @@ CompactionAhead::~CompactionAhead() {
   std::lock_guard<std::mutex> guard(detail::aheadMutex);
   if (detail::ahead == work_.get()) detail::ahead = nullptr;
   if (work_->thread.joinable()) work_->thread.join();
-  if (work_->taken) return;
-  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((work_->temp + suffix).c_str());
+  detail::Discard(*work_);
 }
 
 }  // namespace vx::archive

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <exception>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 
 namespace vx::archive::detail {
 
@@ -14,13 +18,39 @@ struct FileState {
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = -1;
-  struct timespec modified {
-  }, changed{};
+  struct timespec modified {};
+  struct timespec changed {};
   bool operator==(const FileState& o) const {
     return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
            modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
            changed.tv_nsec == o.changed.tv_nsec;
   }
+};
+
+// Runs a piece of work on a thread of its own; Wait gives what it raised.
+class Concurrent {
+ public:
+  explicit Concurrent(std::function<void()> work)
+      : thread_([this, work = std::move(work)] {
+          try {
+            work();
+          } catch (...) {
+            error_ = std::current_exception();
+          }
+        }) {}
+  ~Concurrent() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Concurrent(const Concurrent&) = delete;
+  Concurrent& operator=(const Concurrent&) = delete;
+  void Wait() {
+    if (thread_.joinable()) thread_.join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  std::exception_ptr error_;
+  std::thread thread_;
 };
 
 // The file's state when it rests: no connection has it open (no log, no log

@@ -165,7 +165,8 @@ class Executor {
   void ExecuteSql(bool exec);  // EXEC sp_executesql (SimExecuteSql.cpp)
   void Print(bool exec);
   void Permission(bool exec);
-  std::vector<std::string> ParseColumnList();  // GRANT, DENY, REVOKE on an object (SimGrants.cpp)
+  // A parenthesised list of column names (a view's header, GRANT on columns).
+  std::vector<std::string> ParseColumnList();
   void Create(bool exec, bool first);
   void CreateTable(bool exec);
   void CreateDatabase(bool exec);

@@ -109,22 +109,27 @@ Executor::Header Executor::ParseProcedureHeader() {
   return h;
 }
 
+std::vector<std::string> Executor::ParseColumnList() {
+  if (!IsSymbol(pos_, "(")) SyntaxError(pos_);
+  ++pos_;
+  std::vector<std::string> names;
+  for (;;) {
+    if (!IsIdentifier(pos_)) SyntaxError(pos_);
+    names.push_back(Cur().kind == Tok::Word ? Cur().text : Cur().value);
+    ++pos_;
+    if (!IsSymbol(pos_, ",")) break;
+    ++pos_;
+  }
+  if (!IsSymbol(pos_, ")")) SyntaxError(pos_);
+  ++pos_;
+  return names;
+}
+
 Executor::Header Executor::ParseViewHeader() {
   Header h;
   h.xtype = "V";
   h.name = ParseName();
-  if (IsSymbol(pos_, "(")) {
-    ++pos_;
-    for (;;) {
-      if (!IsIdentifier(pos_)) SyntaxError(pos_);
-      h.columns.push_back(Cur().kind == Tok::Word ? Cur().text : Cur().value);
-      ++pos_;
-      if (IsSymbol(pos_, ")")) break;
-      if (!IsSymbol(pos_, ",")) SyntaxError(pos_);
-      ++pos_;
-    }
-    ++pos_;
-  }
+  if (IsSymbol(pos_, "(")) h.columns = ParseColumnList();
   if (CurIs("WITH")) {
     ++pos_;
     ParseOptions({"ENCRYPTION", "SCHEMABINDING", "VIEW_METADATA"}, h);

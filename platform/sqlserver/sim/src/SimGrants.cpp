@@ -47,22 +47,6 @@ bool WholeObject(const std::vector<uint8_t>& columns) { return columns.empty() |
 
 }  // namespace
 
-std::vector<std::string> Executor::ParseColumnList() {
-  if (!IsSymbol(pos_, "(")) SyntaxError(pos_);
-  ++pos_;
-  std::vector<std::string> names;
-  for (;;) {
-    if (!IsIdentifier(pos_)) SyntaxError(pos_);
-    names.push_back(Cur().kind == Tok::Word ? Cur().text : Cur().value);
-    ++pos_;
-    if (!IsSymbol(pos_, ",")) break;
-    ++pos_;
-  }
-  if (!IsSymbol(pos_, ")")) SyntaxError(pos_);
-  ++pos_;
-  return names;
-}
-
 void Executor::Permission(bool exec) {
   const std::string verb = Cur().value;
   ++pos_;
